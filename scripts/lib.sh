@@ -1,0 +1,41 @@
+# Shared by the scripts in this folder: package installation and the build.
+
+# What building and running the browser needs on Debian bookworm.
+KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev fontconfig)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs those of the given Debian packages that are not installed yet.
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# Pages and the profile dialog are in Japanese: make sure some font can show it.
+ensure_japanese_font() {
+    if [ -z "$(fc-list :lang=ja 2>/dev/null)" ]; then
+        ensure_packages fonts-noto-cjk
+    fi
+}
+
+# build_project BUILD_DIR [cmake options...]
+build_project() {
+    local dir=$1
+    shift
+    cmake -S "$KAKIKOMI_ROOT" -B "$dir" -G Ninja "$@"
+    cmake --build "$dir"
+}
+
+KAKIKOMI_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

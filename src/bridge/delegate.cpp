@@ -1,0 +1,11 @@
+#include "bridge/delegate.h"
+
+Delegate::Delegate(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void Delegate::send(const QString &sender)
+{
+    emit doSignal(sender);
+}

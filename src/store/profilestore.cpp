@@ -1,0 +1,209 @@
+#include "store/profilestore.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QSaveFile>
+
+namespace {
+const QString profileFileName = QStringLiteral("profile.json");
+const QString profileMember = QStringLiteral("profile");
+const QString sitesMember = QStringLiteral("sites");
+} // namespace
+
+ProfileStore::ProfileStore(QHash<QString, QVariant> &values)
+    : m_values(values)
+{
+}
+
+QString ProfileStore::profilePath()
+{
+    return QDir::currentPath() + QDir::separator() + profileFileName;
+}
+
+std::optional<QJsonObject> ProfileStore::load()
+{
+    const QString path = profilePath();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "loadProfile: cannot open" << file.errorString() << path;
+        m_keepBeforeSave = QFileInfo(path).isFile();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    bool wellFormed = true;
+    QJsonObject root;
+    if (file.error() != QFileDevice::NoError) {
+        qWarning() << "loadProfile: cannot read" << file.errorString() << path;
+        wellFormed = false;
+    } else {
+        root = parseDocument(bytes, &wellFormed);
+    }
+    m_keepBeforeSave = !wellFormed;
+    readProfileObject(root.value(profileMember).toObject());
+    return root;
+}
+
+QJsonObject ProfileStore::parseDocument(const QByteArray &bytes, bool *wellFormed)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (wellFormed) {
+        // An empty file holds nothing worth keeping; anything else that is not an object does.
+        *wellFormed = document.isObject() || bytes.isEmpty();
+    }
+    return document.object();
+}
+
+void ProfileStore::readProfileObject(const QJsonObject &object)
+{
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        readProfileValue(it.value(), it.key().trimmed());
+    }
+}
+
+QVariant ProfileStore::readProfileValue(const QJsonValue &value, const QString &key)
+{
+    switch (value.type()) {
+    case QJsonValue::Null:
+        qDebug() << "parsed as Null";
+        return storeProfileValue(key, QVariant());
+    case QJsonValue::Bool:
+        return storeProfileValue(key, value.toBool());
+    case QJsonValue::Double:
+        return storeProfileValue(key, value.toDouble());
+    case QJsonValue::String:
+        return storeProfileValue(key, value.toString());
+    case QJsonValue::Array:
+        return storeProfileValue(key, readProfileArray(value.toArray()));
+    case QJsonValue::Object:
+        // An object is not a value of its own: its members join the flat table under their names.
+        readProfileObject(value.toObject());
+        return value.toObject().toVariantMap();
+    case QJsonValue::Undefined:
+        break;
+    }
+    return QVariant();
+}
+
+QVariantList ProfileStore::readProfileArray(const QJsonArray &array)
+{
+    QVariantList list;
+    list.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        list.append(readProfileValue(element, QString()));
+    }
+    return list;
+}
+
+QVariant ProfileStore::storeProfileValue(const QString &key, const QVariant &value)
+{
+    if (!key.isEmpty()) {
+        m_values.insert(key, value);
+    }
+    return value;
+}
+
+QVariantMap ProfileStore::menuTable(const QJsonObject &actions)
+{
+    QVariantMap table;
+    for (auto it = actions.constBegin(); it != actions.constEnd(); ++it) {
+        const QJsonArray entry = it.value().toArray();
+        if (!it.value().isArray() || entry.isEmpty() || !entry.first().isString()) {
+            qDebug() << "menu entry without a profile key left out:" << it.key();
+            continue;
+        }
+        table.insert(it.key(), entry.toVariantList());
+    }
+    return table;
+}
+
+QVariantMap ProfileStore::siteRules(const QJsonObject &root, const QString &address)
+{
+    return root.value(sitesMember).toObject().value(address).toVariant().toMap();
+}
+
+void ProfileStore::storeSiteRules(QJsonObject &root, const QString &address, const QVariantMap &rules)
+{
+    QJsonObject sites = root.value(sitesMember).toObject();
+    sites.insert(address, QJsonObject::fromVariantMap(rules));
+    root.insert(sitesMember, sites);
+}
+
+QJsonObject ProfileStore::profileObject() const
+{
+    QJsonObject profile;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
+        profile.insert(it.key(), QJsonValue::fromVariant(it.value()));
+    }
+    return profile;
+}
+
+QByteArray ProfileStore::serializeDocument(QJsonObject &root) const
+{
+    root.insert(profileMember, profileObject());
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool ProfileStore::writeAll(QIODevice &device, const QByteArray &bytes)
+{
+    return device.write(bytes) == bytes.size();
+}
+
+bool ProfileStore::save(QJsonObject &root)
+{
+    const QString path = profilePath();
+    if (m_keepBeforeSave && !keepUnreadableFile(path)) {
+        return false;
+    }
+    const bool creating = !QFileInfo::exists(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning() << "saveProfile: cannot open" << file.errorString() << path;
+        return false;
+    }
+    // The profile holds a password in plain text: a new file is for its owner only.
+    if (creating && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        qWarning() << "saveProfile: cannot restrict permissions" << file.errorString() << path;
+        return false;
+    }
+    const QByteArray bytes = serializeDocument(root);
+    if (!writeAll(file, bytes)) {
+        qWarning() << "saveProfile: cannot write" << file.errorString() << path;
+        return false;
+    }
+    if (!file.commit()) {
+        qWarning() << "saveProfile: cannot commit" << file.errorString() << path;
+        return false;
+    }
+    return true;
+}
+
+bool ProfileStore::keepUnreadableFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        // Gone since start-up, or never a file: nothing to keep.
+        m_keepBeforeSave = false;
+        return true;
+    }
+    const QString stem = path + QStringLiteral(".corrupt-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString copy = stem;
+    for (int n = 2; QFileInfo::exists(copy); ++n) {
+        copy = stem + QLatin1Char('-') + QString::number(n);
+    }
+    // A copy keeps profile.json in place until the new one replaces it; a file we may not read can
+    // still be moved aside.
+    if (!QFile::copy(path, copy) && !QFile::rename(path, copy)) {
+        qWarning() << "saveProfile: the unreadable profile could not be kept aside, so it is not replaced:"
+                   << path;
+        return false;
+    }
+    qWarning() << "saveProfile: the profile found at start-up could not be read; its bytes are kept in" << copy;
+    m_keepBeforeSave = false;
+    return true;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+class QIODevice;
+class QJsonArray;
+class QJsonValue;
+
+// Reads and writes profile.json, the one file that holds everything the browser remembers: the
+// personal values, the field menu's entries, the choices recorded per page and the start page.
+//
+// The store fills a flat table of personal values that its owner keeps; nested objects in the
+// "profile" member are flattened into it. Saving replaces the file atomically, so a crash or a full
+// disk never leaves a half-written profile behind, and a file that could not be read at start-up is
+// kept under another name before it is first replaced.
+class ProfileStore
+{
+public:
+    explicit ProfileStore(QHash<QString, QVariant> &values);
+
+    // The profile's path: the current directory, worked out anew on every call.
+    static QString profilePath();
+
+    // Reads profile.json and its "profile" member into the value table. Returns nothing when the
+    // file cannot be opened; otherwise the top-level object, empty when the text is not a JSON object.
+    std::optional<QJsonObject> load();
+
+    // Sets root's "profile" member from the value table and writes root to profile.json. On any
+    // failure the previous file stays whole, a warning names the error and false is returned.
+    bool save(QJsonObject &root);
+
+    // The field menu's table from the "actions" member: label to a list whose first item is the
+    // profile key. Entries that do not carry a key are left out.
+    static QVariantMap menuTable(const QJsonObject &actions);
+
+    // The rules recorded for exactly this page address, and their replacement.
+    static QVariantMap siteRules(const QJsonObject &root, const QString &address);
+    static void storeSiteRules(QJsonObject &root, const QString &address, const QVariantMap &rules);
+
+    // The document logic without files, for tests and fuzzing. Serialising sets root's "profile"
+    // member from the value table.
+    static QJsonObject parseDocument(const QByteArray &bytes, bool *wellFormed = nullptr);
+    QByteArray serializeDocument(QJsonObject &root) const;
+    static bool writeAll(QIODevice &device, const QByteArray &bytes);
+
+    void readProfileObject(const QJsonObject &object);
+    QVariant readProfileValue(const QJsonValue &value, const QString &key);
+    QVariantList readProfileArray(const QJsonArray &array);
+    QVariant storeProfileValue(const QString &key, const QVariant &value);
+
+private:
+    QJsonObject profileObject() const;
+    bool keepUnreadableFile(const QString &path);
+
+    QHash<QString, QVariant> &m_values;
+    // The file found at load time could not be read or parsed: its bytes are kept before the first save.
+    bool m_keepBeforeSave = false;
+};

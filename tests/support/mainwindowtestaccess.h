@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
+
+#include <QJsonObject>
+#include <QProgressBar>
+
+// The tests' view of the window's private state.
+class MainWindowTestAccess
+{
+public:
+    explicit MainWindowTestAccess(MainWindow &window)
+        : w(window)
+    {
+    }
+
+    SingleWebView *webView() const { return w.webView; }
+    QProgressBar *progressBar() const { return w.progressBar; }
+    QHash<QString, QVariant> &profileValues() const { return w.profileValues; }
+    const QMap<QString, QVariant> &actionTable() const { return w.actionTable; }
+    const QMap<QString, QVariant> &siteRules() const { return w.siteRules; }
+    const QHash<QString, QWebElement *> &inputElements() const { return w.inputElements; }
+    const QList<QWebElement *> &elementHandles() const { return w.elementHandles; }
+    const QJsonObject &profileRoot() const { return *w.profileRoot; }
+    int inputLanguage() const { return w.inputLanguage; }
+    const QString &startPage() const { return w.startPage; }
+    int liveBridges() const { return w.bridges.liveCount(); }
+    void saveProfile() const { w.saveProfile(); }
+
+private:
+    MainWindow &w;
+};
