@@ -24,7 +24,7 @@ QVariantMap record(const QString &element, const QString &key, const QString &va
 bool acceptsType(const QString &type)
 {
     static const QStringList accepted{
-        QStringLiteral("text"), QStringLiteral("search"), QStringLiteral("tel"),      QStringLiteral("url"),
+        QStringLiteral("text"),  QStringLiteral("search"),   QStringLiteral("tel"),    QStringLiteral("url"),
         QStringLiteral("email"), QStringLiteral("password"), QStringLiteral("number"),
     };
     return accepted.contains(type, Qt::CaseSensitive);

@@ -10,7 +10,7 @@
 namespace FieldMenu {
 
 // Stand in the record's "key" in place of a profile key. The clear marker is also recorded per page.
-extern const QString clearMarker;       // "__DELETE_HERE__"
+extern const QString clearMarker; // "__DELETE_HERE__"
 extern const QString toHalfWidthMarker; // "__ZEN_2_HAN__"
 extern const QString toFullWidthMarker; // "__HAN_2_ZEN__"
 
@@ -20,7 +20,11 @@ extern const QString keyField;
 extern const QString valueField;
 
 // Values of MainWindow::inputLanguage.
-enum InputLanguage { Japanese = 0, English = 1 };
+enum InputLanguage
+{
+    Japanese = 0,
+    English = 1
+};
 
 struct Entry
 {

@@ -49,8 +49,8 @@ void MainWindow::on_signal(const QString &sender)
     }
 
     QMenu menu(webView);
-    const QVector<FieldMenu::Entry> entries
-        = FieldMenu::entries(sender, actionTable, profileValues, inputLanguage);
+    const QVector<FieldMenu::Entry> entries =
+        FieldMenu::entries(sender, actionTable, profileValues, inputLanguage);
     for (const FieldMenu::Entry &entry : entries) {
         menu.addAction(entry.text)->setData(entry.record);
     }
@@ -89,8 +89,8 @@ void MainWindow::convertWidth(QWebElement &element, const QString &marker)
         qDebug() << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
     }
     const QString oldText = element.evaluateJavaScript(PageScripts::readValue()).toString();
-    const QString newText
-        = toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
+    const QString newText =
+        toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
     qDebug() << "[" << textForLog(element, oldText) << "] → [" << textForLog(element, newText) << "]";
     element.evaluateJavaScript(PageScripts::assignValue(newText));
 }

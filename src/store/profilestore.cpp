@@ -191,7 +191,7 @@ bool ProfileStore::keepUnreadableFile(const QString &path)
         return true;
     }
     const QString stem = path + QStringLiteral(".corrupt-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString copy = stem;
     for (int n = 2; QFileInfo::exists(copy); ++n) {
         copy = stem + QLatin1Char('-') + QString::number(n);
@@ -203,7 +203,8 @@ bool ProfileStore::keepUnreadableFile(const QString &path)
                    << path;
         return false;
     }
-    qWarning() << "saveProfile: the profile found at start-up could not be read; its bytes are kept in" << copy;
+    qWarning() << "saveProfile: the profile found at start-up could not be read; its bytes are kept in"
+               << copy;
     m_keepBeforeSave = false;
     return true;
 }

@@ -1,0 +1,209 @@
+#include "mainwindowtestaccess.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QWebView>
+
+using namespace TestSupport;
+
+// The widget that Tab moves to from this one.
+static QWidget *nextTabStop(QWidget *widget)
+{
+    QWidget *next = widget->nextInFocusChain();
+    while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) {
+        next = next->nextInFocusChain();
+    }
+    return next;
+}
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void widgets_data();
+    void widgets();
+    void windowAndMenus();
+    void formTabOrder();
+    void startsWithoutProfile();
+    void startPage_data();
+    void startPage();
+    void loadSlotsRunOncePerLoad();
+    void closingWritesNothing();
+};
+
+void TestMainWindow::widgets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hidden");
+
+    QTest::newRow("home") << "goHome"
+                          << "QPushButton"
+                          << "スタートページに戻る" << false;
+    QTest::newRow("go") << "pushButton"
+                        << "QPushButton"
+                        << "Go" << true;
+    QTest::newRow("address") << "url"
+                             << "QLineEdit"
+                             << "URL" << true;
+    QTest::newRow("frame") << "frame"
+                           << "QFrame"
+                           << "" << false;
+    QTest::newRow("view") << "webview"
+                          << "SingleWebView"
+                          << "" << false;
+    QTest::newRow("status") << "statusBar"
+                            << "QStatusBar"
+                            << "" << false;
+}
+
+void TestMainWindow::widgets()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, text);
+    QFETCH(bool, hidden);
+
+    WorkDir dir;
+    MainWindow window;
+    window.show();
+    auto *widget = window.findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(QString(widget->metaObject()->className()),
+             className == "SingleWebView" ? "QWebView" : className);
+    QCOMPARE(widget->isHidden(), hidden);
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        QCOMPARE(button->text(), text);
+        QVERIFY(button->isDefault());
+    } else if (auto *line = qobject_cast<QLineEdit *>(widget)) {
+        QCOMPARE(line->placeholderText(), text);
+    }
+}
+
+void TestMainWindow::windowAndMenus()
+{
+    WorkDir dir;
+    MainWindow window;
+    QCOMPARE(window.objectName(), QString("MainWindow"));
+    QCOMPARE(window.windowTitle(), QString("MainWindow"));
+    QCOMPARE(window.size(), QSize(916, 696));
+    QCOMPARE(window.baseSize(), QSize(1400, 650));
+
+    // The view fills the frame; the progress bar sits hidden in the status bar.
+    MainWindowTestAccess access(window);
+    QCOMPARE(access.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
+    QCOMPARE(access.progressBar()->parentWidget(), window.statusBar());
+    QVERIFY(access.progressBar()->isHidden());
+    QCOMPARE(access.progressBar()->value(), 0);
+
+    const QList<QAction *> menus = window.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QString("情報入力"));
+    QCOMPARE(menus[1]->text(), QString("言語"));
+    QCOMPARE(menus[0]->menu()->actions().value(0)->objectName(), QString("actionProfile"));
+    QCOMPARE(menus[0]->menu()->actions().value(0)->text(), QString("個人情報入力"));
+    const QList<QAction *> languages = menus[1]->menu()->actions();
+    QCOMPARE(languages.size(), 2);
+    QCOMPARE(languages[0]->text(), QString("日本語"));
+    QCOMPARE(languages[1]->text(), QString("英語"));
+    QVERIFY(languages[0]->isCheckable() && languages[0]->isChecked());
+    QVERIFY(languages[1]->isCheckable() && !languages[1]->isChecked());
+}
+
+void TestMainWindow::formTabOrder()
+{
+    // The form's own order; the window later adds the page view to the chain.
+    QMainWindow bare;
+    Ui_MainWindow form;
+    form.setupUi(&bare);
+    QCOMPARE(nextTabStop(form.url), form.pushButton);
+    QCOMPARE(nextTabStop(form.pushButton), form.goHome);
+}
+
+void TestMainWindow::startsWithoutProfile()
+{
+    WorkDir dir;
+    MessageLog log;
+    {
+        MainWindow window;
+        MainWindowTestAccess access(window);
+        QVERIFY(access.startPage().isEmpty());
+        QVERIFY(access.actionTable().isEmpty());
+        QVERIFY(access.profileValues().isEmpty());
+        QCOMPARE(access.profileRoot(), QJsonObject({{"profile", QJsonObject()}}));
+        QCOMPARE(log.warnings().filter("profile.json").size(), 1);
+        window.show();
+        window.close();
+    }
+    QVERIFY(!QFile::exists(dir.filePath("profile.json")));
+}
+
+void TestMainWindow::startPage_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("address") << QByteArray(R"({"startPage": "http://127.0.0.1:1/form.html"})")
+                             << "http://127.0.0.1:1/form.html";
+    QTest::newRow("bare host, unchanged") << QByteArray(R"({"startPage": "example.test"})") << "example.test";
+    QTest::newRow("number") << QByteArray(R"({"startPage": 12})") << "";
+    QTest::newRow("object") << QByteArray(R"({"startPage": {"url": "x"}})") << "";
+    QTest::newRow("missing") << QByteArray(R"({"profile": {}})") << "";
+    QTest::newRow("not json") << QByteArray("{startPage: x") << "";
+}
+
+void TestMainWindow::startPage()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+
+    WorkDir dir;
+    dir.write("profile.json", document);
+    MainWindow window;
+    QCOMPARE(MainWindowTestAccess(window).startPage(), expected);
+}
+
+void TestMainWindow::loadSlotsRunOncePerLoad()
+{
+    WorkDir dir;
+    MainWindow window;
+    window.show();
+    MessageLog log;
+    QWebView *view = MainWindowTestAccess(window).webView();
+    QVERIFY(loadHtml(view, "<p>one</p>", "http://127.0.0.1:1/one"));
+    QVERIFY(loadHtml(view, "<p>two</p>", "http://127.0.0.1:1/two"));
+
+    QCOMPARE(log.debugLines().filter("finished with ok: ").size(), 2);
+    QCOMPARE(log.debugLines().filter("on_webview_urlChanged url: ").size(), 2);
+    QCOMPARE(window.statusBar()->currentMessage(), QString("ページが表示されました"));
+}
+
+void TestMainWindow::closingWritesNothing()
+{
+    WorkDir dir;
+    const QByteArray document = R"({"profile": {"familyName": "山田"}, "zzz": [1, 2]})";
+    dir.write("profile.json", document);
+    MessageLog log;
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(window.close());
+    }
+    QCOMPARE(dir.read("profile.json"), document);
+    const QStringList closing = log.debugLines().filter("closeEvent(): ");
+    QCOMPARE(closing.size(), 1);
+    QCOMPARE(closing.first().simplified(), QString("closeEvent(): 19"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
