@@ -64,19 +64,22 @@ void onNextMenu(std::function<void(QMenu *)> action)
     auto *poll = new QTimer;
     auto deadline = std::make_shared<QElapsedTimer>();
     deadline->start();
+    // A watch set by a test that failed before its menu opened must not act on a later test's menu.
+    const QByteArray owner = QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, deadline, action]() {
+    QObject::connect(poll, &QTimer::timeout, [poll, deadline, action, owner]() {
+        const QByteArray current = QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
         QPointer<QMenu> menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (menu && menu->isVisible()) {
+        if (current != owner || deadline->hasExpired(10000)) {
+            poll->stop();
+            poll->deleteLater();
+        } else if (menu && menu->isVisible()) {
             poll->stop();
             poll->deleteLater();
             action(menu);
             if (menu && menu->isVisible()) {
                 menu->close();
             }
-        } else if (deadline->hasExpired(10000)) {
-            poll->stop();
-            poll->deleteLater();
         }
     });
     poll->start();

@@ -1,0 +1,114 @@
+#include "fill/fieldmenu.h"
+
+#include <QTest>
+
+using namespace FieldMenu;
+using Values = QHash<QString, QVariant>;
+
+static QStringList texts(const QVector<Entry> &entries)
+{
+    QStringList all;
+    for (const Entry &entry : entries) {
+        all.append(entry.text);
+    }
+    return all;
+}
+
+class TestFieldMenu : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void types_data();
+    void types();
+    void entriesInLabelOrder();
+    void records();
+    void englishForms_data();
+    void englishForms();
+};
+
+void TestFieldMenu::types_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("accepted");
+
+    for (const char *type : {"text", "search", "tel", "url", "email", "password", "number"}) {
+        QTest::newRow(type) << type << true;
+    }
+    for (const char *type : {"TEXT", "Email", "", "hidden", "checkbox", "submit", " text"}) {
+        QTest::newRow(qPrintable(QStringLiteral("refused '%1'").arg(type))) << type << false;
+    }
+}
+
+void TestFieldMenu::types()
+{
+    QFETCH(QString, type);
+    QFETCH(bool, accepted);
+    QCOMPARE(acceptsType(type), accepted);
+}
+
+void TestFieldMenu::entriesInLabelOrder()
+{
+    const QVariantMap actions{{"住所", QVariantList{"city"}},
+                              {"メール", QVariantList{"mail", "ignored"}},
+                              {"ID", QVariantList{"userID"}},
+                              {"年", QVariantList{"year"}},
+                              {"%2 %1", QVariantList{"userID"}}};
+    const Values values{{"city", "港区"}, {"mail", "a@b.jp"}, {"year", 1980.0}, {"userID", "u%1"}};
+    QCOMPARE(texts(entries("x", actions, values, Japanese)),
+             QStringList({"%2 %1: u%1", "ID: u%1", "メール: a@b.jp", "住所: 港区", "年: 1980", "消去",
+                          "→半角", "→全角"}));
+    QCOMPARE(texts(entries("x", {}, {}, Japanese)), QStringList({"消去", "→半角", "→全角"}));
+}
+
+void TestFieldMenu::records()
+{
+    Values values{{"mail", "a@b.jp"}};
+    const QVector<Entry> menu = entries(
+        "email", {{"メール", QVariantList{"mail"}}, {"電話", QVariantList{"telephone"}}}, values, Japanese);
+    QCOMPARE(menu.size(), 5);
+    QCOMPARE(menu[0].record, QVariantMap({{"element", "email"}, {"key", "mail"}, {"value", "a@b.jp"}}));
+    // A key the profile lacks offers empty text and is not added to the profile.
+    QCOMPARE(menu[1].text, QString("電話: "));
+    QCOMPARE(menu[1].record, QVariantMap({{"element", "email"}, {"key", "telephone"}, {"value", ""}}));
+    QVERIFY(!values.contains("telephone"));
+    QCOMPARE(menu[2].record, QVariantMap({{"element", "email"}, {"key", "__DELETE_HERE__"}, {"value", ""}}));
+    QCOMPARE(menu[3].record.value("key").toString(), QString("__ZEN_2_HAN__"));
+    QCOMPARE(menu[4].record.value("key").toString(), QString("__HAN_2_ZEN__"));
+}
+
+void TestFieldMenu::englishForms_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("baseKey");
+    QTest::addColumn<QString>("key");
+
+    QTest::newRow("English with a Latin form") << int(English) << "familyName"
+                                               << "familyNameE";
+    QTest::newRow("English without one") << int(English) << "zipcode"
+                                         << "zipcode";
+    QTest::newRow("English, Latin form held empty") << int(English) << "city"
+                                                    << "cityE";
+    QTest::newRow("Japanese ignores the Latin form") << int(Japanese) << "familyName"
+                                                     << "familyName";
+}
+
+void TestFieldMenu::englishForms()
+{
+    QFETCH(int, language);
+    QFETCH(QString, baseKey);
+    QFETCH(QString, key);
+
+    const Values values{{"familyName", "山田"},
+                        {"familyNameE", "Yamada"},
+                        {"zipcode", "100-0001"},
+                        {"city", "港区"},
+                        {"cityE", QVariant()}};
+    QCOMPARE(resolveKey(baseKey, values, language), key);
+    const QVector<Entry> menu = entries("f", {{"label", QVariantList{baseKey}}}, values, language);
+    QCOMPARE(menu[0].record.value("key").toString(), key);
+    QCOMPARE(menu[0].record.value("value").toString(), values.value(key).toString());
+}
+
+QTEST_GUILESS_MAIN(TestFieldMenu)
+#include "TestFieldMenu.moc"
