@@ -1,0 +1,372 @@
+#include "mainwindowtestaccess.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMenu>
+#include <QTest>
+#include <QWebElement>
+#include <QWebView>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString formAddress = QStringLiteral("http://127.0.0.1:1/form?step=1");
+
+// A window on a temporary working directory holding the given profile document.
+class Session
+{
+public:
+    explicit Session(const QJsonObject &document = defaultDocument())
+        : written(writeProfile(dir, document))
+    {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    static QJsonObject defaultDocument()
+    {
+        const QJsonObject profile{{"familyName", "山田"},  {"familyNameE", "Yamada"},
+                                  {"city", "港区"},        {"mail", "hanako@example.jp"},
+                                  {"zipcode", "100-0001"}, {"year", 1980},
+                                  {"password", "s3cret!"}, {"quote", "O'Brien \\ \n x"}};
+        QJsonObject actions;
+        const QList<QPair<QString, QString>> labels{
+            {"姓", "familyName"}, {"市区町村", "city"},       {"メール", "mail"}, {"郵便番号", "zipcode"},
+            {"生まれ年", "year"}, {"パスワード", "password"}, {"引用", "quote"},  {"電話", "telephone"}};
+        for (const auto &label : labels) {
+            actions.insert(label.first, QJsonArray{label.second});
+        }
+        return {{"profile", profile}, {"actions", actions}};
+    }
+
+    bool open(const QString &body, const QString &address = formAddress)
+    {
+        return loadHtml(view(), "<!DOCTYPE html><body style='margin:20px'>" + body + "</body>", address);
+    }
+    QWebView *view() { return access.webView(); }
+    QString value(const QString &selector) { return fieldValue(view(), selector); }
+    QJsonObject saved() const { return QJsonDocument::fromJson(dir.read("profile.json")).object(); }
+    QJsonObject savedRules(const QString &address = formAddress) const
+    {
+        return saved().value("sites").toObject().value(address).toObject();
+    }
+    // Clicks the field from a script (which keeps its selection) and picks the entry.
+    void chooseByScript(const QString &selector, const QString &entryPrefix)
+    {
+        onNextMenu([entryPrefix](QMenu *menu) {
+            for (const QString &text : entryTexts(menu)) {
+                if (text.startsWith(entryPrefix)) {
+                    choose(menu, text);
+                    return;
+                }
+            }
+        });
+        element(view(), selector).evaluateJavaScript("this.click()");
+    }
+
+    static bool writeProfile(const WorkDir &dir, const QJsonObject &document)
+    {
+        if (!document.isEmpty()) {
+            dir.write("profile.json", QJsonDocument(document).toJson());
+        }
+        return true;
+    }
+
+    WorkDir dir;
+    bool written; // before the window reads it
+    MainWindow window;
+    MainWindowTestAccess access{window};
+};
+
+} // namespace
+
+class TestFormFilling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chosenValueIsWrittenRecordedAndRefilled();
+    void menuAtPointer();
+    void menuEntries();
+    void englishEntries();
+    void menuOnlyForTextTypes_data();
+    void menuOnlyForTextTypes();
+    void insertion_data();
+    void insertion();
+    void clearingIsRemembered();
+    void conversions_data();
+    void conversions();
+    void choicesAccumulatePerPage();
+    void passwordsStayOutOfTheLog();
+    void dismissingDoesNothing();
+};
+
+void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
+{
+    Session session;
+    const QString page = "<input type=text id=sei><input type=email name=mail_address value=old>";
+    QVERIFY(session.open(page));
+    MessageLog log;
+
+    clickAndChoose(session.view(), "#sei", "姓: ");
+    clickAndChoose(session.view(), "input[name=mail_address]", "メール: ");
+    QCOMPARE(session.value("#sei"), QString("山田"));
+    QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
+    QCOMPARE(session.access.siteRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
+    QCOMPARE(session.savedRules(), QJsonObject({{"sei", "familyName"}, {"mail_address", "mail"}}));
+    QVERIFY(log.debugLines().contains("on_signal( \"sei\" )"));
+    QVERIFY(log.debugLines().contains("on_profileSelected( QVariant(QString, \"familyName\") )"));
+    QVERIFY(log.debugLines().contains("QVariant(QString, \"山田\")"));
+
+    // The next visit of the same address fills both without a click; the profile is untouched.
+    QCOMPARE(session.saved().value("profile").toObject().value("year").toDouble(), 1980.0);
+    QVERIFY(session.open("<p>elsewhere</p>", "http://127.0.0.1:1/other"));
+    QVERIFY(session.open(page));
+    QCOMPARE(session.value("#sei"), QString("山田"));
+    QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
+
+    // So does a new window in the same directory.
+    MainWindow again;
+    MainWindowTestAccess access(again);
+    QVERIFY(loadHtml(access.webView(), "<!DOCTYPE html>" + page, formAddress));
+    QCOMPARE(fieldValue(access.webView(), "#sei"), QString("山田"));
+}
+
+void TestFormFilling::menuAtPointer()
+{
+    Session session;
+    QVERIFY(session.open("<input type=text id=sei>"));
+    const QPoint pointer = session.window.mapToGlobal(QPoint(60, 70));
+    QCursor::setPos(pointer);
+    QPoint shownAt;
+    QWidget *parent = nullptr;
+    onNextMenu([&](QMenu *menu) {
+        shownAt = menu->pos();
+        parent = menu->parentWidget();
+    });
+    click(session.view(), "#sei");
+    QCOMPARE(shownAt, pointer);
+    QCOMPARE(parent, static_cast<QWidget *>(session.view()));
+}
+
+void TestFormFilling::menuEntries()
+{
+    QJsonObject document{
+        {"profile", QJsonObject{{"userID", "u1"}, {"mail", "m@x.jp"}, {"city", "港区"}, {"year", 1980}}},
+        {"actions", QJsonObject{{"住所", QJsonArray{"city"}},
+                                {"メール", QJsonArray{"mail"}},
+                                {"ID", QJsonArray{"userID"}},
+                                {"年", QJsonArray{"year"}},
+                                {"電話", QJsonArray{"telephone"}},
+                                {"壊れた", QJsonArray{}}}}};
+    Session session(document);
+    QVERIFY(session.open("<input type=search id=q>"));
+    const QStringList texts = clickAndChoose(session.view(), "#q", "no such entry");
+    QCOMPARE(texts, QStringList({"ID: u1", "メール: m@x.jp", "住所: 港区", "年: 1980", "電話: ", "消去",
+                                 "→半角", "→全角"}));
+    QVERIFY(!session.access.profileValues().contains("telephone"));
+}
+
+void TestFormFilling::englishEntries()
+{
+    Session session;
+    QVERIFY(session.open("<input type=text id=name><input type=text id=zip>"));
+    session.window.findChild<QAction *>("actionToEnglish")->trigger();
+    const QStringList texts = clickAndChoose(session.view(), "#name", "姓: ");
+    QVERIFY(texts.contains("姓: Yamada"));
+    QVERIFY(texts.contains("郵便番号: 100-0001"));
+    clickAndChoose(session.view(), "#zip", "郵便番号: ");
+    QCOMPARE(session.value("#name"), QString("Yamada"));
+    QCOMPARE(session.savedRules(), QJsonObject({{"name", "familyNameE"}, {"zip", "zipcode"}}));
+
+    session.window.findChild<QAction *>("actionToJapanese")->trigger();
+    QVERIFY(clickAndChoose(session.view(), "#name", "no such entry").contains("姓: 山田"));
+}
+
+void TestFormFilling::menuOnlyForTextTypes_data()
+{
+    QTest::addColumn<QString>("attributes");
+    QTest::addColumn<bool>("menu");
+
+    QTest::newRow("email") << "type=email" << true;
+    QTest::newRow("password") << "type=password" << true;
+    QTest::newRow("number") << "type=number" << true;
+    QTest::newRow("url") << "type=url" << true;
+    QTest::newRow("tel") << "type=tel" << true;
+    QTest::newRow("capitals") << "type=TEXT" << false;
+    QTest::newRow("no type") << "" << false;
+    QTest::newRow("checkbox") << "type=checkbox" << false;
+    QTest::newRow("button") << "type=button value=go" << false;
+}
+
+void TestFormFilling::menuOnlyForTextTypes()
+{
+    QFETCH(QString, attributes);
+    QFETCH(bool, menu);
+
+    Session session;
+    QVERIFY(session.open(QStringLiteral("<input id=f %1 style='width:200px'>").arg(attributes)));
+    MessageLog log;
+    QStringList texts = clickAndChoose(session.view(), "#f", "no such entry");
+    QCOMPARE(log.count("on_signal( \"f\" )"), 1);
+    QCOMPARE(!texts.isEmpty(), menu);
+    if (menu) {
+        QCOMPARE(texts.size(), 11);
+    }
+}
+
+void TestFormFilling::insertion_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("email replaces the content") << "type=email value='x@y.jp'"
+                                                << ""
+                                                << "メール: "
+                                                << "hanako@example.jp";
+    QTest::newRow("caret at the end appends") << "type=text value='東京都'"
+                                              << "3,3"
+                                              << "市区町村: "
+                                              << "東京都港区";
+    QTest::newRow("selection is replaced") << "type=text value='東京都'"
+                                           << "1,3"
+                                           << "市区町村: "
+                                           << "東港区";
+    QTest::newRow("caret in the middle") << "type=tel value='()'"
+                                         << "1,1"
+                                         << "郵便番号: "
+                                         << "(100-0001)";
+    QTest::newRow("number field") << "type=number value='7'"
+                                  << ""
+                                  << "生まれ年: "
+                                  << "1980";
+    QTest::newRow("quotes, backslash, line break") << "type=text"
+                                                   << ""
+                                                   << "引用: "
+                                                   << "O'Brien \\ \n x";
+    QTest::newRow("missing key inserts nothing") << "type=text value='ab'"
+                                                 << "1,1"
+                                                 << "電話: "
+                                                 << "ab";
+}
+
+void TestFormFilling::insertion()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, selection);
+    QFETCH(QString, entry);
+    QFETCH(QString, expected);
+
+    Session session;
+    QVERIFY(session.open(QStringLiteral("<input id=f %1>").arg(field)));
+    if (!selection.isEmpty()) {
+        element(session.view(), "#f")
+            .evaluateJavaScript(QStringLiteral("this.setSelectionRange(%1)").arg(selection));
+    }
+    session.chooseByScript("#f", entry);
+    QCOMPARE(session.value("#f"), expected);
+    QVERIFY(session.savedRules().contains("f"));
+}
+
+void TestFormFilling::clearingIsRemembered()
+{
+    Session session;
+    const QString page = "<input type=text id=a value=typed><input type=text id=b value=kept>";
+    QVERIFY(session.open(page));
+    clickAndChoose(session.view(), "#a", "消去");
+    QCOMPARE(session.value("#a"), QString(""));
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "__DELETE_HERE__"}}));
+
+    QVERIFY(session.open(page));
+    QCOMPARE(session.value("#a"), QString(""));
+    QCOMPARE(session.value("#b"), QString("kept"));
+}
+
+void TestFormFilling::conversions_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("to full width") << "abc 123"
+                                   << "→全角" << QString::fromUtf16(u"ａｂｃ １２３");
+    QTest::newRow("to half width") << QString::fromUtf16(u"ＡＢＣ\u3000１ー２") << "→半角"
+                                   << QString::fromUtf16(u"ABC\u30001-2");
+    QTest::newRow("apostrophe to full width") << "O'B"
+                                              << "→全角" << QString::fromUtf16(u"Ｏ＇Ｂ");
+    QTest::newRow("apostrophe and backslash to half width") << QString::fromUtf16(u"Ｏ＇Ｂ＼") << "→半角"
+                                                            << "O'B\\";
+}
+
+void TestFormFilling::conversions()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, entry);
+    QFETCH(QString, after);
+
+    Session session(QJsonObject{});
+    QVERIFY(session.open("<input type=text id=f>"));
+    element(session.view(), "#f")
+        .evaluateJavaScript("this.value = " + QString(QJsonDocument(QJsonArray{before}).toJson()) + "[0]");
+    MessageLog log;
+    clickAndChoose(session.view(), "#f", entry);
+    QCOMPARE(session.value("#f"), after);
+    // A conversion is not a choice: nothing is recorded and nothing is saved.
+    QVERIFY(session.access.siteRules().isEmpty());
+    QVERIFY(!QFile::exists(session.dir.filePath("profile.json")));
+    QVERIFY(log.contains("] → ["));
+}
+
+void TestFormFilling::choicesAccumulatePerPage()
+{
+    Session session;
+    QVERIFY(session.open("<input type=text id=a><input type=text id=b>"));
+    clickAndChoose(session.view(), "#a", "姓: ");
+    clickAndChoose(session.view(), "#b", "市区町村: ");
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
+    element(session.view(), "#a").evaluateJavaScript("this.value = ''");
+    clickAndChoose(session.view(), "#a", "市区町村: ");
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
+
+    // Another address is another page, even when it differs only in its query.
+    QVERIFY(session.open("<input type=text id=a>", "http://127.0.0.1:1/form?step=2"));
+    QCOMPARE(session.value("#a"), QString(""));
+    clickAndChoose(session.view(), "#a", "姓: ");
+    QCOMPARE(session.savedRules("http://127.0.0.1:1/form?step=2"), QJsonObject({{"a", "familyName"}}));
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
+}
+
+void TestFormFilling::passwordsStayOutOfTheLog()
+{
+    Session session;
+    QVERIFY(session.open("<input type=password id=pw>"));
+    MessageLog log;
+    clickAndChoose(session.view(), "#pw", "パスワード: ");
+    QCOMPARE(session.value("#pw"), QString("s3cret!"));
+    clickAndChoose(session.view(), "#pw", "→全角");
+    clickAndChoose(session.view(), "#pw", "→半角");
+    QCOMPARE(session.value("#pw"), QString("s3cret!"));
+    QVERIFY(!log.contains("s3cret"));
+    QVERIFY(!log.contains(QString::fromUtf16(u"ｓ３ｃｒｅｔ")));
+    QVERIFY(log.contains("*******"));
+}
+
+void TestFormFilling::dismissingDoesNothing()
+{
+    Session session;
+    QVERIFY(session.open("<input type=text id=a value=x>"));
+    onNextMenu([](QMenu *menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+    click(session.view(), "#a");
+    QCOMPARE(session.value("#a"), QString("x"));
+    QVERIFY(!QFile::exists(session.dir.filePath("profile.json.tmp")));
+    QVERIFY(session.savedRules().isEmpty());
+    QCOMPARE(session.saved(), Session::defaultDocument());
+}
+
+QTEST_MAIN(TestFormFilling)
+#include "TestFormFilling.moc"
