@@ -1,0 +1,55 @@
+#include "profile/prefecturelist.h"
+
+#include <QDir>
+#include <QIODevice>
+#include <QStringList>
+
+namespace PrefectureList {
+
+namespace {
+const QString fileName = QStringLiteral("jp-prefectures.txt");
+const int nameField = 1;
+const int latinNameField = 2;
+
+// The line's bytes without its line feed and a carriage return before it, so that the Latin-letter
+// name, often the last field, never carries a line terminator into the profile.
+QByteArray withoutTerminator(QByteArray line)
+{
+    if (line.endsWith('\n')) {
+        line.chop(1);
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+    }
+    return line;
+}
+} // namespace
+
+QString filePath()
+{
+    return QDir::currentPath() + QDir::separator() + fileName;
+}
+
+QVector<Prefecture> parse(QIODevice &device)
+{
+    QVector<Prefecture> entries;
+    while (!device.atEnd()) {
+        const QByteArray raw = device.readLine();
+        if (raw.isEmpty()) {
+            // A device that cannot deliver more: stop instead of asking again forever.
+            break;
+        }
+        QByteArray line = withoutTerminator(raw);
+        const int nul = line.indexOf('\0');
+        if (nul >= 0) {
+            line.truncate(nul);
+        }
+        const QStringList fields = QString::fromUtf8(line).split(QLatin1Char('\t'), Qt::KeepEmptyParts);
+        if (fields.size() > latinNameField) {
+            entries.append({fields.at(nameField), fields.at(latinNameField)});
+        }
+    }
+    return entries;
+}
+
+} // namespace PrefectureList

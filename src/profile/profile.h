@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+class QLineEdit;
+class Ui_Profile;
+
+// The 個人情報入力 dialog. It edits a copy of the caller's personal values, storing each edit in the
+// copy as soon as it is finished; the caller takes the copy over unless the dialog was cancelled.
+class Profile : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Profile(QWidget *parent = nullptr);
+    ~Profile() override;
+
+    // Copies the caller's values and shows them in the editors. Call once, before exec().
+    void setProfileValues(QHash<QString, QVariant> *values);
+
+    // The values to take over, or the caller's own map after Cancel: nothing to take over then.
+    QHash<QString, QVariant> *resultValues() const { return editedValues; }
+
+private slots:
+    void on_buttonBox_accepted();
+    void on_buttonBox_rejected();
+    void on_year_valueChanged(int v);
+    void on_month_valueChanged(int v);
+    void on_day_valueChanged(int v);
+    void on_familyName_editingFinished();
+    void on_lastName_editingFinished();
+    void on_familyNameK_editingFinished();
+    void on_lastNameK_editingFinished();
+    void on_familyNameE_editingFinished();
+    void on_lastNameE_editingFinished();
+    void on_zipcode_editingFinished();
+    void on_pref_currentIndexChanged(const QString &v);
+    void on_city_editingFinished();
+    void on_cityE_editingFinished();
+    void on_address1_editingFinished();
+    void on_address1E_editingFinished();
+    void on_address2_editingFinished();
+    void on_address2E_editingFinished();
+    void on_street_editingFinished();
+    void on_building_editingFinished();
+    void on_buildingE_editingFinished();
+    void on_telephone_editingFinished();
+    void on_mail_editingFinished();
+    void on_userID_editingFinished();
+    void on_password_editingFinished();
+
+private:
+    void loadPrefectures();
+    void fillWidgets();
+    bool store(const QString &key, const QVariant &value);
+    void storeNumber(const QString &key, int value, const char *prefix);
+    void storeText(const QLineEdit *editor, const QString &key, const char *prefix);
+
+    Ui_Profile *ui;
+    // Points at ownedValues while the dialog edits, at the caller's map after Cancel.
+    QHash<QString, QVariant> *editedValues = nullptr;
+    QHash<QString, QVariant> *sourceValues = nullptr;
+    std::unique_ptr<QHash<QString, QVariant>> ownedValues;
+    bool ready = false;
+};
