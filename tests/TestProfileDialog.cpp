@@ -25,6 +25,7 @@
 #include <memory>
 
 using TestSupport::MessageLog;
+using TestSupport::type;
 using TestSupport::WorkDir;
 using Values = QHash<QString, QVariant>;
 
@@ -112,19 +113,6 @@ template <typename T> T *editor(QWidget *dialog, const QString &name)
     return found;
 }
 
-// Types text the way it arrives: key by key for ASCII, committed by the input method for Japanese.
-void type(QWidget *widget, const QString &text)
-{
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii) {
-        QTest::keyClicks(widget, text);
-        return;
-    }
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QApplication::sendEvent(widget, &commit);
-}
-
 // Replaces the field's text the way a user does and finishes the edit with Return.
 void retype(QLineEdit *edit, const QString &text)
 {
@@ -134,30 +122,10 @@ void retype(QLineEdit *edit, const QString &text)
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-// Runs action on the next modal Profile dialog from inside its event loop; rejects the dialog if
-// the action left it open, so that a failed check cannot hang the test.
-void onNextDialog(std::function<void(Profile *)> action)
+// Runs action on the next modal Profile dialog from inside its event loop.
+void onNextProfile(std::function<void(Profile *)> action)
 {
-    auto *poll = new QTimer;
-    auto deadline = std::make_shared<QElapsedTimer>();
-    deadline->start();
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, deadline, action]() {
-        auto *dialog = qobject_cast<Profile *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            QApplication::setActiveWindow(dialog);
-            action(dialog);
-            if (dialog->isVisible()) {
-                dialog->reject();
-            }
-        } else if (deadline->hasExpired(10000)) {
-            poll->stop();
-            poll->deleteLater();
-        }
-    });
-    poll->start();
+    TestSupport::onNextDialog([action](QDialog *dialog) { action(qobject_cast<Profile *>(dialog)); });
 }
 
 QJsonObject savedProfile(const WorkDir &dir)
@@ -485,7 +453,7 @@ void TestProfileDialog::closing()
     MainWindowTestAccess access(window);
 
     bool seen = false;
-    onNextDialog([&](Profile *dialog) {
+    onNextProfile([&](Profile *dialog) {
         seen = true;
         QCOMPARE(editor<QLineEdit>(dialog, "familyName")->text(), QStringLiteral("山田"));
         QCOMPARE(editor<QComboBox>(dialog, "pref")->count(), 47);
@@ -544,7 +512,7 @@ void TestProfileDialog::okSavesCorrections()
                                  "startPage": ""})");
     MainWindow window;
     MainWindowTestAccess access(window);
-    onNextDialog([](Profile *dialog) {
+    onNextProfile([](Profile *dialog) {
         auto *buttons = editor<QDialogButtonBox>(dialog, "buttonBox");
         QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QSignalSpy>
@@ -12,6 +14,7 @@
 #include <QWebFrame>
 #include <QWebView>
 
+#include <algorithm>
 #include <memory>
 
 namespace TestSupport {
@@ -59,30 +62,64 @@ void click(QWebView *view, const QString &selector)
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, position);
 }
 
-void onNextMenu(std::function<void(QMenu *)> action)
+// Polls for the widget that find() returns visible and runs action on it from inside the event loop
+// that shows it; close() ends it if the action did not.
+static void onNextWidget(std::function<QWidget *()> find, std::function<void(QWidget *)> action,
+                         std::function<void(QWidget *)> close)
 {
     auto *poll = new QTimer;
     auto deadline = std::make_shared<QElapsedTimer>();
     deadline->start();
-    // A watch set by a test that failed before its menu opened must not act on a later test's menu.
-    const QByteArray owner = QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
+    // A watch set by a test that failed before its widget opened must not act on a later test's.
+    const auto testName = []() {
+        return QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
+    };
+    const QByteArray owner = testName();
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, deadline, action, owner]() {
-        const QByteArray current = QByteArray(QTest::currentTestFunction()) + '/' + QTest::currentDataTag();
-        QPointer<QMenu> menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (current != owner || deadline->hasExpired(10000)) {
+    QObject::connect(poll, &QTimer::timeout, [=]() {
+        QPointer<QWidget> widget = find();
+        if (testName() != owner || deadline->hasExpired(10000)) {
             poll->stop();
             poll->deleteLater();
-        } else if (menu && menu->isVisible()) {
+        } else if (widget && widget->isVisible()) {
             poll->stop();
             poll->deleteLater();
-            action(menu);
-            if (menu && menu->isVisible()) {
-                menu->close();
+            action(widget);
+            if (widget && widget->isVisible()) {
+                close(widget);
             }
         }
     });
     poll->start();
+}
+
+void onNextMenu(std::function<void(QMenu *)> action)
+{
+    onNextWidget([]() { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); },
+                 [action](QWidget *menu) { action(static_cast<QMenu *>(menu)); },
+                 [](QWidget *menu) { menu->close(); });
+}
+
+void onNextDialog(std::function<void(QDialog *)> action)
+{
+    onNextWidget([]() { return qobject_cast<QDialog *>(QApplication::activeModalWidget()); },
+                 [action](QWidget *dialog) {
+                     QApplication::setActiveWindow(dialog);
+                     action(static_cast<QDialog *>(dialog));
+                 },
+                 [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+}
+
+void type(QWidget *widget, const QString &text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        QTest::keyClicks(widget, text);
+        return;
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(widget, &commit);
 }
 
 void choose(QMenu *menu, const QString &text)

@@ -9,7 +9,9 @@
 
 #include <functional>
 
+class QDialog;
 class QMenu;
+class QWidget;
 class QWebElement;
 class QWebView;
 
@@ -65,8 +67,13 @@ QString fieldValue(QWebView *view, const QString &selector);
 void click(QWebView *view, const QString &selector);
 
 // Runs action on the next popup menu that opens, from inside its event loop. The menu is closed
-// afterwards if the action left it open.
+// afterwards if the action left it open. A watch ends with the test function that set it.
 void onNextMenu(std::function<void(QMenu *)> action);
+// The same for the next modal dialog; it is rejected afterwards if the action left it open.
+void onNextDialog(std::function<void(QDialog *)> action);
+// Types text into the widget the way it arrives: key by key for ASCII, committed by the input
+// method for Japanese.
+void type(QWidget *widget, const QString &text);
 // Chooses the menu entry with this text the way a user does: highlights it and presses Return.
 void choose(QMenu *menu, const QString &text);
 // The texts of the menu's entries, in order.
