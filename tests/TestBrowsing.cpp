@@ -1,0 +1,383 @@
+// The browsing controls under a real web engine: certificate errors, new-window requests, the
+// progress bar and status bar, the language actions and the home and Go buttons. Pages come from
+// loopback servers in this process.
+
+#include "loopbackserver.h"
+#include "mainwindowtestaccess.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSslError>
+#include <QSslSocket>
+#include <QStatusBar>
+#include <QTest>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
+
+#include <algorithm>
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+const int loadTimeout = 30000;
+
+// A window in a fresh working directory, shown, optionally with a profile.json written first.
+struct Browser
+{
+    explicit Browser(const QByteArray &profileJson = QByteArray())
+    {
+        if (!profileJson.isEmpty()) {
+            dir.write(QStringLiteral("profile.json"), profileJson);
+        }
+        window = std::make_unique<MainWindow>();
+        window->show();
+    }
+
+    QWebView *view() const { return access().webView(); }
+    QProgressBar *progressBar() const { return access().progressBar(); }
+    MainWindowTestAccess access() const { return MainWindowTestAccess(*window); }
+    template <typename T> T *child(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    QString statusMessage() const { return child<QStatusBar>("statusBar")->currentMessage(); }
+
+    WorkDir dir;
+    std::unique_ptr<MainWindow> window;
+};
+
+QString markerText(QWebView *view)
+{
+    return element(view, QStringLiteral("#marker")).toPlainText();
+}
+
+QByteArray page(const QByteArray &marker, const QByteArray &body = QByteArray())
+{
+    return "<html><head><title>" + marker + "</title></head><body><p id=\"marker\">" + marker + "</p>" + body
+           + "</body></html>";
+}
+
+QStringList linesStartingWith(const MessageLog &log, const QStringList &prefixes)
+{
+    QStringList matching;
+    const QStringList all = log.debugLines();
+    for (const QString &line : all) {
+        if (std::any_of(prefixes.begin(), prefixes.end(),
+                        [&](const QString &p) { return line.startsWith(p); })) {
+            matching.append(line);
+        }
+    }
+    return matching;
+}
+
+} // namespace
+
+class TestBrowsing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void certificateErrorsAreLoggedAndIgnored_data();
+    void certificateErrorsAreLoggedAndIgnored();
+    void newWindowRequestsLoadInPlace_data();
+    void newWindowRequestsLoadInPlace();
+    void progressBarDuringSuccessfulLoad();
+    void progressBarAfterFailedLoad();
+    void languageActions_data();
+    void languageActions();
+    void homeButton_data();
+    void homeButton();
+    void goButton();
+
+private:
+    LoopbackServer http;
+};
+
+void TestBrowsing::initTestCase()
+{
+    QVERIFY2(QSslSocket::supportsSsl(), "Qt Network has no TLS backend");
+    qRegisterMetaType<QNetworkReply *>();
+    qRegisterMetaType<QList<QSslError>>();
+
+    http.setPage(QStringLiteral("/"), page("first"));
+    http.setPage(QStringLiteral("/second"), page("second"));
+    http.setPage(QStringLiteral("/home"), page("home"));
+    http.setPage(QStringLiteral("/target"), page("target"));
+    const QByteArray big = "<div style=\"display:block;width:300px;height:60px\">";
+    http.setPage(QStringLiteral("/blank-link"),
+                 page("opener", "<a id=\"go\" href=\"/target\" target=\"_blank\">" + big + "open</div></a>"));
+    http.setPage(
+        QStringLiteral("/named-link"),
+        page("opener", "<a id=\"go\" href=\"/target\" target=\"elsewhere\">" + big + "open</div></a>"));
+    http.setPage(QStringLiteral("/window-open"),
+                 page("opener", "<button id=\"go\" style=\"width:300px;height:60px\""
+                                " onclick=\"window.open('/target')\">open</button>"));
+    QVERIFY(http.start());
+}
+
+// The certificates are self-signed and valid from 2000 to 2125 (tests/data/make-certificates.sh).
+void TestBrowsing::certificateErrorsAreLoggedAndIgnored_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<QList<int>>("expectedErrors");
+
+    QTest::newRow("self-signed for 127.0.0.1")
+        << QStringLiteral("loopback.crt") << QList<int>{QSslError::SelfSignedCertificate};
+    QTest::newRow("self-signed for another host")
+        << QStringLiteral("otherhost.crt")
+        << QList<int>{QSslError::SelfSignedCertificate, QSslError::HostNameMismatch};
+}
+
+void TestBrowsing::certificateErrorsAreLoggedAndIgnored()
+{
+    QFETCH(QString, certificate);
+    QFETCH(QList<int>, expectedErrors);
+
+    LoopbackServer https;
+    QVERIFY(https.useTls(QFINDTESTDATA("data/" + certificate), QFINDTESTDATA("data/loopback.key")));
+    https.setPage(QStringLiteral("/secure"), page("secure"));
+    QVERIFY(https.start());
+
+    Browser browser;
+    QSignalSpy sslErrors(browser.view()->page()->networkAccessManager(), &QNetworkAccessManager::sslErrors);
+    MessageLog log;
+    QVERIFY(loadUrl(browser.view(), https.url(QStringLiteral("/secure"))));
+    QCOMPARE(markerText(browser.view()), QStringLiteral("secure"));
+
+    // Every connection reports its errors; each report gives one handler line, then one line per error.
+    QVERIFY(!sslErrors.isEmpty());
+    QStringList expectedLines;
+    for (const QList<QVariant> &report : qAsConst(sslErrors)) {
+        const auto errors = report.at(1).value<QList<QSslError>>();
+        QList<int> codes;
+        for (const QSslError &error : errors) {
+            codes.append(error.error());
+        }
+        std::sort(codes.begin(), codes.end());
+        QCOMPARE(codes, expectedErrors);
+
+        expectedLines.append(QStringLiteral("handleSslErrors: "));
+        for (const QSslError &error : errors) {
+            expectedLines.append(QStringLiteral("ssl error:  \"%1\"").arg(error.errorString()));
+        }
+    }
+    QStringList logged =
+        linesStartingWith(log, {QStringLiteral("handleSslErrors: "), QStringLiteral("ssl error: ")});
+    // The handler line ends with the reply's error string, whatever the engine put there.
+    for (QString &line : logged) {
+        if (line.startsWith(QLatin1String("handleSslErrors: "))) {
+            line.truncate(int(qstrlen("handleSslErrors: ")));
+        }
+    }
+    QCOMPARE(logged, expectedLines);
+}
+
+void TestBrowsing::newWindowRequestsLoadInPlace_data()
+{
+    QTest::addColumn<QString>("opener");
+
+    QTest::newRow("link with target _blank") << QStringLiteral("/blank-link");
+    QTest::newRow("link with a named target") << QStringLiteral("/named-link");
+    QTest::newRow("window.open on a click") << QStringLiteral("/window-open");
+}
+
+void TestBrowsing::newWindowRequestsLoadInPlace()
+{
+    QFETCH(QString, opener);
+
+    Browser browser;
+    QVERIFY(QTest::qWaitForWindowExposed(browser.window.get()));
+    QVERIFY(loadUrl(browser.view(), http.url(opener)));
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+
+    MessageLog log;
+    QSignalSpy finished(browser.view(), &QWebView::loadFinished);
+    click(browser.view(), QStringLiteral("#go"));
+    QTRY_COMPARE_WITH_TIMEOUT(browser.view()->url().toString(), http.url(QStringLiteral("/target")),
+                              loadTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), loadTimeout);
+    QCOMPARE(finished.last().value(0).toBool(), true);
+    QCOMPARE(markerText(browser.view()), QStringLiteral("target"));
+
+    QCOMPARE(linesStartingWith(log, {QStringLiteral("window type: ")}),
+             QStringList{QStringLiteral("window type:  0")});
+    QCOMPARE(QApplication::topLevelWidgets().size(), topLevels.size());
+}
+
+void TestBrowsing::progressBarDuringSuccessfulLoad()
+{
+    Browser browser;
+    QProgressBar *bar = browser.progressBar();
+    QVERIFY(bar->isHidden());
+
+    QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/"))));
+    QVERIFY(bar->isHidden());
+    browser.child<QStatusBar>("statusBar")->showMessage(QStringLiteral("before the load"));
+
+    // Connected after the window's own slots, so these see what the slots left behind.
+    bool startedSeen = false;
+    QStringList faults;
+    connect(browser.view(), &QWebView::loadStarted, this, [&]() {
+        startedSeen = true;
+        if (!bar->isVisible() || bar->value() != 0 || !browser.statusMessage().isEmpty()) {
+            faults.append(QStringLiteral("at start: visible %1, value %2, message \"%3\"")
+                              .arg(bar->isVisible())
+                              .arg(bar->value())
+                              .arg(browser.statusMessage()));
+        }
+    });
+    QList<int> reported;
+    connect(browser.view(), &QWebView::loadProgress, this, [&](int v) {
+        reported.append(v);
+        if (!bar->isVisible() || bar->value() != v) {
+            faults.append(
+                QStringLiteral("at %1: visible %2, value %3").arg(v).arg(bar->isVisible()).arg(bar->value()));
+        }
+    });
+
+    QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/second"))));
+    QVERIFY(startedSeen);
+    QVERIFY(!reported.isEmpty());
+    QCOMPARE(faults, QStringList());
+    QVERIFY(bar->isHidden());
+    QCOMPARE(browser.statusMessage(), QStringLiteral("ページが表示されました"));
+}
+
+void TestBrowsing::progressBarAfterFailedLoad()
+{
+    // A port that was free a moment ago: the connection is refused.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+
+    Browser browser;
+    QProgressBar *bar = browser.progressBar();
+    QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/"))));
+
+    QList<int> reported;
+    connect(browser.view(), &QWebView::loadProgress, this, [&](int v) { reported.append(v); });
+    QSignalSpy finished(browser.view(), &QWebView::loadFinished);
+    browser.view()->setUrl(QUrl(refused));
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), loadTimeout);
+    QCOMPARE(finished.last().value(0).toBool(), false);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->value(), reported.isEmpty() ? 0 : reported.last());
+
+    // The next load starts the bar from 0 again and hides it when it succeeds.
+    QList<int> valuesAtStart;
+    connect(browser.view(), &QWebView::loadStarted, this, [&]() { valuesAtStart.append(bar->value()); });
+    QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/second"))));
+    QCOMPARE(valuesAtStart, QList<int>{0});
+    QVERIFY(bar->isHidden());
+}
+
+void TestBrowsing::languageActions_data()
+{
+    // J chooses 日本語, E chooses 英語, in the menu's way: the action toggles, then triggers.
+    QTest::addColumn<QString>("choices");
+    QTest::addColumn<int>("language");
+
+    QTest::newRow("at start") << QString() << 0;
+    QTest::newRow("日本語 while checked") << QStringLiteral("J") << 0;
+    QTest::newRow("英語") << QStringLiteral("E") << 1;
+    QTest::newRow("英語 while checked") << QStringLiteral("EE") << 1;
+    QTest::newRow("英語 then 日本語") << QStringLiteral("EJ") << 0;
+    QTest::newRow("日本語 twice after 英語") << QStringLiteral("EJJ") << 0;
+    QTest::newRow("back and forth") << QStringLiteral("EJEJE") << 1;
+}
+
+void TestBrowsing::languageActions()
+{
+    QFETCH(QString, choices);
+    QFETCH(int, language);
+
+    Browser browser;
+    auto *japanese = browser.child<QAction>("actionToJapanese");
+    auto *english = browser.child<QAction>("actionToEnglish");
+    QVERIFY(japanese && english);
+    QCOMPARE(browser.access().inputLanguage(), 0);
+    QVERIFY(japanese->isChecked());
+    QVERIFY(!english->isChecked());
+
+    MessageLog log;
+    for (int i = 0; i < choices.size(); ++i) {
+        const bool toJapanese = choices.at(i) == QLatin1Char('J');
+        (toJapanese ? japanese : english)->trigger();
+        QVERIFY2(japanese->isChecked() == toJapanese && english->isChecked() != toJapanese,
+                 qPrintable(QStringLiteral("after choice %1 of %2").arg(i + 1).arg(choices)));
+        QCOMPARE(browser.access().inputLanguage(), toJapanese ? 0 : 1);
+    }
+    QCOMPARE(browser.access().inputLanguage(), language);
+    QCOMPARE(log.count(QStringLiteral("on_actionToJapanese_triggered")), choices.count(QLatin1Char('J')));
+    QCOMPARE(log.count(QStringLiteral("on_actionToEnglish_triggered")), choices.count(QLatin1Char('E')));
+}
+
+void TestBrowsing::homeButton_data()
+{
+    QTest::addColumn<QString>("startPage");
+
+    QTest::newRow("start page on the server") << http.url(QStringLiteral("/home"));
+    QTest::newRow("empty start page") << QString();
+}
+
+void TestBrowsing::homeButton()
+{
+    QFETCH(QString, startPage);
+
+    Browser browser(R"({"profile": {}, "actions": {}, "sites": {}, "startPage": ")" + startPage.toUtf8()
+                    + "\"}");
+    QVERIFY(QTest::qWaitForWindowExposed(browser.window.get()));
+    QCOMPARE(browser.access().startPage(), startPage);
+    QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/second"))));
+
+    QSignalSpy finished(browser.view(), &QWebView::loadFinished);
+    QTest::mouseClick(browser.child<QPushButton>("goHome"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), loadTimeout);
+    QCOMPARE(finished.last().value(0).toBool(), true);
+    if (startPage.isEmpty()) {
+        // The engine shows the empty address as a blank page.
+        const QUrl shown = browser.view()->url();
+        QVERIFY2(shown.isEmpty() || shown == QUrl(QStringLiteral("about:blank")),
+                 qPrintable(shown.toString()));
+        QCOMPARE(markerText(browser.view()), QString());
+    } else {
+        QCOMPARE(browser.view()->url().toString(), startPage);
+        QCOMPARE(markerText(browser.view()), QStringLiteral("home"));
+    }
+}
+
+void TestBrowsing::goButton()
+{
+    Browser browser;
+    auto *address = browser.child<QLineEdit>("url");
+    auto *go = browser.child<QPushButton>("pushButton");
+    QVERIFY(address->isHidden());
+    QVERIFY(go->isHidden());
+
+    QSignalSpy started(browser.view(), &QWebView::loadStarted);
+    QSignalSpy finished(browser.view(), &QWebView::loadFinished);
+    go->click();
+    // An empty field navigates nowhere: the one load seen below is the one for the address.
+    address->setText(http.url(QStringLiteral("/second")));
+    go->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), loadTimeout);
+    QCOMPARE(finished.last().value(0).toBool(), true);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(markerText(browser.view()), QStringLiteral("second"));
+}
+
+QTEST_MAIN(TestBrowsing)
+#include "TestBrowsing.moc"
