@@ -86,6 +86,7 @@ private:
 
     ProfileStore profileStore{profileValues};
     BridgeKeeper bridges;
+    bool fieldMenuOpen = false;
 
     friend class MainWindowTestAccess;
 };

@@ -12,6 +12,7 @@
 #include <QCursor>
 #include <QDebug>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QWebElement>
 
 namespace {
@@ -43,6 +44,11 @@ void MainWindow::on_signal(const QString &sender)
         // registered, and none of them was clicked.
         return;
     }
+    if (fieldMenuOpen) {
+        // Page scripts keep running while the menu is open; a page calling the bridge from a timer
+        // must not stack menus on the user.
+        return;
+    }
     QWebElement *element = inputElements.value(sender);
     if (!element || !FieldMenu::acceptsType(element->attribute(typeAttribute))) {
         return;
@@ -56,6 +62,7 @@ void MainWindow::on_signal(const QString &sender)
     }
     menu.move(QCursor::pos());
     connect(&menu, SIGNAL(triggered(QAction *)), this, SLOT(on_profileSelected(QAction *)));
+    const QScopedValueRollback<bool> open(fieldMenuOpen, true);
     menu.exec();
 }
 

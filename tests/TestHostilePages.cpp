@@ -1,0 +1,232 @@
+// Pages that work against the browser: hostile identifiers and values, scripts that replace or
+// flood the bridge, and pages that go away while the field menu is open.
+
+#include "mainwindowtestaccess.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebView>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString address = QStringLiteral("http://127.0.0.1:1/hostile");
+
+QString attributeText(const QString &text)
+{
+    QString encoded;
+    for (const uint code : text.toUcs4()) {
+        encoded += QStringLiteral("&#x%1;").arg(code, 0, 16);
+    }
+    return encoded;
+}
+
+QStringList hostileTexts()
+{
+    return {"O'Brien",
+            "back\\slash\\",
+            "two\nlines\r\n",
+            QString::fromUtf16(u"sep\u2028ara\u2029tors"),
+            "</script><script>document.title='owned'</script>",
+            "'); document.title='owned'; ('",
+            "\\'); document.title='owned'; //",
+            QString::fromUtf16(u"😀 👨‍👩‍👧"),
+            QString(10240, QChar(u'字')) + "'\\"};
+}
+
+QJsonObject profileWith(const QStringList &values)
+{
+    QJsonObject profile;
+    QJsonObject actions;
+    for (int i = 0; i < values.size(); ++i) {
+        const QString key = QStringLiteral("value%1").arg(i, 2, 10, QLatin1Char('0'));
+        profile.insert(key, values[i]);
+        actions.insert(key, QJsonArray{key});
+    }
+    return {{"profile", profile}, {"actions", actions}};
+}
+
+// Guards the page's own script state: any script we altered would show here.
+const QString pageScript = QStringLiteral("<script>var integrity = 42; document.title = 'page';</script>");
+
+bool pageUntouched(QWebView *view)
+{
+    return view->title() == "page"
+           && view->page()->mainFrame()->evaluateJavaScript("integrity + (typeof owned)").toString()
+                  == "42undefined";
+}
+
+} // namespace
+
+class TestHostilePages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostileIdentifiersAndValues();
+    void redefinedSendSignal();
+    void floodedBridge();
+    void callsWhileMenuIsOpen();
+    void navigationWhileMenuIsOpen();
+};
+
+void TestHostilePages::hostileIdentifiersAndValues()
+{
+    const QStringList texts = hostileTexts();
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(profileWith(texts)).toJson());
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    QString page = pageScript;
+    for (int i = 0; i < texts.size(); ++i) {
+        page += QStringLiteral("<input type=text class=f%1 id=\"%2\">").arg(i).arg(attributeText(texts[i]));
+    }
+    QVERIFY(loadHtml(access.webView(), page, address));
+
+    // Each field gets the value of the same index: identifier i is recorded with key value<i>.
+    for (int i = 0; i < texts.size(); ++i) {
+        const QString selector = QStringLiteral(".f%1").arg(i);
+        clickAndChoose(access.webView(), selector,
+                       QStringLiteral("value%1: ").arg(i, 2, 10, QLatin1Char('0')));
+        // Insertion keeps line breaks that an assignment would drop; the engine turns CR LF into LF.
+        QCOMPARE(fieldValue(access.webView(), selector), QString(texts[i]).replace("\r\n", "\n"));
+    }
+    QVERIFY(pageUntouched(access.webView()));
+    const QJsonObject rules = QJsonDocument::fromJson(dir.read("profile.json"))
+                                  .object()
+                                  .value("sites")
+                                  .toObject()
+                                  .value(address)
+                                  .toObject();
+    QCOMPARE(rules.size(), texts.size());
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(rules.value(texts[i]).toString(), QStringLiteral("value%1").arg(i, 2, 10, QLatin1Char('0')));
+    }
+
+    // On the next visit the rules fill every field by its identifier.
+    QVERIFY(loadHtml(access.webView(), page, address));
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(fieldValue(access.webView(), QStringLiteral(".f%1").arg(i)),
+                 QString(texts[i]).remove('\n').remove('\r'));
+    }
+    QVERIFY(pageUntouched(access.webView()));
+}
+
+void TestHostilePages::redefinedSendSignal()
+{
+    WorkDir dir;
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    MessageLog log;
+    QVERIFY(loadHtml(access.webView(),
+                     "<script>sendSignal = function (s) { delegate.doSignal('forged'); };"
+                     "delegate.doSignal = null;</script><input type=text id=a>",
+                     address));
+    click(access.webView(), "#a");
+    QVERIFY(!log.debugLines().contains("on_signal( \"a\" )"));
+    QVERIFY(!QFile::exists(dir.filePath("profile.json")));
+}
+
+void TestHostilePages::floodedBridge()
+{
+    WorkDir dir;
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    QVERIFY(loadHtml(access.webView(), "<input type=checkbox id=box>", address));
+    MessageLog log;
+    access.webView()->page()->mainFrame()->evaluateJavaScript(
+        "for (var i = 0; i < 20000; ++i) { delegate.doSignal('box'); delegate.send('nothing' + i); }");
+    QCOMPARE(log.debugLines().filter("on_signal").size() - log.count("on_signal( \"test\" )"), 40000);
+    QCOMPARE(access.liveBridges(), 1);
+    QVERIFY(!QFile::exists(dir.filePath("profile.json")));
+}
+
+void TestHostilePages::callsWhileMenuIsOpen()
+{
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(profileWith({"one"})).toJson());
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    // Once clicked, the page calls the bridge for another field from a timer, while the menu is open.
+    QVERIFY(loadHtml(access.webView(),
+                     "<input type=text id=a><input type=text id=b><script>"
+                     "document.getElementById('a').addEventListener('click', function () {"
+                     "  var calls = 0;"
+                     "  var timer = setInterval(function () {"
+                     "    delegate.doSignal('b');"
+                     "    if (++calls == 20) clearInterval(timer);"
+                     "  }, 5);"
+                     "});</script>",
+                     address));
+    MessageLog log;
+    int menus = 0;
+    onNextMenu([&](QMenu *menu) {
+        ++menus;
+        QTest::qWait(200);
+        choose(menu, "value00: one");
+    });
+    element(access.webView(), "#a").evaluateJavaScript("this.click()");
+    QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
+    QCOMPARE(fieldValue(access.webView(), "#b"), QString());
+    const QJsonObject rules = QJsonDocument::fromJson(dir.read("profile.json"))
+                                  .object()
+                                  .value("sites")
+                                  .toObject()
+                                  .value(address)
+                                  .toObject();
+    QCOMPARE(rules, QJsonObject({{"a", "value00"}}));
+    QCOMPARE(menus, 1);
+    QTRY_COMPARE(log.count("on_signal( \"b\" )"), 20);
+}
+
+void TestHostilePages::navigationWhileMenuIsOpen()
+{
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(profileWith({"one"})).toJson());
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    const QString next = "http://127.0.0.1:1/next";
+    QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
+    onNextMenu([&](QMenu *menu) {
+        // The page is replaced under the open menu; the field it was opened for is gone.
+        QSignalSpy loaded(access.webView(), &QWebView::loadFinished);
+        access.webView()->setHtml("<input type=text id=other>", QUrl(next));
+        QVERIFY(loaded.count() || loaded.wait());
+        choose(menu, "value00: one");
+    });
+    element(access.webView(), "#a").evaluateJavaScript("this.click()");
+    QTest::qWait(100);
+    QCOMPARE(access.liveBridges(), 1);
+    QVERIFY(!QFile::exists(dir.filePath("profile.json")) || !dir.read("profile.json").contains("sites"));
+
+    // Replaced by a page with a field of the same identifier: the choice lands there, recorded for
+    // the page it was written into.
+    QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
+    onNextMenu([&](QMenu *menu) {
+        QSignalSpy loaded(access.webView(), &QWebView::loadFinished);
+        access.webView()->setHtml("<input type=text id=a>", QUrl(next));
+        QVERIFY(loaded.count() || loaded.wait());
+        choose(menu, "value00: one");
+    });
+    element(access.webView(), "#a").evaluateJavaScript("this.click()");
+    QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
+    const QJsonObject sites =
+        QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
+    QCOMPARE(sites, QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
+}
+
+QTEST_MAIN(TestHostilePages)
+#include "TestHostilePages.moc"
