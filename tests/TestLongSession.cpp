@@ -1,0 +1,63 @@
+// A long session: hundreds of navigations with choices between them must leave no bridge objects,
+// element handles or rules behind.
+
+#include "mainwindowtestaccess.h"
+#include "testsupport.h"
+
+#include <QJsonDocument>
+#include <QTest>
+#include <QWebView>
+
+using namespace TestSupport;
+
+class TestLongSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void manyNavigations();
+};
+
+void TestLongSession::manyNavigations()
+{
+    WorkDir dir;
+    dir.write("profile.json", R"({"profile": {"familyName": "山田", "mail": "m@example.jp"},
+                                  "actions": {"姓": ["familyName"], "メール": ["mail"]}})");
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    QWebView *view = access.webView();
+
+    const QString pages[] = {
+        "<script>var page = 1;</script><form><input type=text id=sei><input type=email "
+        "name=mail></form><input>",
+        "<div><input type=text id=other><p><input type=search name=q></p></div><div id=sliding-popup></div>",
+    };
+    const QString addresses[] = {"http://127.0.0.1:1/a", "http://127.0.0.1:1/b"};
+    // Elements per page, the document element included, and registered identifiers.
+    const int handles[] = {8, 8};
+    const int registered[] = {3, 2};
+
+    for (int i = 0; i < 300; ++i) {
+        const int which = i % 2;
+        QVERIFY(loadHtml(view, pages[which], addresses[which]));
+        QCOMPARE(access.elementHandles().size(), handles[which]);
+        QCOMPARE(access.inputElements().size(), registered[which]);
+        if (i % 10 == 0) {
+            clickAndChoose(view, which == 0 ? "#sei" : "#other", "姓: ");
+        }
+        if (i % 10 == 1) {
+            clickAndChoose(view, which == 0 ? "#sei" : "#other", "消去");
+        }
+        QCOMPARE(access.liveBridges(), 1);
+    }
+
+    // Every choice went to its own page, and only the last one for a field counts.
+    const QJsonObject sites =
+        QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
+    QCOMPARE(sites, QJsonObject({{addresses[0], QJsonObject{{"sei", "familyName"}}},
+                                 {addresses[1], QJsonObject{{"other", "__DELETE_HERE__"}}}}));
+}
+
+QTEST_MAIN(TestLongSession)
+#include "TestLongSession.moc"
