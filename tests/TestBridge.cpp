@@ -16,17 +16,6 @@ using namespace TestSupport;
 
 namespace {
 
-// Text as an HTML attribute value in which every character is a character reference, so the
-// parser hands the page exactly this text.
-QString attributeText(const QString &text)
-{
-    QString encoded;
-    for (const uint code : text.toUcs4()) {
-        encoded += QStringLiteral("&#x%1;").arg(code, 0, 16);
-    }
-    return encoded;
-}
-
 QString input(const QString &attributes)
 {
     return QStringLiteral("<input %1>").arg(attributes);

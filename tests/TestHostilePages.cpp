@@ -20,15 +20,6 @@ namespace {
 
 const QString address = QStringLiteral("http://127.0.0.1:1/hostile");
 
-QString attributeText(const QString &text)
-{
-    QString encoded;
-    for (const uint code : text.toUcs4()) {
-        encoded += QStringLiteral("&#x%1;").arg(code, 0, 16);
-    }
-    return encoded;
-}
-
 QStringList hostileTexts()
 {
     return {"O'Brien",
@@ -52,6 +43,11 @@ QJsonObject profileWith(const QStringList &values)
         actions.insert(key, QJsonArray{key});
     }
     return {{"profile", profile}, {"actions", actions}};
+}
+
+QJsonObject recordedSites(const WorkDir &dir)
+{
+    return QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
 }
 
 // Guards the page's own script state: any script we altered would show here.
@@ -101,12 +97,7 @@ void TestHostilePages::hostileIdentifiersAndValues()
         QCOMPARE(fieldValue(access.webView(), selector), QString(texts[i]).replace("\r\n", "\n"));
     }
     QVERIFY(pageUntouched(access.webView()));
-    const QJsonObject rules = QJsonDocument::fromJson(dir.read("profile.json"))
-                                  .object()
-                                  .value("sites")
-                                  .toObject()
-                                  .value(address)
-                                  .toObject();
+    const QJsonObject rules = recordedSites(dir).value(address).toObject();
     QCOMPARE(rules.size(), texts.size());
     for (int i = 0; i < texts.size(); ++i) {
         QCOMPARE(rules.value(texts[i]).toString(), QStringLiteral("value%1").arg(i, 2, 10, QLatin1Char('0')));
@@ -180,13 +171,7 @@ void TestHostilePages::callsWhileMenuIsOpen()
     element(access.webView(), "#a").evaluateJavaScript("this.click()");
     QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
     QCOMPARE(fieldValue(access.webView(), "#b"), QString());
-    const QJsonObject rules = QJsonDocument::fromJson(dir.read("profile.json"))
-                                  .object()
-                                  .value("sites")
-                                  .toObject()
-                                  .value(address)
-                                  .toObject();
-    QCOMPARE(rules, QJsonObject({{"a", "value00"}}));
+    QCOMPARE(recordedSites(dir).value(address).toObject(), QJsonObject({{"a", "value00"}}));
     QCOMPARE(menus, 1);
     QTRY_COMPARE(log.count("on_signal( \"b\" )"), 20);
 }
@@ -199,33 +184,27 @@ void TestHostilePages::navigationWhileMenuIsOpen()
     window.show();
     MainWindowTestAccess access(window);
     const QString next = "http://127.0.0.1:1/next";
-    QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
-    onNextMenu([&](QMenu *menu) {
-        // The page is replaced under the open menu; the field it was opened for is gone.
-        QSignalSpy loaded(access.webView(), &QWebView::loadFinished);
-        access.webView()->setHtml("<input type=text id=other>", QUrl(next));
-        QVERIFY(loaded.count() || loaded.wait());
-        choose(menu, "value00: one");
-    });
-    element(access.webView(), "#a").evaluateJavaScript("this.click()");
-    QTest::qWait(100);
-    QCOMPARE(access.liveBridges(), 1);
-    QVERIFY(!QFile::exists(dir.filePath("profile.json")) || !dir.read("profile.json").contains("sites"));
+    // Opens the menu on field "a", lets another page replace this one, then picks the value.
+    const auto replaceUnderMenu = [&](const QString &nextPage) {
+        QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
+        onNextMenu([&](QMenu *menu) {
+            QVERIFY(loadHtml(access.webView(), nextPage, next));
+            choose(menu, "value00: one");
+        });
+        element(access.webView(), "#a").evaluateJavaScript("this.click()");
+    };
 
-    // Replaced by a page with a field of the same identifier: the choice lands there, recorded for
-    // the page it was written into.
-    QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
-    onNextMenu([&](QMenu *menu) {
-        QSignalSpy loaded(access.webView(), &QWebView::loadFinished);
-        access.webView()->setHtml("<input type=text id=a>", QUrl(next));
-        QVERIFY(loaded.count() || loaded.wait());
-        choose(menu, "value00: one");
-    });
-    element(access.webView(), "#a").evaluateJavaScript("this.click()");
+    // The field the menu was opened for is gone: nothing is written or recorded.
+    replaceUnderMenu("<input type=text id=other>");
+    QCOMPARE(fieldValue(access.webView(), "#other"), QString());
+    QCOMPARE(access.liveBridges(), 1);
+    QVERIFY(recordedSites(dir).isEmpty());
+
+    // The new page has a field of the same identifier: the choice lands there, recorded for the page
+    // it was written into.
+    replaceUnderMenu("<input type=text id=a>");
     QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
-    const QJsonObject sites =
-        QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
-    QCOMPARE(sites, QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
+    QCOMPARE(recordedSites(dir), QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
 }
 
 QTEST_MAIN(TestHostilePages)

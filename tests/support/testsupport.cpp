@@ -19,6 +19,15 @@
 
 namespace TestSupport {
 
+QString attributeText(const QString &text)
+{
+    QString encoded;
+    for (const uint code : text.toUcs4()) {
+        encoded += QStringLiteral("&#x%1;").arg(code, 0, 16);
+    }
+    return encoded;
+}
+
 static bool waitForLoad(QSignalSpy &spy)
 {
     if (spy.isEmpty() && !spy.wait(10000)) {

@@ -54,6 +54,10 @@ private:
     QtMessageHandler m_previous;
 };
 
+// Text as an HTML attribute value in which every character is a character reference, so that the
+// parser hands the page exactly this text.
+QString attributeText(const QString &text);
+
 // Loads html with the given base address into the view and waits until the load has finished.
 bool loadHtml(QWebView *view, const QString &html, const QString &baseUrl);
 // Navigates the view and waits for the load to finish; returns the load's result.
