@@ -172,7 +172,8 @@ bool ProfileStore::save(QJsonObject &root)
         return false;
     }
     const QByteArray bytes = serializeDocument(root);
-    if (!writeAll(file, bytes)) {
+    // commit() does not notice when writing out the buffered bytes fails (a full disk): flush first.
+    if (!writeAll(file, bytes) || !file.flush()) {
         qWarning() << "saveProfile: cannot write" << file.errorString() << path;
         return false;
     }
