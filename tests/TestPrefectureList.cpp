@@ -42,6 +42,9 @@ void TestPrefectureList::parse_data()
         << QByteArray("13\t東京都\tTo\rkyo\n") << QStringList{"東京都"} << QStringList{"To\rkyo"};
     QTest::newRow("NUL ends the last field") << QByteArrayLiteral("13\t東京都\tTo\0kyo\n27\t大阪府\tOsaka\n")
                                              << QStringList{"東京都", "大阪府"} << QStringList{"To", "Osaka"};
+    QTest::newRow("stray carriage returns end no name")
+        << QByteArrayLiteral("13\t東京都\tTokyo\r\r\n27\t大阪府\tOsaka\r\0x\n01\t北海道\tHokkaido\r")
+        << QStringList{"東京都", "大阪府", "北海道"} << QStringList{"Tokyo", "Osaka", "Hokkaido"};
     QTest::newRow("NUL before the third field") << QByteArrayLiteral("13\t東京\0都\tTokyo\n") << none << none;
     QTest::newRow("invalid UTF-8") << QByteArray("13\t\xff\tTokyo\n")
                                    << QStringList{QString(QChar::ReplacementCharacter)}

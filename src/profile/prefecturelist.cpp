@@ -11,15 +11,20 @@ const QString fileName = QStringLiteral("jp-prefectures.txt");
 const int nameField = 1;
 const int latinNameField = 2;
 
-// The line's bytes without its line feed and a carriage return before it, so that the Latin-letter
-// name, often the last field, never carries a line terminator into the profile.
-QByteArray withoutTerminator(QByteArray line)
+// The line's text bytes: up to a NUL byte if there is one, without the line feed and the carriage
+// returns before it, so that the Latin-letter name, often the last field, never carries a line
+// terminator into the profile.
+QByteArray lineText(QByteArray line)
 {
+    const int nul = line.indexOf('\0');
+    if (nul >= 0) {
+        line.truncate(nul);
+    }
     if (line.endsWith('\n')) {
         line.chop(1);
-        if (line.endsWith('\r')) {
-            line.chop(1);
-        }
+    }
+    while (line.endsWith('\r')) {
+        line.chop(1);
     }
     return line;
 }
@@ -39,12 +44,8 @@ QVector<Prefecture> parse(QIODevice &device)
             // A device that cannot deliver more: stop instead of asking again forever.
             break;
         }
-        QByteArray line = withoutTerminator(raw);
-        const int nul = line.indexOf('\0');
-        if (nul >= 0) {
-            line.truncate(nul);
-        }
-        const QStringList fields = QString::fromUtf8(line).split(QLatin1Char('\t'), Qt::KeepEmptyParts);
+        const QStringList fields =
+            QString::fromUtf8(lineText(raw)).split(QLatin1Char('\t'), Qt::KeepEmptyParts);
         if (fields.size() > latinNameField) {
             entries.append({fields.at(nameField), fields.at(latinNameField)});
         }
