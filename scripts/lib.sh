@@ -38,4 +38,15 @@ build_project() {
     cmake --build "$dir"
 }
 
+# The sanitizer and fuzzing builds: clang with its sanitizer and libFuzzer runtimes, and the
+# symbolizer that puts function names and lines into their reports.
+KAKIKOMI_CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
+
+# configure_with_clang BUILD_DIR [cmake options...]
+configure_with_clang() {
+    local dir=$1
+    shift
+    CC=clang CXX=clang++ cmake -S "$KAKIKOMI_ROOT" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ "$@"
+}
+
 KAKIKOMI_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
