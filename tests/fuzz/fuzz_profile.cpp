@@ -62,6 +62,23 @@ Round loadAndSave(const QByteArray &bytes, bool *wellFormed = nullptr)
     std::abort();
 }
 
+bool same(const QVariant &a, const QVariant &b);
+bool same(const QJsonValue &a, const QJsonValue &b);
+
+// Element by element, with the exact comparison below.
+template <typename List> bool sameElements(const List &x, const List &y)
+{
+    if (x.size() != y.size()) {
+        return false;
+    }
+    for (int i = 0; i < x.size(); ++i) {
+        if (!same(x.at(i), y.at(i))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Exact equality: same type, same text code unit for code unit, same number including the sign of
 // zero. QVariant's own comparison converts between types and would hide a change.
 bool same(const QVariant &a, const QVariant &b)
@@ -86,19 +103,8 @@ bool same(const QVariant &a, const QVariant &b)
     }
     case QMetaType::QString:
         return a.toString() == b.toString();
-    case QMetaType::QVariantList: {
-        const QVariantList x = a.toList();
-        const QVariantList y = b.toList();
-        if (x.size() != y.size()) {
-            return false;
-        }
-        for (int i = 0; i < x.size(); ++i) {
-            if (!same(x.at(i), y.at(i))) {
-                return false;
-            }
-        }
-        return true;
-    }
+    case QMetaType::QVariantList:
+        return sameElements(a.toList(), b.toList());
     case QMetaType::QVariantMap: {
         const QVariantMap x = a.toMap();
         const QVariantMap y = b.toMap();
@@ -127,19 +133,8 @@ bool same(const QJsonValue &a, const QJsonValue &b)
     switch (a.type()) {
     case QJsonValue::Double:
         return same(QVariant(a.toDouble()), QVariant(b.toDouble()));
-    case QJsonValue::Array: {
-        const QJsonArray x = a.toArray();
-        const QJsonArray y = b.toArray();
-        if (x.size() != y.size()) {
-            return false;
-        }
-        for (int i = 0; i < x.size(); ++i) {
-            if (!same(x.at(i), y.at(i))) {
-                return false;
-            }
-        }
-        return true;
-    }
+    case QJsonValue::Array:
+        return sameElements(a.toArray(), b.toArray());
     case QJsonValue::Object: {
         // Member by member, whatever their order: the parser sorts names that hold a raw NUL byte
         // as if they ended there, and a saved document escapes the NUL and sorts them right.
