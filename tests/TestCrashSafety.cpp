@@ -108,6 +108,14 @@ int saveUntilKilled(const char *directory)
     }
 }
 
+// Starts the profile at generation 1 with the extra member.
+bool saveFirstGeneration(ProfileStore &store, Values &values, QJsonObject &root)
+{
+    root = startingRoot();
+    fillGeneration(values, 1);
+    return store.save(root);
+}
+
 // The last generation the child reported as saved, or fallback when it reported none. Only
 // complete lines count: the kill may cut the last one short.
 int lastReported(const QByteArray &output, int fallback)
@@ -165,9 +173,8 @@ void TestCrashSafety::killedWhileSaving()
     {
         Values values;
         ProfileStore store(values);
-        QJsonObject root = startingRoot();
-        fillGeneration(values, 1);
-        QVERIFY(store.save(root));
+        QJsonObject root;
+        QVERIFY(saveFirstGeneration(store, values, root));
     }
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
@@ -228,9 +235,8 @@ void TestCrashSafety::fullDiskDuringSave()
     WorkDir dir;
     Values values;
     ProfileStore store(values);
-    QJsonObject root = startingRoot();
-    fillGeneration(values, 1);
-    QVERIFY(store.save(root));
+    QJsonObject root;
+    QVERIFY(saveFirstGeneration(store, values, root));
     const QByteArray previous = dir.read(QStringLiteral("profile.json"));
 
     fillGeneration(values, generation);

@@ -149,11 +149,6 @@ QByteArray ProfileStore::serializeDocument(QJsonObject &root) const
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-bool ProfileStore::writeAll(QIODevice &device, const QByteArray &bytes)
-{
-    return device.write(bytes) == bytes.size();
-}
-
 bool ProfileStore::save(QJsonObject &root)
 {
     const QString path = profilePath();
@@ -173,7 +168,7 @@ bool ProfileStore::save(QJsonObject &root)
     }
     const QByteArray bytes = serializeDocument(root);
     // commit() does not notice when writing out the buffered bytes fails (a full disk): flush first.
-    if (!writeAll(file, bytes) || !file.flush()) {
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         qWarning() << "saveProfile: cannot write" << file.errorString() << path;
         return false;
     }

@@ -7,7 +7,6 @@
 
 #include <optional>
 
-class QIODevice;
 class QJsonArray;
 class QJsonValue;
 
@@ -46,7 +45,6 @@ public:
     // member from the value table.
     static QJsonObject parseDocument(const QByteArray &bytes, bool *wellFormed = nullptr);
     QByteArray serializeDocument(QJsonObject &root) const;
-    static bool writeAll(QIODevice &device, const QByteArray &bytes);
 
     void readProfileObject(const QJsonObject &object);
     QVariant readProfileValue(const QJsonValue &value, const QString &key);
