@@ -143,10 +143,10 @@ QJsonObject ProfileStore::profileObject() const
     return profile;
 }
 
-QByteArray ProfileStore::serializeDocument(QJsonObject &root) const
+QByteArray ProfileStore::serializeDocument(QJsonObject &root)
 {
     root.insert(profileMember, profileObject());
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return m_writer.write(root);
 }
 
 bool ProfileStore::save(QJsonObject &root)

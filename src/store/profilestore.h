@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/documentwriter.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QString>
@@ -44,7 +46,7 @@ public:
     // The document logic without files, for tests and fuzzing. Serialising sets root's "profile"
     // member from the value table.
     static QJsonObject parseDocument(const QByteArray &bytes, bool *wellFormed = nullptr);
-    QByteArray serializeDocument(QJsonObject &root) const;
+    QByteArray serializeDocument(QJsonObject &root);
 
     void readProfileObject(const QJsonObject &object);
     QVariant readProfileValue(const QJsonValue &value, const QString &key);
@@ -56,6 +58,7 @@ private:
     bool keepUnreadableFile(const QString &path);
 
     QHash<QString, QVariant> &m_values;
+    DocumentWriter m_writer;
     // The file found at load time could not be read or parsed: its bytes are kept before the first save.
     bool m_keepBeforeSave = false;
 };

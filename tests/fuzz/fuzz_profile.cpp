@@ -17,6 +17,7 @@
 // The parser compares member names only up to a raw NUL byte, so it may keep several members of one
 // name; a document with NUL bytes is checked from its first save on, when they have been escaped.
 
+#include "store/documentwriter.h"
 #include "store/profilestore.h"
 
 #include <QDir>
@@ -64,6 +65,30 @@ Round loadAndSave(const QByteArray &bytes, bool *wellFormed = nullptr)
 
 bool same(const QVariant &a, const QVariant &b);
 bool same(const QJsonValue &a, const QJsonValue &b);
+
+// The writer keeps page texts between saves; whatever the document, and after a choice on a page,
+// its bytes are the JSON library's own.
+void checkWriterAgainstLibrary(const QJsonObject &root)
+{
+    DocumentWriter writer;
+    auto check = [&writer](const QJsonObject &document, const char *what) {
+        const QByteArray expected = QJsonDocument(document).toJson(QJsonDocument::Indented);
+        if (writer.write(document) != expected) {
+            fail(what, expected);
+        }
+    };
+    check(root, "the writer's first text differs from the library's");
+    check(root, "the writer's text from kept pages differs from the library's");
+    QJsonObject chosen = root;
+    QJsonObject sites = root.value(QStringLiteral("sites")).toObject();
+    const QString address =
+        sites.isEmpty() ? QStringLiteral("https://fuzz.example/") : sites.constBegin().key();
+    QJsonObject rules = sites.value(address).toObject();
+    rules.insert(QStringLiteral("fuzz"), QStringLiteral("mail"));
+    sites.insert(address, rules);
+    chosen.insert(QStringLiteral("sites"), sites);
+    check(chosen, "the writer's text after a choice differs from the library's");
+}
 
 // Element by element, with the exact comparison below.
 template <typename List> bool sameElements(const List &x, const List &y)
@@ -268,6 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         bytes = loadAndSave(bytes).saved;
     }
     const Round first = loadAndSave(bytes);
+    checkWriterAgainstLibrary(first.root);
 
     bool wellFormed = false;
     Round second = loadAndSave(first.saved, &wellFormed);
