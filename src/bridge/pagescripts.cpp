@@ -2,10 +2,27 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace PageScripts {
+
+namespace {
+
+bool needsEscape(char16_t u)
+{
+    // Line and paragraph separators end a line in a script; control characters are escaped so that
+    // no text can look like something else to the script parser.
+    return u == u'\\' || u == u'\'' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
+}
+
+} // namespace
 
 QString quoteForScript(const QString &text)
 {
+    // Identifiers and values seldom hold anything to escape: then the text is shared, not copied.
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return needsEscape(c.unicode()); })) {
+        return text;
+    }
     QString quoted;
     quoted.reserve(text.size() + text.size() / 8 + 2);
     for (const QChar c : text) {
@@ -24,9 +41,7 @@ QString quoteForScript(const QString &text)
             quoted += QLatin1String("\\r");
             break;
         default:
-            // Line and paragraph separators end a line in a script; control characters are
-            // escaped so that no text can look like something else to the script parser.
-            if (u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029) {
+            if (needsEscape(u)) {
                 quoted += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
             } else {
                 quoted += c;
@@ -49,7 +64,7 @@ QString bridgeSetup()
 
 QString clickHandler(const QString &identifier)
 {
-    return QStringLiteral("sendSignal('%1');").arg(quoteForScript(identifier));
+    return QStringLiteral("sendSignal('") + quoteForScript(identifier) + QStringLiteral("');");
 }
 
 QString readValue()
