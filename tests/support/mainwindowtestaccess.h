@@ -5,6 +5,9 @@
 
 #include <QJsonObject>
 #include <QProgressBar>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
 
 // The tests' view of the window's private state.
 class MainWindowTestAccess
@@ -27,6 +30,17 @@ public:
     const QString &startPage() const { return w.startPage; }
     int liveBridges() const { return w.bridges.liveCount(); }
     void saveProfile() const { w.saveProfile(); }
+    void handleLoadFinished(bool ok) const { w.on_webview_loadFinished(ok); }
+    void applySiteRules() const { w.applySiteRules(); }
+    void releaseElements() const { w.releaseElements(); }
+    // The walk of the page shown, without the rest of the load-finished handling.
+    void instrumentPage() const
+    {
+        auto *document = new QWebElement(w.webView->page()->mainFrame()->documentElement());
+        w.elementHandles.append(document);
+        w.instrumentChildren(document);
+    }
+    void signal(const QString &sender) const { w.on_signal(sender); }
 
 private:
     MainWindow &w;

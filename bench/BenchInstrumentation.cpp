@@ -1,0 +1,150 @@
+// What the browser's load-finished handling costs next to the engine's own load of the same page:
+// the walk over every element, the identifiers and click handlers, the registration, applying the
+// page's rules (none here) and the clearing of the engine's caches that comes with releasing the
+// previous page's elements. Also what that clearing costs the engine afterwards: the page's styles
+// and layout are worked out again before it is painted.
+
+#include "app/mainwindow.h"
+#include "benchsupport.h"
+#include "mainwindowtestaccess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebView>
+
+#include <algorithm>
+
+namespace {
+
+// Makes the engine bring styles and layout up to date, as painting would.
+qint64 forcedLayoutNs(QWebView *view)
+{
+    QElapsedTimer timer;
+    timer.start();
+    view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.documentElement.offsetHeight"));
+    return timer.nsecsElapsed();
+}
+
+struct Figures
+{
+    int elements = 0;
+    double engineMs = 0;
+    double handlingMs = 0;
+    double walkMs = 0;
+    double relayoutMs = 0;
+    double plainRelayoutMs = 0;
+};
+
+Figures measure(int elements)
+{
+    const QString html = Bench::generatedForm(elements);
+    const QUrl address(Bench::generatedFormAddress());
+    const int rounds = elements > 10000 ? 5 : 9;
+    std::vector<qint64> engine, handling, walk, relayout, plainRelayout;
+
+    MainWindow window;
+    window.show();
+    MainWindowTestAccess access(window);
+    QWebView *view = access.webView();
+    // The handler is called from here, so that the engine's part and ours are timed apart.
+    QObject::disconnect(view, SIGNAL(loadFinished(bool)), &window, SLOT(on_webview_loadFinished(bool)));
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        Bench::loadAndWait(
+            view,
+            [&]() {
+                timer.start();
+                view->setHtml(html, address);
+            },
+            [&](bool ok) {
+                engine.push_back(timer.nsecsElapsed());
+                timer.restart();
+                access.handleLoadFinished(ok);
+                handling.push_back(timer.nsecsElapsed());
+            });
+        relayout.push_back(forcedLayoutNs(view));
+    }
+    // The walk alone: the previous page released and the caches cleared beforehand, untimed.
+    for (int round = 0; round < rounds; ++round) {
+        Bench::loadAndWait(view, [&]() { view->setHtml(html, address); });
+        access.releaseElements();
+        QElapsedTimer timer;
+        timer.start();
+        access.instrumentPage();
+        walk.push_back(timer.nsecsElapsed());
+        forcedLayoutNs(view);
+    }
+    Figures figures;
+    figures.elements = access.elementHandles().size();
+
+    QWebView plain;
+    plain.show();
+    for (int round = 0; round < rounds; ++round) {
+        Bench::loadAndWait(&plain, [&]() { plain.setHtml(html, address); });
+        plainRelayout.push_back(forcedLayoutNs(&plain));
+    }
+    figures.engineMs = Bench::medianMs(engine);
+    figures.handlingMs = Bench::medianMs(handling);
+    figures.walkMs = Bench::medianMs(walk);
+    figures.relayoutMs = Bench::medianMs(relayout);
+    figures.plainRelayoutMs = Bench::medianMs(plainRelayout);
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Bench::setUpGuiProgram();
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    Bench::printHeader(argc, argv);
+
+    const double target = 0.02;
+    std::vector<Figures> all;
+    // Other sizes may be given as arguments, for a closer look at one of them.
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        if (const int elements = QString::fromLocal8Bit(argv[i]).toInt(); elements > 0) {
+            sizes.push_back(elements);
+        }
+    }
+    if (sizes.empty()) {
+        sizes = {1000, 10000, 50000, 100000};
+    }
+    for (const int elements : sizes) {
+        const Figures f = measure(elements);
+        all.push_back(f);
+        const QString size = Bench::count(f.elements) + QStringLiteral(" elements");
+        const double ratio = f.handlingMs / f.engineMs;
+        Bench::printRow({QStringLiteral("1 load handling"), size, Bench::ms(f.handlingMs),
+                         Bench::ms(f.engineMs), Bench::percent(ratio), QStringLiteral("<= 2%"),
+                         ratio <= target});
+        Bench::printRow({QStringLiteral("1   of it, the walk"), size, Bench::ms(f.walkMs),
+                         Bench::ms(f.engineMs), Bench::percent(f.walkMs / f.engineMs), QStringLiteral("-"),
+                         true});
+        // What a bare view needs for the same is subtracted: the page was laid out before it finished.
+        const double relayoutMs = std::max(0.0, f.relayoutMs - f.plainRelayoutMs);
+        Bench::printRow({QStringLiteral("1 relayout the clearing forces"), size, Bench::ms(relayoutMs),
+                         Bench::ms(f.engineMs), Bench::percent(relayoutMs / f.engineMs), QStringLiteral("-"),
+                         true});
+    }
+    // Linear growth: the time per element does not rise with the page's size.
+    std::vector<double> perElement;
+    for (const Figures &f : all) {
+        perElement.push_back(1000 * f.handlingMs / f.elements);
+    }
+    const double least = *std::min_element(perElement.begin(), perElement.end());
+    for (size_t i = 0; i < all.size(); ++i) {
+        Bench::printRow({QStringLiteral("1 handling per element"),
+                         Bench::count(all[i].elements) + QStringLiteral(" elements"),
+                         QString::number(perElement[i], 'f', 2) + QStringLiteral(" µs"), QString(), QString(),
+                         QStringLiteral("linear"), perElement.back() <= 1.5 * least});
+    }
+    return 0;
+}

@@ -1,0 +1,107 @@
+// The field menu: from the click reaching on_signal to the menu on screen, with a short and a long
+// list of entries.
+
+#include "app/mainwindow.h"
+#include "benchsupport.h"
+#include "mainwindowtestaccess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace {
+
+void writeProfile(int actions)
+{
+    QJsonObject profile;
+    QJsonObject menu;
+    for (int i = 0; i < actions; ++i) {
+        const QString key = QStringLiteral("key%1").arg(i, 3, 10, QLatin1Char('0'));
+        profile.insert(key, QStringLiteral("登録値 %1").arg(i));
+        menu.insert(QStringLiteral("項目 %1").arg(i, 3, 10, QLatin1Char('0')), QJsonArray{key});
+    }
+    QFile file(QStringLiteral("profile.json"));
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot write profile.json");
+    }
+    file.write(QJsonDocument(QJsonObject{{"profile", profile}, {"actions", menu}}).toJson());
+}
+
+// Notes when the first menu is shown and when it is first painted, then closes it.
+class MenuWatch : public QObject
+{
+public:
+    explicit MenuWatch(QElapsedTimer &timer)
+        : m_timer(timer)
+    {
+    }
+    qint64 shownNs = 0;
+    qint64 paintedNs = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *menu = qobject_cast<QMenu *>(watched);
+        if (menu && event->type() == QEvent::Show && !shownNs) {
+            shownNs = m_timer.nsecsElapsed();
+        } else if (menu && event->type() == QEvent::Paint && shownNs && !paintedNs) {
+            paintedNs = m_timer.nsecsElapsed();
+            QMetaObject::invokeMethod(menu, &QMenu::close, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QElapsedTimer &m_timer;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Bench::setUpGuiProgram();
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    Bench::printHeader(argc, argv);
+
+    for (const int actions : {10, 200}) {
+        writeProfile(actions);
+        MainWindow window;
+        window.show();
+        MainWindowTestAccess access(window);
+        Bench::loadAndWait(access.webView(), [&]() {
+            access.webView()->setHtml(QStringLiteral("<input type=text id=f0>"),
+                                      QUrl(Bench::generatedFormAddress()));
+        });
+        std::vector<qint64> shown, painted;
+        for (int round = 0; round < 21; ++round) {
+            QElapsedTimer timer;
+            MenuWatch watch(timer);
+            app.installEventFilter(&watch);
+            timer.start();
+            access.signal(QStringLiteral("f0"));
+            app.removeEventFilter(&watch);
+            if (!watch.paintedNs) {
+                qFatal("the menu was not painted");
+            }
+            shown.push_back(watch.shownNs);
+            painted.push_back(watch.paintedNs);
+        }
+        const QString size = Bench::count(actions) + QStringLiteral(" entries");
+        const double shownMs = Bench::medianMs(shown);
+        const double paintedMs = Bench::medianMs(painted);
+        Bench::printRow({QStringLiteral("3 menu shown"), size, Bench::ms(shownMs), QString(), QString(),
+                         QStringLiteral("< 16 ms"), shownMs < 16});
+        Bench::printRow({QStringLiteral("3 menu painted"), size, Bench::ms(paintedMs), QString(), QString(),
+                         QStringLiteral("-"), true});
+    }
+    return 0;
+}

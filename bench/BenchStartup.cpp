@@ -1,0 +1,202 @@
+// Start-up and memory of the browser itself (the real program, unchanged) next to BareWebView, a
+// bare web view showing the same page: the time from starting the process to the demo page's
+// load having finished, the peak resident memory, and how resident memory grows over 300
+// navigations. Both programs run headless with the same environment, one process per sample.
+
+#include "benchsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+const int navigations = 300;
+
+struct Program
+{
+    QString name;
+    QString path;
+    QStringList arguments;
+};
+
+// A memory figure of a running process, in kB, from the kernel's status file.
+qint64 statusKb(qint64 pid, const char *field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return 0;
+}
+
+struct Sample
+{
+    qint64 startNs = 0;
+    qint64 peakKb = 0;
+    qint64 firstRssKb = 0;
+    qint64 lastRssKb = 0;
+};
+
+// Runs the program until it has reported loads finished, then stops it.
+Sample run(const Program &program, int loads)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program.path, program.arguments);
+    Sample sample;
+    int finished = 0;
+    QByteArray pending;
+    while (finished < loads) {
+        if (!process.waitForReadyRead(60000)) {
+            qFatal("%s stopped or hung before its load %d finished", qPrintable(program.name), finished + 1);
+        }
+        pending += process.readAll();
+        int end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            if (line.contains("finished with ok:")) {
+                if (!line.contains("true")) {
+                    qFatal("%s could not load its page", qPrintable(program.name));
+                }
+                if (++finished == 1) {
+                    sample.startNs = timer.nsecsElapsed();
+                    sample.firstRssKb = statusKb(process.processId(), "VmRSS:");
+                }
+                if (finished == loads) {
+                    sample.lastRssKb = statusKb(process.processId(), "VmRSS:");
+                    break;
+                }
+            }
+        }
+    }
+    // Let the page be painted before the peak is read.
+    QThread::msleep(500);
+    sample.peakKb = statusKb(process.processId(), "VmHWM:");
+    process.kill();
+    process.waitForFinished();
+    return sample;
+}
+
+double medianOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+QString megabytes(double kb)
+{
+    return QString::number(kb / 1024, 'f', 1) + QStringLiteral(" MB");
+}
+
+// The demo's files in dir, with the start page pointing at page.
+void prepareDemo(const QDir &dir, const QString &page)
+{
+    const QString demo = QStringLiteral(KAKIKOMI_DEMO_DIR);
+    QFile::copy(demo + QStringLiteral("/jp-prefectures.txt"),
+                dir.filePath(QStringLiteral("jp-prefectures.txt")));
+    QFile source(demo + QStringLiteral("/profile.json"));
+    QFile profile(dir.filePath(QStringLiteral("profile.json")));
+    if (!source.open(QIODevice::ReadOnly) || !profile.open(QIODevice::WriteOnly)) {
+        qFatal("cannot prepare the demo profile");
+    }
+    profile.write(source.readAll().replace("@DEMO_FORM_URL@", page.toUtf8()));
+}
+
+// The demo form, and a copy of it that moves on to its next copy a moment after loading, until
+// the number in its query reaches the count of navigations.
+void writePages(const QDir &dir)
+{
+    QFile form(QStringLiteral(KAKIKOMI_DEMO_DIR "/form.html"));
+    if (!form.open(QIODevice::ReadOnly)) {
+        qFatal("cannot read the demo form");
+    }
+    const QByteArray html = form.readAll();
+    QFile::copy(form.fileName(), dir.filePath(QStringLiteral("form.html")));
+    QByteArray walking = html;
+    walking.replace("</body>", QByteArrayLiteral("<script>setTimeout(function () {"
+                                                 "  var n = Number(location.search.slice(1)) || 0;"
+                                                 "  if (n < ")
+                                   + QByteArray::number(navigations)
+                                   + ") location.href = location.pathname + '?' + (n + 1);"
+                                     "}, 20);</script></body>");
+    QFile walkingFile(dir.filePath(QStringLiteral("walk.html")));
+    if (!walkingFile.open(QIODevice::WriteOnly)) {
+        qFatal("cannot write the walking page");
+    }
+    walkingFile.write(walking);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    Bench::printHeader(argc, argv);
+
+    QTemporaryDir startDir, walkDir;
+    const QDir start(startDir.path()), walk(walkDir.path());
+    writePages(start);
+    writePages(walk);
+    const QString formUrl = QUrl::fromLocalFile(start.filePath(QStringLiteral("form.html"))).toString();
+    const QString walkUrl = QUrl::fromLocalFile(walk.filePath(QStringLiteral("walk.html"))).toString();
+    prepareDemo(start, formUrl);
+    prepareDemo(walk, walkUrl);
+
+    const Program browser{QStringLiteral("kakikomi"), QStringLiteral(KAKIKOMI_PROGRAM), {}};
+    const Program bareForm{QStringLiteral("BareWebView"), QStringLiteral(BARE_WEBVIEW_PROGRAM), {formUrl}};
+    const Program bareWalk{QStringLiteral("BareWebView"), QStringLiteral(BARE_WEBVIEW_PROGRAM), {walkUrl}};
+
+    // Start-up: alternating, after one unmeasured start of each to warm the file cache.
+    QDir::setCurrent(start.path());
+    run(browser, 1);
+    run(bareForm, 1);
+    std::vector<double> ourStart, bareStart, ourPeak, barePeak;
+    for (int round = 0; round < 7; ++round) {
+        const Sample ours = run(browser, 1);
+        const Sample bare = run(bareForm, 1);
+        ourStart.push_back(ours.startNs / 1e6);
+        bareStart.push_back(bare.startNs / 1e6);
+        ourPeak.push_back(ours.peakKb);
+        barePeak.push_back(bare.peakKb);
+    }
+    const double startMs = medianOf(ourStart), bareStartMs = medianOf(bareStart);
+    const double peakKb = medianOf(ourPeak), barePeakKb = medianOf(barePeak);
+    Bench::printRow({QStringLiteral("5 start-up to page loaded"), QStringLiteral("demo form"),
+                     Bench::ms(startMs), Bench::ms(bareStartMs), Bench::percent(startMs / bareStartMs - 1),
+                     QStringLiteral("<= +10%"), startMs <= 1.1 * bareStartMs});
+    Bench::printRow({QStringLiteral("5 peak resident memory"), QStringLiteral("demo form"), megabytes(peakKb),
+                     megabytes(barePeakKb), Bench::percent(peakKb / barePeakKb - 1),
+                     QStringLiteral("<= +10%"), peakKb <= 1.1 * barePeakKb});
+
+    // Memory over a session: the walking page navigates 300 times in each program.
+    QDir::setCurrent(walk.path());
+    const Sample ours = run(browser, navigations + 1);
+    const Sample bare = run(bareWalk, navigations + 1);
+    const double growth = ours.lastRssKb - ours.firstRssKb, bareGrowth = bare.lastRssKb - bare.firstRssKb;
+    Bench::printRow({QStringLiteral("5 memory growth"), QStringLiteral("%1 navigations").arg(navigations),
+                     megabytes(growth), megabytes(bareGrowth), QString(), QStringLiteral("-"), true});
+    Bench::printRow({QStringLiteral("5 resident memory after them"),
+                     QStringLiteral("%1 navigations").arg(navigations), megabytes(ours.lastRssKb),
+                     megabytes(bare.lastRssKb), Bench::percent(double(ours.lastRssKb) / bare.lastRssKb - 1),
+                     QStringLiteral("-"), true});
+    return 0;
+}

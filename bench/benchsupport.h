@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <functional>
+#include <vector>
+
+class QWebView;
+
+// What the benchmark programs share: one table layout for their figures, the generated form pages,
+// and waiting for loads.
+namespace Bench {
+
+// Prepares a program that shows windows: headless unless a display platform was chosen, and without
+// the browser's debug lines in the figures.
+void setUpGuiProgram();
+
+double medianMs(std::vector<qint64> nanoseconds);
+
+// One line of the table that every benchmark prints: what was measured, at which size, our figure,
+// the baseline it is compared with (empty where there is none), the ratio, and the target.
+struct Row
+{
+    QString measurement;
+    QString size;
+    QString ours;
+    QString baseline;
+    QString ratio;
+    QString target;
+    bool met = true;
+};
+
+// Prints the column titles unless the program was started with --no-header (as scripts/bench does
+// for all but the first).
+void printHeader(int argc, char *argv[]);
+void printRow(const Row &row);
+
+QString ms(double milliseconds);
+QString percent(double fraction);
+QString count(qint64 number);
+
+// The 25 keys of a full profile, and a profile that holds a value under each: text, and numbers for
+// the birth date.
+QStringList profileKeys();
+QJsonObject fullProfile();
+
+// A sign-up form with about the given number of elements, a tenth of them text inputs with the
+// identifiers "f0", "f1", …; rows are grouped into fieldsets of a hundred, as long forms are.
+QString generatedForm(int elements);
+// The address the generated pages are shown under.
+QString generatedFormAddress();
+
+// Starts a load with start and returns once the view reports it finished; onFinished runs inside the
+// view's load-finished signal, before anything else returns to the event loop.
+bool loadAndWait(QWebView *view, const std::function<void()> &start,
+                 const std::function<void(bool)> &onFinished = {});
+
+} // namespace Bench
