@@ -9,9 +9,7 @@
 #include "mainwindowtestaccess.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
@@ -99,11 +97,7 @@ Figures measure(int elements)
 
 int main(int argc, char *argv[])
 {
-    Bench::setUpGuiProgram();
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Bench::printHeader(argc, argv);
+    const Bench::GuiProgram program(argc, argv);
 
     const double target = 0.02;
     std::vector<Figures> all;

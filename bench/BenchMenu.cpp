@@ -6,15 +6,11 @@
 #include "mainwindowtestaccess.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -27,11 +23,7 @@ void writeProfile(int actions)
         profile.insert(key, QStringLiteral("登録値 %1").arg(i));
         menu.insert(QStringLiteral("項目 %1").arg(i, 3, 10, QLatin1Char('0')), QJsonArray{key});
     }
-    QFile file(QStringLiteral("profile.json"));
-    if (!file.open(QIODevice::WriteOnly)) {
-        qFatal("cannot write profile.json");
-    }
-    file.write(QJsonDocument(QJsonObject{{"profile", profile}, {"actions", menu}}).toJson());
+    Bench::writeProfile({{"profile", profile}, {"actions", menu}});
 }
 
 // Notes when the first menu is shown and when it is first painted, then closes it.
@@ -66,11 +58,7 @@ private:
 
 int main(int argc, char *argv[])
 {
-    Bench::setUpGuiProgram();
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Bench::printHeader(argc, argv);
+    const Bench::GuiProgram program(argc, argv);
 
     for (const int actions : {10, 200}) {
         writeProfile(actions);
@@ -85,10 +73,10 @@ int main(int argc, char *argv[])
         for (int round = 0; round < 21; ++round) {
             QElapsedTimer timer;
             MenuWatch watch(timer);
-            app.installEventFilter(&watch);
+            qApp->installEventFilter(&watch);
             timer.start();
             access.signal(QStringLiteral("f0"));
-            app.removeEventFilter(&watch);
+            qApp->removeEventFilter(&watch);
             if (!watch.paintedNs) {
                 qFatal("the menu was not painted");
             }

@@ -6,12 +6,8 @@
 #include "mainwindowtestaccess.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -22,24 +18,15 @@ void writeProfile(int rules)
     for (int i = 0; i < rules; ++i) {
         pageRules.insert(QStringLiteral("f%1").arg(i), keys[i % keys.size()]);
     }
-    QFile file(QStringLiteral("profile.json"));
-    if (!file.open(QIODevice::WriteOnly)) {
-        qFatal("cannot write profile.json");
-    }
-    file.write(QJsonDocument(QJsonObject{{"profile", Bench::fullProfile()},
-                                         {"sites", QJsonObject{{Bench::generatedFormAddress(), pageRules}}}})
-                   .toJson());
+    Bench::writeProfile(QJsonObject{{"profile", Bench::fullProfile()},
+                                    {"sites", QJsonObject{{Bench::generatedFormAddress(), pageRules}}}});
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    Bench::setUpGuiProgram();
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Bench::printHeader(argc, argv);
+    const Bench::GuiProgram program(argc, argv);
 
     for (const int rules : {10, 100, 1000}) {
         writeProfile(rules);

@@ -1,6 +1,10 @@
 #include "benchsupport.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QTextStream>
 #include <QWebView>
@@ -9,7 +13,7 @@
 
 namespace Bench {
 
-void setUpGuiProgram()
+GuiProgram::GuiProgram(int &argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -20,6 +24,19 @@ void setUpGuiProgram()
             QTextStream(stderr) << message << '\n';
         }
     });
+    m_application = std::make_unique<QApplication>(argc, argv);
+    QDir::setCurrent(m_directory.path());
+    printHeader(argc, argv);
+}
+
+GuiProgram::~GuiProgram() = default;
+
+void writeProfile(const QJsonObject &document)
+{
+    QFile file(QStringLiteral("profile.json"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(document).toJson()) < 0) {
+        qFatal("cannot write profile.json");
+    }
 }
 
 double medianMs(std::vector<qint64> nanoseconds)

@@ -3,20 +3,36 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
+class QApplication;
 class QWebView;
 
 // What the benchmark programs share: one table layout for their figures, the generated form pages,
 // and waiting for loads.
 namespace Bench {
 
-// Prepares a program that shows windows: headless unless a display platform was chosen, and without
-// the browser's debug lines in the figures.
-void setUpGuiProgram();
+// What every benchmark with windows sets up first: headless unless a display platform was chosen,
+// the browser's chatter kept out of the figures, a temporary directory of its own as the current
+// one (where profile.json is read and written), and the table's column titles.
+class GuiProgram
+{
+public:
+    GuiProgram(int &argc, char *argv[]);
+    ~GuiProgram();
+
+private:
+    std::unique_ptr<QApplication> m_application;
+    QTemporaryDir m_directory;
+};
+
+// Writes document as profile.json into the current directory.
+void writeProfile(const QJsonObject &document);
 
 double medianMs(std::vector<qint64> nanoseconds);
 
