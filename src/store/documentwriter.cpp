@@ -83,16 +83,16 @@ void DocumentWriter::writeSites(QByteArray &out, const QJsonObject &sites)
         const QString address = it.key();
         const QJsonValue rules = it.value();
         const auto previous = m_pages.constFind(address);
-        PageText page;
         if (previous != m_pages.constEnd() && previous->rules == rules) {
-            page = *previous;
+            // Only reusable rules are kept, and what equals them is reusable too.
+            out.append(previous->source.constData() + previous->offset, previous->length);
+            kept.insert(address, *previous);
         } else {
             const QByteArray text = memberText(address, rules, 2);
-            page = {rules, text, 0, text.size()};
-        }
-        out.append(page.source.constData() + page.offset, page.length);
-        if (reusable(rules)) {
-            kept.insert(address, std::move(page));
+            out += text;
+            if (reusable(rules)) {
+                kept.insert(address, {rules, text, 0, text.size()});
+            }
         }
         out += ++it == sites.constEnd() ? "\n" : ",\n";
     }
