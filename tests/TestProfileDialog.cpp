@@ -16,7 +16,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 
@@ -146,6 +149,8 @@ private slots:
     void widgetTree_data();
     void widgetTree();
     void limits();
+    void wholeValueShown_data();
+    void wholeValueShown();
     void tabOrder();
     void fillSpinBox_data();
     void fillSpinBox();
@@ -209,12 +214,13 @@ void TestProfileDialog::limits()
     QCOMPARE(dialog.size(), QSize(532, 423));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.sizePolicy(), QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed));
+    // Their widths follow the font (wholeValueShown); their heights are free.
     for (const char *name : {"year", "month", "day"}) {
-        QCOMPARE(editor<QSpinBox>(&dialog, name)->maximumSize(), QSize(50, QWIDGETSIZE_MAX));
+        QCOMPARE(editor<QSpinBox>(&dialog, name)->maximumHeight(), QWIDGETSIZE_MAX);
     }
     QCOMPARE(editor<QSpinBox>(&dialog, "year")->value(), 1980);
     auto *zipcode = editor<QLineEdit>(&dialog, "zipcode");
-    QCOMPARE(zipcode->maximumSize(), QSize(55, QWIDGETSIZE_MAX));
+    QCOMPARE(zipcode->maximumHeight(), QWIDGETSIZE_MAX);
     QCOMPARE(zipcode->sizePolicy(), QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed));
     QCOMPARE(editor<QLabel>(&dialog, "label_15")->sizePolicy(),
              QSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed));
@@ -223,6 +229,73 @@ void TestProfileDialog::limits()
     QVERIFY(editor<QLineEdit>(&dialog, "prefE")->isReadOnly());
     QCOMPARE(editor<QDialogButtonBox>(&dialog, "buttonBox")->standardButtons(),
              QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+}
+
+void TestProfileDialog::wholeValueShown_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<bool>("whileOpen"); // the font changes while the dialog is open
+    for (const char *name : {"zipcode", "year", "month", "day"}) {
+        QTest::addRow("%s at 1x font", name) << QString(name) << 1.0 << false;
+        QTest::addRow("%s at 1.5x font", name) << QString(name) << 1.5 << false;
+        QTest::addRow("%s at 1.5x font while open", name) << QString(name) << 1.5 << true;
+    }
+}
+
+// Every value an editor can hold fits between the margins of its text area at the size the fixed
+// grid gives it, so none is scrolled or cut off, whatever the desktop's font size.
+void TestProfileDialog::wholeValueShown()
+{
+    QFETCH(QString, name);
+    QFETCH(qreal, scale);
+    QFETCH(bool, whileOpen);
+
+    const QFont original = QApplication::font();
+    QFont font = original;
+    font.setPointSizeF(original.pointSizeF() * scale);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+    if (!whileOpen) {
+        QApplication::setFont(font);
+    }
+    Profile dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (whileOpen) {
+        dialog.setFont(font);
+        dialog.layout()->activate();
+    }
+    QCOMPARE(dialog.size(), QSize(532, 423));
+
+    QStringList values;
+    QLineEdit *edit = nullptr;
+    if (auto *box = qobject_cast<QSpinBox *>(editor<QWidget>(&dialog, name))) {
+        for (int v = box->minimum(); v <= box->maximum(); ++v) {
+            values.append(QString::number(v));
+        }
+        edit = box->findChild<QLineEdit *>(); // the text area between the box's frame and its buttons
+    } else {
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            values.append(QString(3, digit) + '-' + QString(4, digit));
+        }
+        edit = editor<QLineEdit>(&dialog, name);
+    }
+    QCOMPARE(edit->font().pointSizeF(), font.pointSizeF());
+    const QFontMetrics metrics(edit->font());
+    int widest = 0;
+    for (const QString &value : values) {
+        widest = qMax(widest, metrics.horizontalAdvance(value));
+    }
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    // A line edit scrolls its text once the text and the cursor after it no longer fit between its
+    // two-pixel margins.
+    const int needed = widest + 2 + 2 * 2;
+    QVERIFY2(needed <= contents.width(),
+             qPrintable(QStringLiteral("needs %1, has %2").arg(needed).arg(contents.width())));
 }
 
 void TestProfileDialog::tabOrder()

@@ -5,15 +5,101 @@
 
 #include <QComboBox>
 #include <QDebug>
+#include <QEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QStyleOptionSpinBox>
+
+namespace {
+
+// A line edit keeps this much room between its contents rectangle and the text on either side.
+constexpr int lineEditTextMargin = 2;
+
+// What the text needs to show whole in a line edit: its width with every digit as wide as the
+// font's widest, the margins and the cursor after it, and one pixel for fractional advances.
+int textRoom(const QWidget *editor, QString pattern)
+{
+    const QFontMetrics metrics = editor->fontMetrics();
+    QChar widestDigit = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widestDigit)) {
+            widestDigit = QLatin1Char(digit);
+        }
+    }
+    for (QChar &c : pattern) {
+        if (c.isDigit()) {
+            c = widestDigit;
+        }
+    }
+    const int cursor = editor->style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, editor);
+    return metrics.horizontalAdvance(pattern) + 2 * lineEditTextMargin + cursor + 1;
+}
+
+// The smallest outer width whose text area, as the style lays it out, holds room pixels. Styles add
+// a fixed frame and buttons, so one correction usually suffices; the loop only guards odd styles.
+template <typename TextWidth> int outerWidthFor(int room, TextWidth textWidth)
+{
+    int width = room;
+    for (int i = 0; i < 8; ++i) {
+        const int shortfall = room - textWidth(width);
+        if (shortfall <= 0) {
+            break;
+        }
+        width += shortfall;
+    }
+    return width;
+}
+
+int fittingWidth(const QLineEdit *edit, const QString &pattern)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    const QMargins margins = edit->textMargins();
+    return outerWidthFor(textRoom(edit, pattern), [&](int width) {
+        option.rect = QRect(0, 0, width, edit->height());
+        const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+        return contents.width() - margins.left() - margins.right();
+    });
+}
+
+int fittingWidth(const QSpinBox *box)
+{
+    const QString widest =
+        QString::number(box->maximum()).length() >= QString::number(box->minimum()).length()
+            ? QString::number(box->maximum())
+            : QString::number(box->minimum());
+    QStyleOptionSpinBox option;
+    option.initFrom(box);
+    option.buttonSymbols = box->buttonSymbols();
+    option.frame = box->hasFrame();
+    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField;
+    if (box->buttonSymbols() != QAbstractSpinBox::NoButtons) {
+        option.subControls |= QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    }
+    option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    return outerWidthFor(textRoom(box, box->prefix() + widest + box->suffix()), [&](int width) {
+        option.rect = QRect(0, 0, width, box->height());
+        return box->style()
+            ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, box)
+            .width();
+    });
+}
+
+} // namespace
 
 Profile::Profile(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui_Profile)
 {
     ui->setupUi(this);
+    fitEditorsToFont();
     loadPrefectures();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
@@ -22,6 +108,29 @@ Profile::Profile(QWidget *parent)
 Profile::~Profile()
 {
     delete ui;
+}
+
+// The fixed widths of the form were made for one font; these editors are narrow enough that a larger
+// font cut their values off, so their widths follow the font in use instead. The minimum keeps the
+// fixed-size grid from squeezing them below that width when space runs short.
+void Profile::fitEditorsToFont()
+{
+    const int zipcodeWidth = fittingWidth(ui->zipcode, QStringLiteral("000-0000"));
+    ui->zipcode->setMinimumWidth(zipcodeWidth);
+    ui->zipcode->setMaximumWidth(zipcodeWidth);
+    for (QSpinBox *box : {ui->year, ui->month, ui->day}) {
+        const int width = fittingWidth(box);
+        box->setMinimumWidth(width);
+        box->setMaximumWidth(width);
+    }
+}
+
+void Profile::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        fitEditorsToFont();
+    }
 }
 
 void Profile::setProfileValues(QHash<QString, QVariant> *values)
