@@ -99,7 +99,7 @@ const Cell widgetTable[] = {
     {"userID", "QLineEdit", 17, 5, 1, 7, nullptr, {}},
     {"password", "QLineEdit", 18, 5, 1, 7, nullptr, {}},
     {"label_25", "QLabel", 15, 2, 1, 1, "生年月日", defaultAlignment},
-    {"birthEra", "QLabel", 15, 11, 1, 1, "", defaultAlignment},
+    {"birthEra", "QLabel", 15, 11, 1, 1, "昭和55年", defaultAlignment}, // the era of the boxes' 1980-01-01
     {"buttonBox", "QDialogButtonBox", 19, 0, 1, 12, nullptr, {}},
     {"label_27", "QLabel", 12, 3, 1, 1, "番地", defaultAlignment},
     {"street", "QLineEdit", 12, 5, 1, 5, nullptr, {}},
@@ -157,6 +157,8 @@ private slots:
     void fillPrefecture_data();
     void fillPrefecture();
     void choosePrefecture();
+    void birthEra_data();
+    void birthEra();
     void lineEdit_data();
     void lineEdit();
     void zipcode_data();
@@ -419,6 +421,66 @@ void TestProfileDialog::choosePrefecture()
     QVERIFY2(lines.at(0).startsWith("pref: "), qPrintable(lines.at(0)));
     QVERIFY2(lines.at(1).startsWith("prefE: ") && lines.at(1).contains("Tokyo"), qPrintable(lines.at(1)));
     QCOMPARE(values.value("pref"), QVariant("北海道"));
+}
+
+void TestProfileDialog::birthEra_data()
+{
+    QTest::addColumn<Values>("stored");
+    QTest::addColumn<QString>("stepped"); // the box the user then steps up once, if any
+    QTest::addColumn<QString>("era");
+
+    const auto date = [](int year, int month, int day) {
+        return Values{{"year", year}, {"month", month}, {"day", day}};
+    };
+    QTest::newRow("nothing stored") << Values{} << ""
+                                    << "昭和55年";
+    QTest::newRow("last day of 昭和") << date(1989, 1, 7) << ""
+                                      << "昭和64年";
+    QTest::newRow("first day of 平成") << date(1989, 1, 8) << ""
+                                       << "平成元年";
+    QTest::newRow("last day of 平成") << date(2019, 4, 30) << ""
+                                      << "平成31年";
+    QTest::newRow("first day of 令和") << date(2019, 5, 1) << ""
+                                       << "令和元年";
+    QTest::newRow("earliest year") << date(1800, 1, 1) << ""
+                                   << "明治33年";
+    QTest::newRow("day into 平成") << date(1989, 1, 7) << "day"
+                                   << "平成元年";
+    QTest::newRow("month into 令和") << date(2019, 4, 1) << "month"
+                                     << "令和元年";
+    QTest::newRow("year into 平成") << date(1988, 1, 8) << "year"
+                                    << "平成元年";
+    QTest::newRow("30 February") << date(2019, 2, 30) << ""
+                                 << "";
+    QTest::newRow("29 February 1989") << date(1989, 2, 29) << ""
+                                      << "";
+    QTest::newRow("29 February 2000") << date(2000, 2, 29) << ""
+                                      << "平成12年";
+    QTest::newRow("out of 31 February") << date(2019, 2, 31) << "month"
+                                        << "平成31年";
+    QTest::newRow("into 31 April") << date(2019, 3, 31) << "month"
+                                   << "";
+}
+
+// The era follows the three boxes as they are filled and stepped, and is never stored.
+void TestProfileDialog::birthEra()
+{
+    QFETCH(Values, stored);
+    QFETCH(QString, stepped);
+    QFETCH(QString, era);
+
+    WorkDir dir;
+    Profile dialog;
+    dialog.setProfileValues(&stored);
+    if (!stepped.isEmpty()) {
+        QTest::keyClick(editor<QSpinBox>(&dialog, stepped), Qt::Key_Up);
+    }
+    QCOMPARE(editor<QLabel>(&dialog, "birthEra")->text(), era);
+    QStringList keys = dialog.resultValues()->keys();
+    keys.removeAll("year");
+    keys.removeAll("month");
+    keys.removeAll("day");
+    QVERIFY2(keys.isEmpty(), qPrintable(keys.join(' ')));
 }
 
 void TestProfileDialog::lineEdit_data()

@@ -1,9 +1,11 @@
 #include "profile/profile.h"
 
 #include "profile/prefecturelist.h"
+#include "store/japaneseera.h"
 #include "ui_profile.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDebug>
 #include <QEvent>
 #include <QFile>
@@ -100,6 +102,10 @@ Profile::Profile(QWidget *parent)
 {
     ui->setupUi(this);
     fitEditorsToFont();
+    for (QSpinBox *box : {ui->year, ui->month, ui->day}) {
+        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, &Profile::showBirthEra);
+    }
+    showBirthEra();
     loadPrefectures();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
@@ -131,6 +137,14 @@ void Profile::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         fitEditorsToFont();
     }
+}
+
+// Japanese forms ask for the era year more often than for the Western one, so it is shown beside the
+// date; it is derived, never stored. A day the month does not have gives no era.
+void Profile::showBirthEra()
+{
+    const QDate date(ui->year->value(), ui->month->value(), ui->day->value());
+    ui->birthEra->setText(JapaneseEra::text(JapaneseEra::of(date)));
 }
 
 void Profile::setProfileValues(QHash<QString, QVariant> *values)

@@ -60,6 +60,7 @@ protected:
 
 private:
     void fitEditorsToFont();
+    void showBirthEra();
     void loadPrefectures();
     void fillWidgets();
     bool store(const QString &key, const QVariant &value);
