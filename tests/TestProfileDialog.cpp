@@ -22,6 +22,7 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <functional>
@@ -161,6 +162,7 @@ private slots:
     void birthEra();
     void lineEdit_data();
     void lineEdit();
+    void passwordHidden();
     void zipcode_data();
     void zipcode();
     void closing_data();
@@ -526,6 +528,49 @@ void TestProfileDialog::lineEdit()
     } else {
         QVERIFY2(lines.first().contains(typed), qPrintable(lines.first()));
     }
+}
+
+// The password shows as dots until the eye inside the field is pressed, and again when it is
+// pressed once more. Pressing it neither stores nor finishes an edit; typing while shown stores as ever.
+void TestProfileDialog::passwordHidden()
+{
+    WorkDir dir;
+    Values values{{"password", "s3cret"}};
+    Profile dialog;
+    dialog.setProfileValues(&values);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *password = editor<QLineEdit>(&dialog, "password");
+    password->setFocus();
+    QCOMPARE(password->echoMode(), QLineEdit::Password);
+    QVERIFY(!password->displayText().contains("s3cret"));
+    auto *eye = password->findChild<QToolButton *>();
+    QVERIFY(eye && eye->isVisible());
+    QVERIFY(password->rect().contains(eye->geometry()));
+    QVERIFY(!eye->icon().isNull());
+    QCOMPARE(eye->toolTip(), QStringLiteral("パスワードを表示"));
+
+    MessageLog log;
+    QTest::mouseClick(eye, Qt::LeftButton);
+    QCOMPARE(password->echoMode(), QLineEdit::Normal);
+    QCOMPARE(password->displayText(), QStringLiteral("s3cret"));
+    QCOMPARE(eye->toolTip(), QStringLiteral("パスワードを隠す"));
+    QCOMPARE(QApplication::focusWidget(), password);
+    QVERIFY(log.debugLines().isEmpty());
+    QCOMPARE(*dialog.resultValues(), values);
+
+    // Tab rather than Return, which would also press OK in a shown dialog.
+    password->selectAll();
+    type(password, QStringLiteral("n3w"));
+    QTest::keyClick(password, Qt::Key_Tab);
+    QCOMPARE(dialog.resultValues()->value("password"), QVariant("n3w"));
+    QCOMPARE(log.debugLines().size(), 1);
+    QTest::mouseClick(eye, Qt::LeftButton);
+    QCOMPARE(password->echoMode(), QLineEdit::Password);
+    QCOMPARE(password->text(), QStringLiteral("n3w"));
+    QCOMPARE(dialog.resultValues()->value("password"), QVariant("n3w"));
+    QCOMPARE(log.debugLines().size(), 1);
+    QCOMPARE(values.value("password"), QVariant("s3cret"));
 }
 
 void TestProfileDialog::zipcode_data()

@@ -4,12 +4,18 @@
 #include "store/japaneseera.h"
 #include "ui_profile.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDate>
 #include <QDebug>
 #include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
+#include <QIconEngine>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -94,6 +100,73 @@ int fittingWidth(const QSpinBox *box)
     });
 }
 
+// An eye, struck through for "hide", drawn at whatever size and pixel density is asked for: the
+// fallback for icon themes without one (and for no theme at all).
+class EyeIconEngine : public QIconEngine
+{
+public:
+    explicit EyeIconEngine(bool struck)
+        : struck(struck)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const QPalette palette = QGuiApplication::palette();
+        const QColor ink =
+            palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::Text);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        // Drawn on a 16-unit grid centred on the rectangle.
+        painter->translate(QRectF(rect).center());
+        const qreal scale = qMin(rect.width(), rect.height()) / 16.0;
+        painter->scale(scale, scale);
+        QPen pen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        painter->setPen(pen);
+        QPainterPath outline;
+        outline.moveTo(-7, 0);
+        outline.quadTo(0, -9, 7, 0);
+        outline.quadTo(0, 9, -7, 0);
+        painter->drawPath(outline);
+        painter->setBrush(ink);
+        painter->drawEllipse(QPointF(0, 0), 2.4, 2.4);
+        if (struck) {
+            // A gap in the base colour keeps the stroke apart from the eye.
+            painter->setPen(QPen(palette.color(QPalette::Base), 3.4, Qt::SolidLine, Qt::RoundCap));
+            painter->drawLine(QPointF(-5.5, 5.5), QPointF(5.5, -5.5));
+            painter->setPen(pen);
+            painter->drawLine(QPointF(-5.5, 5.5), QPointF(5.5, -5.5));
+        }
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return pixmap;
+    }
+
+    QIconEngine *clone() const override { return new EyeIconEngine(struck); }
+
+private:
+    bool struck;
+};
+
+// The theme's eye (GNOME's name first, then KDE's), else the drawn one.
+QIcon eyeIcon(bool struck)
+{
+    const QIcon drawn(new EyeIconEngine(struck));
+    if (struck) {
+        return QIcon::fromTheme(QStringLiteral("view-conceal-symbolic"),
+                                QIcon::fromTheme(QStringLiteral("view-hidden"), drawn));
+    }
+    return QIcon::fromTheme(QStringLiteral("view-reveal-symbolic"),
+                            QIcon::fromTheme(QStringLiteral("view-visible"), drawn));
+}
+
 } // namespace
 
 Profile::Profile(QWidget *parent)
@@ -106,6 +179,7 @@ Profile::Profile(QWidget *parent)
         connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, &Profile::showBirthEra);
     }
     showBirthEra();
+    addPasswordToggle();
     loadPrefectures();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
@@ -145,6 +219,24 @@ void Profile::showBirthEra()
 {
     const QDate date(ui->year->value(), ui->month->value(), ui->day->value());
     ui->birthEra->setText(JapaneseEra::text(JapaneseEra::of(date)));
+}
+
+// The password shows as dots, so that nobody behind the user reads it, until the eye inside the
+// field is pressed; pressing it again hides it. Only the display changes, never the value.
+void Profile::addPasswordToggle()
+{
+    QAction *toggle = ui->password->addAction(QIcon(), QLineEdit::TrailingPosition);
+    toggle->setObjectName(QStringLiteral("showPassword"));
+    toggle->setCheckable(true);
+    const auto show = [this, toggle](bool shown) {
+        ui->password->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+        // The icon and text say what pressing does next.
+        toggle->setIcon(eyeIcon(shown));
+        toggle->setText(shown ? tr("パスワードを隠す") : tr("パスワードを表示"));
+        toggle->setToolTip(toggle->text());
+    };
+    connect(toggle, &QAction::toggled, this, show);
+    show(false);
 }
 
 void Profile::setProfileValues(QHash<QString, QVariant> *values)

@@ -61,6 +61,7 @@ protected:
 private:
     void fitEditorsToFont();
     void showBirthEra();
+    void addPasswordToggle();
     void loadPrefectures();
     void fillWidgets();
     bool store(const QString &key, const QVariant &value);
