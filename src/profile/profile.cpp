@@ -27,7 +27,7 @@ namespace {
 constexpr int lineEditTextMargin = 2;
 
 // What the text needs to show whole in a line edit: its width with every digit as wide as the
-// font's widest, the margins and the cursor after it, and one pixel for fractional advances.
+// font's widest, the margins, and the cursor with the pixel a line edit keeps before it.
 int textRoom(const QWidget *editor, QString pattern)
 {
     const QFontMetrics metrics = editor->fontMetrics();
@@ -171,7 +171,7 @@ QIcon eyeIcon(bool struck)
 
 Profile::Profile(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui_Profile)
+    , ui(new Ui_Profile()) // null widget pointers until setupUi, for changeEvent
 {
     ui->setupUi(this);
     fitEditorsToFont();
@@ -208,7 +208,7 @@ void Profile::fitEditorsToFont()
 void Profile::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    if ((event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) && ui->zipcode) {
         fitEditorsToFont();
     }
 }
