@@ -16,9 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <functional>
@@ -96,7 +100,7 @@ const Cell widgetTable[] = {
     {"userID", "QLineEdit", 17, 5, 1, 7, nullptr, {}},
     {"password", "QLineEdit", 18, 5, 1, 7, nullptr, {}},
     {"label_25", "QLabel", 15, 2, 1, 1, "生年月日", defaultAlignment},
-    {"birthEra", "QLabel", 15, 11, 1, 1, "", defaultAlignment},
+    {"birthEra", "QLabel", 15, 11, 1, 1, "昭和55年", defaultAlignment}, // the era of the boxes' 1980-01-01
     {"buttonBox", "QDialogButtonBox", 19, 0, 1, 12, nullptr, {}},
     {"label_27", "QLabel", 12, 3, 1, 1, "番地", defaultAlignment},
     {"street", "QLineEdit", 12, 5, 1, 5, nullptr, {}},
@@ -146,14 +150,19 @@ private slots:
     void widgetTree_data();
     void widgetTree();
     void limits();
+    void wholeValueShown_data();
+    void wholeValueShown();
     void tabOrder();
     void fillSpinBox_data();
     void fillSpinBox();
     void fillPrefecture_data();
     void fillPrefecture();
     void choosePrefecture();
+    void birthEra_data();
+    void birthEra();
     void lineEdit_data();
     void lineEdit();
+    void passwordHidden();
     void zipcode_data();
     void zipcode();
     void closing_data();
@@ -209,12 +218,13 @@ void TestProfileDialog::limits()
     QCOMPARE(dialog.size(), QSize(532, 423));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.sizePolicy(), QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed));
+    // Their widths follow the font (wholeValueShown); their heights are free.
     for (const char *name : {"year", "month", "day"}) {
-        QCOMPARE(editor<QSpinBox>(&dialog, name)->maximumSize(), QSize(50, QWIDGETSIZE_MAX));
+        QCOMPARE(editor<QSpinBox>(&dialog, name)->maximumHeight(), QWIDGETSIZE_MAX);
     }
     QCOMPARE(editor<QSpinBox>(&dialog, "year")->value(), 1980);
     auto *zipcode = editor<QLineEdit>(&dialog, "zipcode");
-    QCOMPARE(zipcode->maximumSize(), QSize(55, QWIDGETSIZE_MAX));
+    QCOMPARE(zipcode->maximumHeight(), QWIDGETSIZE_MAX);
     QCOMPARE(zipcode->sizePolicy(), QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed));
     QCOMPARE(editor<QLabel>(&dialog, "label_15")->sizePolicy(),
              QSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed));
@@ -223,6 +233,73 @@ void TestProfileDialog::limits()
     QVERIFY(editor<QLineEdit>(&dialog, "prefE")->isReadOnly());
     QCOMPARE(editor<QDialogButtonBox>(&dialog, "buttonBox")->standardButtons(),
              QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+}
+
+void TestProfileDialog::wholeValueShown_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<bool>("whileOpen"); // the font changes while the dialog is open
+    for (const char *name : {"zipcode", "year", "month", "day"}) {
+        QTest::addRow("%s at 1x font", name) << QString(name) << 1.0 << false;
+        QTest::addRow("%s at 1.5x font", name) << QString(name) << 1.5 << false;
+        QTest::addRow("%s at 1.5x font while open", name) << QString(name) << 1.5 << true;
+    }
+}
+
+// Every value an editor can hold fits between the margins of its text area at the size the fixed
+// grid gives it, so none is scrolled or cut off, whatever the desktop's font size.
+void TestProfileDialog::wholeValueShown()
+{
+    QFETCH(QString, name);
+    QFETCH(qreal, scale);
+    QFETCH(bool, whileOpen);
+
+    const QFont original = QApplication::font();
+    QFont font = original;
+    font.setPointSizeF(original.pointSizeF() * scale);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+    if (!whileOpen) {
+        QApplication::setFont(font);
+    }
+    Profile dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (whileOpen) {
+        dialog.setFont(font);
+        dialog.layout()->activate();
+    }
+    QCOMPARE(dialog.size(), QSize(532, 423));
+
+    QStringList values;
+    QLineEdit *edit = nullptr;
+    if (auto *box = qobject_cast<QSpinBox *>(editor<QWidget>(&dialog, name))) {
+        for (int v = box->minimum(); v <= box->maximum(); ++v) {
+            values.append(QString::number(v));
+        }
+        edit = box->findChild<QLineEdit *>(); // the text area between the box's frame and its buttons
+    } else {
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            values.append(QString(3, digit) + '-' + QString(4, digit));
+        }
+        edit = editor<QLineEdit>(&dialog, name);
+    }
+    QCOMPARE(edit->font().pointSizeF(), font.pointSizeF());
+    const QFontMetrics metrics(edit->font());
+    int widest = 0;
+    for (const QString &value : values) {
+        widest = qMax(widest, metrics.horizontalAdvance(value));
+    }
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    // A line edit scrolls its text once the text and the cursor after it no longer fit between its
+    // two-pixel margins.
+    const int needed = widest + 2 + 2 * 2;
+    QVERIFY2(needed <= contents.width(),
+             qPrintable(QStringLiteral("needs %1, has %2").arg(needed).arg(contents.width())));
 }
 
 void TestProfileDialog::tabOrder()
@@ -348,6 +425,66 @@ void TestProfileDialog::choosePrefecture()
     QCOMPARE(values.value("pref"), QVariant("北海道"));
 }
 
+void TestProfileDialog::birthEra_data()
+{
+    QTest::addColumn<Values>("stored");
+    QTest::addColumn<QString>("stepped"); // the box the user then steps up once, if any
+    QTest::addColumn<QString>("era");
+
+    const auto date = [](int year, int month, int day) {
+        return Values{{"year", year}, {"month", month}, {"day", day}};
+    };
+    QTest::newRow("nothing stored") << Values{} << ""
+                                    << "昭和55年";
+    QTest::newRow("last day of 昭和") << date(1989, 1, 7) << ""
+                                      << "昭和64年";
+    QTest::newRow("first day of 平成") << date(1989, 1, 8) << ""
+                                       << "平成元年";
+    QTest::newRow("last day of 平成") << date(2019, 4, 30) << ""
+                                      << "平成31年";
+    QTest::newRow("first day of 令和") << date(2019, 5, 1) << ""
+                                       << "令和元年";
+    QTest::newRow("earliest year") << date(1800, 1, 1) << ""
+                                   << "明治33年";
+    QTest::newRow("day into 平成") << date(1989, 1, 7) << "day"
+                                   << "平成元年";
+    QTest::newRow("month into 令和") << date(2019, 4, 1) << "month"
+                                     << "令和元年";
+    QTest::newRow("year into 平成") << date(1988, 1, 8) << "year"
+                                    << "平成元年";
+    QTest::newRow("30 February") << date(2019, 2, 30) << ""
+                                 << "";
+    QTest::newRow("29 February 1989") << date(1989, 2, 29) << ""
+                                      << "";
+    QTest::newRow("29 February 2000") << date(2000, 2, 29) << ""
+                                      << "平成12年";
+    QTest::newRow("out of 31 February") << date(2019, 2, 31) << "month"
+                                        << "平成31年";
+    QTest::newRow("into 31 April") << date(2019, 3, 31) << "month"
+                                   << "";
+}
+
+// The era follows the three boxes as they are filled and stepped, and is never stored.
+void TestProfileDialog::birthEra()
+{
+    QFETCH(Values, stored);
+    QFETCH(QString, stepped);
+    QFETCH(QString, era);
+
+    WorkDir dir;
+    Profile dialog;
+    dialog.setProfileValues(&stored);
+    if (!stepped.isEmpty()) {
+        QTest::keyClick(editor<QSpinBox>(&dialog, stepped), Qt::Key_Up);
+    }
+    QCOMPARE(editor<QLabel>(&dialog, "birthEra")->text(), era);
+    QStringList keys = dialog.resultValues()->keys();
+    keys.removeAll("year");
+    keys.removeAll("month");
+    keys.removeAll("day");
+    QVERIFY2(keys.isEmpty(), qPrintable(keys.join(' ')));
+}
+
 void TestProfileDialog::lineEdit_data()
 {
     QTest::addColumn<QString>("key");
@@ -391,6 +528,49 @@ void TestProfileDialog::lineEdit()
     } else {
         QVERIFY2(lines.first().contains(typed), qPrintable(lines.first()));
     }
+}
+
+// The password shows as dots until the eye inside the field is pressed, and again when it is
+// pressed once more. Pressing it neither stores nor finishes an edit; typing while shown stores as ever.
+void TestProfileDialog::passwordHidden()
+{
+    WorkDir dir;
+    Values values{{"password", "s3cret"}};
+    Profile dialog;
+    dialog.setProfileValues(&values);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *password = editor<QLineEdit>(&dialog, "password");
+    password->setFocus();
+    QCOMPARE(password->echoMode(), QLineEdit::Password);
+    QVERIFY(!password->displayText().contains("s3cret"));
+    auto *eye = password->findChild<QToolButton *>();
+    QVERIFY(eye && eye->isVisible());
+    QVERIFY(password->rect().contains(eye->geometry()));
+    QVERIFY(!eye->icon().isNull());
+    QCOMPARE(eye->toolTip(), QStringLiteral("パスワードを表示"));
+
+    MessageLog log;
+    QTest::mouseClick(eye, Qt::LeftButton);
+    QCOMPARE(password->echoMode(), QLineEdit::Normal);
+    QCOMPARE(password->displayText(), QStringLiteral("s3cret"));
+    QCOMPARE(eye->toolTip(), QStringLiteral("パスワードを隠す"));
+    QCOMPARE(QApplication::focusWidget(), password);
+    QVERIFY(log.debugLines().isEmpty());
+    QCOMPARE(*dialog.resultValues(), values);
+
+    // Tab rather than Return, which would also press OK in a shown dialog.
+    password->selectAll();
+    type(password, QStringLiteral("n3w"));
+    QTest::keyClick(password, Qt::Key_Tab);
+    QCOMPARE(dialog.resultValues()->value("password"), QVariant("n3w"));
+    QCOMPARE(log.debugLines().size(), 1);
+    QTest::mouseClick(eye, Qt::LeftButton);
+    QCOMPARE(password->echoMode(), QLineEdit::Password);
+    QCOMPARE(password->text(), QStringLiteral("n3w"));
+    QCOMPARE(dialog.resultValues()->value("password"), QVariant("n3w"));
+    QCOMPARE(log.debugLines().size(), 1);
+    QCOMPARE(values.value("password"), QVariant("s3cret"));
 }
 
 void TestProfileDialog::zipcode_data()

@@ -1,19 +1,185 @@
 #include "profile/profile.h"
 
 #include "profile/prefecturelist.h"
+#include "store/japaneseera.h"
 #include "ui_profile.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDate>
 #include <QDebug>
+#include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
+#include <QIconEngine>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QStyleOptionSpinBox>
+
+namespace {
+
+// A line edit keeps this much room between its contents rectangle and the text on either side.
+constexpr int lineEditTextMargin = 2;
+
+// What the text needs to show whole in a line edit: its width with every digit as wide as the
+// font's widest, the margins, and the cursor with the pixel a line edit keeps before it.
+int textRoom(const QWidget *editor, QString pattern)
+{
+    const QFontMetrics metrics = editor->fontMetrics();
+    QChar widestDigit = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widestDigit)) {
+            widestDigit = QLatin1Char(digit);
+        }
+    }
+    for (QChar &c : pattern) {
+        if (c.isDigit()) {
+            c = widestDigit;
+        }
+    }
+    const int cursor = editor->style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, editor);
+    return metrics.horizontalAdvance(pattern) + 2 * lineEditTextMargin + cursor + 1;
+}
+
+// The smallest outer width whose text area, as the style lays it out, holds room pixels. Styles add
+// a fixed frame and buttons, so one correction usually suffices; the loop only guards odd styles.
+template <typename TextWidth> int outerWidthFor(int room, TextWidth textWidth)
+{
+    int width = room;
+    for (int i = 0; i < 8; ++i) {
+        const int shortfall = room - textWidth(width);
+        if (shortfall <= 0) {
+            break;
+        }
+        width += shortfall;
+    }
+    return width;
+}
+
+int fittingWidth(const QLineEdit *edit, const QString &pattern)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    const QMargins margins = edit->textMargins();
+    return outerWidthFor(textRoom(edit, pattern), [&](int width) {
+        option.rect = QRect(0, 0, width, edit->height());
+        const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+        return contents.width() - margins.left() - margins.right();
+    });
+}
+
+int fittingWidth(const QSpinBox *box)
+{
+    const QString widest =
+        QString::number(box->maximum()).length() >= QString::number(box->minimum()).length()
+            ? QString::number(box->maximum())
+            : QString::number(box->minimum());
+    QStyleOptionSpinBox option;
+    option.initFrom(box);
+    option.buttonSymbols = box->buttonSymbols();
+    option.frame = box->hasFrame();
+    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField;
+    if (box->buttonSymbols() != QAbstractSpinBox::NoButtons) {
+        option.subControls |= QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    }
+    option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    return outerWidthFor(textRoom(box, box->prefix() + widest + box->suffix()), [&](int width) {
+        option.rect = QRect(0, 0, width, box->height());
+        return box->style()
+            ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, box)
+            .width();
+    });
+}
+
+// An eye, struck through for "hide", drawn at whatever size and pixel density is asked for: the
+// fallback for icon themes without one (and for no theme at all).
+class EyeIconEngine : public QIconEngine
+{
+public:
+    explicit EyeIconEngine(bool struck)
+        : struck(struck)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const QPalette palette = QGuiApplication::palette();
+        const QColor ink =
+            palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::Text);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        // Drawn on a 16-unit grid centred on the rectangle.
+        painter->translate(QRectF(rect).center());
+        const qreal scale = qMin(rect.width(), rect.height()) / 16.0;
+        painter->scale(scale, scale);
+        QPen pen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        painter->setPen(pen);
+        QPainterPath outline;
+        outline.moveTo(-7, 0);
+        outline.quadTo(0, -9, 7, 0);
+        outline.quadTo(0, 9, -7, 0);
+        painter->drawPath(outline);
+        painter->setBrush(ink);
+        painter->drawEllipse(QPointF(0, 0), 2.4, 2.4);
+        if (struck) {
+            // A gap in the base colour keeps the stroke apart from the eye.
+            painter->setPen(QPen(palette.color(QPalette::Base), 3.4, Qt::SolidLine, Qt::RoundCap));
+            painter->drawLine(QPointF(-5.5, 5.5), QPointF(5.5, -5.5));
+            painter->setPen(pen);
+            painter->drawLine(QPointF(-5.5, 5.5), QPointF(5.5, -5.5));
+        }
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return pixmap;
+    }
+
+    QIconEngine *clone() const override { return new EyeIconEngine(struck); }
+
+private:
+    bool struck;
+};
+
+// The theme's eye (GNOME's name first, then KDE's), else the drawn one.
+QIcon eyeIcon(bool struck)
+{
+    const QIcon drawn(new EyeIconEngine(struck));
+    if (struck) {
+        return QIcon::fromTheme(QStringLiteral("view-conceal-symbolic"),
+                                QIcon::fromTheme(QStringLiteral("view-hidden"), drawn));
+    }
+    return QIcon::fromTheme(QStringLiteral("view-reveal-symbolic"),
+                            QIcon::fromTheme(QStringLiteral("view-visible"), drawn));
+}
+
+} // namespace
 
 Profile::Profile(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui_Profile)
+    , ui(new Ui_Profile()) // null widget pointers until setupUi, for changeEvent
 {
     ui->setupUi(this);
+    fitEditorsToFont();
+    for (QSpinBox *box : {ui->year, ui->month, ui->day}) {
+        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, &Profile::showBirthEra);
+    }
+    showBirthEra();
+    addPasswordToggle();
     loadPrefectures();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
@@ -22,6 +188,55 @@ Profile::Profile(QWidget *parent)
 Profile::~Profile()
 {
     delete ui;
+}
+
+// The fixed widths of the form were made for one font; these editors are narrow enough that a larger
+// font cut their values off, so their widths follow the font in use instead. The minimum keeps the
+// fixed-size grid from squeezing them below that width when space runs short.
+void Profile::fitEditorsToFont()
+{
+    const int zipcodeWidth = fittingWidth(ui->zipcode, QStringLiteral("000-0000"));
+    ui->zipcode->setMinimumWidth(zipcodeWidth);
+    ui->zipcode->setMaximumWidth(zipcodeWidth);
+    for (QSpinBox *box : {ui->year, ui->month, ui->day}) {
+        const int width = fittingWidth(box);
+        box->setMinimumWidth(width);
+        box->setMaximumWidth(width);
+    }
+}
+
+void Profile::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if ((event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) && ui->zipcode) {
+        fitEditorsToFont();
+    }
+}
+
+// Japanese forms ask for the era year more often than for the Western one, so it is shown beside the
+// date; it is derived, never stored. A day the month does not have gives no era.
+void Profile::showBirthEra()
+{
+    const QDate date(ui->year->value(), ui->month->value(), ui->day->value());
+    ui->birthEra->setText(JapaneseEra::text(JapaneseEra::of(date)));
+}
+
+// The password shows as dots, so that nobody behind the user reads it, until the eye inside the
+// field is pressed; pressing it again hides it. Only the display changes, never the value.
+void Profile::addPasswordToggle()
+{
+    QAction *toggle = ui->password->addAction(QIcon(), QLineEdit::TrailingPosition);
+    toggle->setObjectName(QStringLiteral("showPassword"));
+    toggle->setCheckable(true);
+    const auto show = [this, toggle](bool shown) {
+        ui->password->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+        // The icon and text say what pressing does next.
+        toggle->setIcon(eyeIcon(shown));
+        toggle->setText(shown ? tr("パスワードを隠す") : tr("パスワードを表示"));
+        toggle->setToolTip(toggle->text());
+    };
+    connect(toggle, &QAction::toggled, this, show);
+    show(false);
 }
 
 void Profile::setProfileValues(QHash<QString, QVariant> *values)

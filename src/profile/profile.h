@@ -8,6 +8,7 @@
 #include <memory>
 
 class QLineEdit;
+class QSpinBox;
 class Ui_Profile;
 
 // The 個人情報入力 dialog. It edits a copy of the caller's personal values, storing each edit in the
@@ -54,7 +55,13 @@ private slots:
     void on_userID_editingFinished();
     void on_password_editingFinished();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void fitEditorsToFont();
+    void showBirthEra();
+    void addPasswordToggle();
     void loadPrefectures();
     void fillWidgets();
     bool store(const QString &key, const QVariant &value);
