@@ -425,10 +425,10 @@ Clue nameClue(const QString &raw, const QString &source)
         return is(Concept::UserID);
     }
     const bool birth = has({"birth", "birthday", "bday", "dob", "birthdate", "tanjobi", "seinengappi"});
-    if (has({"era", "gengo", "gengou", "wareki", "nengo"})) {
-        return is(Concept::Era);
-    }
     const bool yearWord = has({"year", "yyyy"}) || (birth && has({"y"}));
+    if (has({"era", "gengo", "gengou", "wareki", "nengo"})) {
+        return is(yearWord ? Concept::EraYear : Concept::Era);
+    }
     const bool monthWord = has({"month", "mm"}) || (birth && has({"m"}));
     const bool dayWord = has({"day", "dd"}) || (birth && has({"d"}));
     if (int(yearWord) + int(monthWord) + int(dayWord) == 1) {
@@ -642,7 +642,14 @@ int patternScripts(const QString &pattern)
     return scripts;
 }
 
-Reading read(const Field &field)
+// A unit written after a box (1985 年, 4 月) reaches us as the text before the next one.
+bool isUnit(const QString &text)
+{
+    static const QRegularExpression unit(QStringLiteral("^(年|月|日)$"));
+    return unit.match(text.trimmed()).hasMatch();
+}
+
+Reading read(const Field &field, const QString &textAfter)
 {
     Reading reading;
     QVector<Clue> clues;
@@ -653,7 +660,8 @@ Reading read(const Field &field)
     }
     clues << labelClue(field.label, QStringLiteral("label"))
           << labelClue(field.ariaLabel, QStringLiteral("aria"))
-          << labelClue(field.textBefore, QStringLiteral("text"))
+          << labelClue(isUnit(field.textBefore) ? QString() : field.textBefore, QStringLiteral("text"))
+          << labelClue(textAfter, QStringLiteral("text after"))
           << labelClue(field.placeholder, QStringLiteral("placeholder"))
           << labelClue(field.rowLabel, QStringLiteral("row"));
     const int rowIndex = clues.size() - 1;
@@ -834,8 +842,12 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             decisions[i].evidence = why;
             continue;
         }
-        readings[i] = read(fields[i]);
         candidates.append(i);
+    }
+    for (int c = 0; c < candidates.size(); ++c) {
+        const int i = candidates[c];
+        const bool unitAfter = c + 1 < candidates.size() && isUnit(fields[candidates[c + 1]].textBefore);
+        readings[i] = read(fields[i], unitAfter ? fields[candidates[c + 1]].textBefore : QString());
     }
 
     // A numbered or labelled first box followed by unlabelled boxes after a hyphen: 〒[ ]-[ ], 電話[ ]-[ ]-[
@@ -931,6 +943,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             order = hasEra ? QVector<Concept>{Concept::Era, Concept::EraYear, Concept::Month, Concept::Day}
                            : QVector<Concept>{Concept::Year, Concept::Month, Concept::Day};
             const bool positional = size == order.size();
+            if (size == 1 && readings[run.members.first()].concept == Concept::BirthAny) {
+                readings[run.members.first()].concept = Concept::BirthDate; // 生年月日 in one box
+            }
             for (int p = 0; p < size; ++p) {
                 Reading &r = readings[run.members[p]];
                 if (hasEra && r.concept == Concept::Year && positional && p == 1) {
@@ -1020,7 +1035,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             case Concept::BirthDate: {
                 static const QRegularExpression eightDigits(QStringLiteral("^\\d{8}$"));
                 const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC).trimmed();
-                if (field.maxLength == 8 || eightDigits.match(shown).hasMatch()) {
+                if (shown.contains(QLatin1Char('/')) || shown.contains(QStringLiteral("年"))) {
+                    r.refusal = QStringLiteral("date written in another form: ") + shown;
+                } else if (field.maxLength == 8 || eightDigits.match(shown).hasMatch()) {
                     key = QStringLiteral("birthDate.digits");
                 } else if (field.maxLength < 0 || field.maxLength >= 10) {
                     key = QStringLiteral("birthDate");

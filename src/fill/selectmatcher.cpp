@@ -63,7 +63,7 @@ bool isPlaceholder(const Option &option)
     }
     static const QRegularExpression prompt(
         QStringLiteral("選択|選んで|^-+$|^—+$|^[-ー－]*(please)?(select|choose)"));
-    return text.isEmpty() || prompt.match(text).hasMatch();
+    return prompt.match(text).hasMatch();
 }
 
 // A whole number written alone, with or without zero padding and an optional unit; -1 otherwise.
@@ -123,6 +123,25 @@ int eraYearOf(const QString &folded)
         return 1;
     }
     return plainNumber(text, QStringLiteral("年"));
+}
+
+// 1–12 for an English month name or its three-letter abbreviation; 0 otherwise.
+int monthNameOf(const QString &folded)
+{
+    static const char *const names[] = {"january",   "february", "march",    "april",
+                                        "may",       "june",     "july",     "august",
+                                        "september", "october",  "november", "december"};
+    QString text = folded;
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    for (int i = 0; i < 12; ++i) {
+        const QLatin1String name(names[i]);
+        if (text == name || (text.size() == 3 && name.startsWith(text))) {
+            return i + 1;
+        }
+    }
+    return 0;
 }
 
 // The first option whose text (or value) is the same as the value sought.
@@ -235,8 +254,17 @@ int match(const QVector<Option> &options, const QString &value, Kind kind)
         return matchByText(options, [year](const QString &folded) { return yearOf(folded) == year; });
     }
     case Kind::Month:
+        if (const int month = plainNumber(wanted, QStringLiteral("月")); month >= 1 && month <= 12) {
+            const int found = matchByText(options, [month](const QString &folded) {
+                return plainNumber(folded, QStringLiteral("月")) == month || monthNameOf(folded) == month;
+            });
+            if (found >= 0) {
+                return found;
+            }
+        }
+        break;
     case Kind::Day: {
-        const QString unit = kind == Kind::Month ? QStringLiteral("月") : QStringLiteral("日");
+        const QString unit = QStringLiteral("日");
         const int number = plainNumber(wanted, unit);
         if (number <= 0) {
             break;
