@@ -145,6 +145,11 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("english address") << "name=city | name=building" << en << "cityE|buildingE";
     QTest::newRow("fax boxes") << "name=fax01 | name=fax02 | name=fax03" << ja << "||";
     QTest::newRow("company_name") << "name=company_name" << ja << "";
+    QTest::newRow("shop_name is no person") << "name=shop_name" << ja << "";
+    QTest::newRow("first_visit is no name") << "name=first_visit" << ja << "";
+    QTest::newRow("customer[name01]")
+        << "name=customer[name01] | name=customer[name02]" << ja << "familyName|lastName";
+    QTest::newRow("emergency_tel") << "name=emergency_tel" << ja << "";
     QTest::newRow("search box named name") << "type=search;name=name" << ja << "";
     // labels
     QTest::newRow("label 姓 名 in a row")

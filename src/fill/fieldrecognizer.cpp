@@ -383,13 +383,14 @@ Clue nameClue(const QString &raw, const QString &source)
         clue.concept = c;
         return clue;
     };
-    if (has({"pass",        "password",   "passwd",       "pwd",      "q",          "s",        "search",
-             "keyword",     "keywords",   "query",        "captcha",  "coupon",     "company",  "corp",
-             "corporation", "kaisha",     "organization", "dept",     "department", "fax",      "subject",
-             "message",     "msg",        "comment",      "comments", "inquiry",    "content",  "contents",
-             "note",        "notes",      "url",          "homepage", "website",    "age",      "sex",
-             "gender",      "token",      "csrf",         "nickname", "referrer",   "referral", "shokai",
-             "job",         "occupation", "card",         "cc",       "cvc",        "quantity", "qty"})) {
+    if (has({"pass",        "password", "passwd",       "pwd",      "q",          "s",        "search",
+             "keyword",     "keywords", "query",        "captcha",  "coupon",     "company",  "corp",
+             "corporation", "kaisha",   "organization", "dept",     "department", "fax",      "subject",
+             "message",     "msg",      "comment",      "comments", "inquiry",    "content",  "contents",
+             "note",        "notes",    "url",          "homepage", "website",    "age",      "sex",
+             "gender",      "token",    "csrf",         "nickname", "referrer",   "referral", "shokai",
+             "emergency",   "parent",   "guardian",     "hogosha",  "office",     "job",      "occupation",
+             "card",        "cc",       "cvc",          "quantity", "qty"})) {
         return is(Concept::Ignore);
     }
     if (has({"email", "mail", "mailaddress", "emailaddress"})) {
@@ -437,6 +438,25 @@ Clue nameClue(const QString &raw, const QString &source)
     }
     if (birth) {
         return is(Concept::BirthAny);
+    }
+    // Name words are common (shop_name, first_visit): every other word must be one that forms use
+    // around a person's name.
+    static const QStringList nameWords{
+        "name",      "names",      "onamae",    "shimei",   "fullname", "full",      "sei",      "mei",
+        "last",      "first",      "family",    "given",    "surname",  "lname",     "fname",    "lastname",
+        "firstname", "familyname", "givenname", "myoji",    "kana",     "furigana",  "kn",       "yomi",
+        "ruby",      "phonetic",   "reading",   "katakana", "hiragana", "hira",      "hankaku",  "roma",
+        "romaji",    "roman",      "alphabet",  "eng",      "english",  "your",      "customer", "cust",
+        "member",    "contact",    "order",     "orderer",  "buyer",    "applicant", "entry",    "form",
+        "input",     "field",      "data",      "my",       "person",   "personal",  "billing",  "shipping",
+        "delivery",  "sender",     "guest",     "kanji",    "jp",       "ja",        "txt",      "text",
+        "inp"};
+    for (const QString &w : words) {
+        if (!w.at(0).isDigit() && !nameWords.contains(w)) {
+            clue.evidence.clear();
+            clue.script = Script::Unspecified;
+            return clue;
+        }
     }
     const bool family = has({"sei", "last", "lastname", "family", "familyname", "surname", "lname", "myoji"});
     const bool given = has({"mei", "first", "firstname", "given", "givenname", "fname"});
