@@ -484,7 +484,8 @@ Clue nameClue(const QString &raw, const QString &source)
 Clue autocompleteClue(const QString &raw)
 {
     Clue clue;
-    QStringList words = raw.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    QStringList words = raw.toLower().split(spaces, Qt::SkipEmptyParts);
     while (!words.isEmpty()
            && (words.first().startsWith(QStringLiteral("section-"))
                || words.first() == QStringLiteral("shipping")

@@ -51,7 +51,8 @@ constexpr Era eras[] = {
 QString fold(const QString &text)
 {
     QString folded = text.normalized(QString::NormalizationForm_KC).toLower();
-    folded.remove(QRegularExpression(QStringLiteral("\\s+")));
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    folded.remove(spaces);
     return folded;
 }
 
@@ -117,7 +118,8 @@ int eraYearOf(const QString &folded)
 {
     QString text = folded;
     if (eraIndex(text) >= 0) {
-        text.remove(QRegularExpression(QStringLiteral("明治|大正|昭和|平成|令和")));
+        static const QRegularExpression eraNames(QStringLiteral("明治|大正|昭和|平成|令和"));
+        text.remove(eraNames);
     }
     if (text == QStringLiteral("元") || text == QStringLiteral("元年")) {
         return 1;
@@ -201,7 +203,8 @@ int prefectureCode(const QString &text, bool allowCode)
     }
     const bool latin = folded.at(0).unicode() < 0x80;
     if (latin) {
-        folded.remove(QRegularExpression(QStringLiteral("(prefecture|-ken|-fu|-to|-do)$")));
+        static const QRegularExpression latinSuffix(QStringLiteral("(prefecture|-ken|-fu|-to|-do)$"));
+        folded.remove(latinSuffix);
         folded.remove(QLatin1Char('-'));
     }
     for (int i = 0; i < prefectureCount; ++i) {
