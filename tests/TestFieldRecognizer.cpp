@@ -75,6 +75,8 @@ Field field(const QString &spec)
             f.ariaLabel = value;
         } else if (name == QStringLiteral("maxlength")) {
             f.maxLength = value.toInt();
+        } else if (name == QStringLiteral("inputmode")) {
+            f.inputMode = value;
         } else if (name == QStringLiteral("pattern")) {
             f.pattern = value;
         } else if (name == QStringLiteral("value")) {
@@ -100,6 +102,7 @@ private slots:
     void recognize_data();
     void recognize();
     void evidenceNamesTheDecidingClue();
+    void hostileDescriptions();
     void selectMatch_data();
     void selectMatch();
     void prefectureCodes();
@@ -206,6 +209,9 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("tel maxlength 11") << "name=tel;maxlength=11" << ja << "telephone.digits";
     QTest::newRow("tel maxlength 13") << "name=tel;maxlength=13" << ja << "telephone";
     QTest::newRow("tel maxlength 4 alone") << "name=tel;maxlength=4" << ja << "";
+    QTest::newRow("zip inputmode numeric") << "label=郵便番号;inputmode=numeric" << ja << "zipcode.digits";
+    QTest::newRow("inputmode email alone") << "inputmode=email" << ja << "mail";
+    QTest::newRow("inputmode numeric for a name") << "label=氏名;inputmode=numeric" << ja << "";
     QTest::newRow("type email alone") << "type=email" << ja << "mail";
     QTest::newRow("email type under a phone label") << "type=email;label=電話番号" << ja << "";
     QTest::newRow("number type for a name") << "type=number;name=sei" << ja << "";
@@ -276,6 +282,41 @@ void TestFieldRecognizer::evidenceNamesTheDecidingClue()
     QCOMPARE(decisions[2].evidence, QStringLiteral("type password"));
     QVERIFY(decisions[3].evidence.contains(QStringLiteral("name company")));
     QCOMPARE(decisions[4].evidence, QStringLiteral("already filled"));
+}
+
+// Texts a page can put anywhere: nothing crashes, nothing odd is filled, long texts stay cheap.
+void TestFieldRecognizer::hostileDescriptions()
+{
+    const QString huge = QString(200000, QChar(0x540D)); // 名 …
+    const QString oddText = QString::fromUtf16(u"\xD800\x0000\x3099\xFFFF") + QStringLiteral("ﾞ");
+    Field longLabel = field("name=x");
+    longLabel.label = huge;
+    longLabel.rowLabel = huge;
+    Field brokenPattern = field("label=郵便番号;pattern=(((");
+    Field hugePattern = field("label=郵便番号");
+    hugePattern.pattern = QStringLiteral("(a|a)*") + huge;
+    Field odd = field("");
+    odd.name = oddText;
+    odd.id = oddText;
+    odd.autocomplete = oddText;
+    odd.label = oddText;
+    odd.placeholder = oddText;
+    Field manyOptions = field("select;name=pref");
+    for (int i = 0; i < 20000; ++i) {
+        manyOptions.options.append({QString::number(i), QString::number(i)});
+    }
+    Field badSelection = field("select;options=prefs;selected=999;name=pref");
+    const auto decisions = FieldRecognizer::recognize(
+        {longLabel, brokenPattern, field("name=other"), hugePattern, odd, manyOptions, badSelection},
+        FieldMenu::Japanese);
+    QCOMPARE(decisions.size(), 7);
+    QCOMPARE(decisions[1].key, QStringLiteral("zipcode"));
+    QCOMPARE(decisions[3].key, QStringLiteral("zipcode"));
+    QVERIFY(!decisions[4].fills());
+    QCOMPARE(decisions[6].key, QStringLiteral("pref"));
+    QCOMPARE(SelectMatcher::match(manyOptions.options, QStringLiteral("19999"), SelectMatcher::Kind::Plain),
+             19999);
+    QCOMPARE(SelectMatcher::match({{oddText, oddText}}, oddText, SelectMatcher::Kind::Year), 0);
 }
 
 void TestFieldRecognizer::selectMatch_data()

@@ -611,6 +611,13 @@ QString typeOf(const Field &field)
     return field.type.trimmed().toLower();
 }
 
+QString inputModeOf(const Field &field)
+{
+    return field.inputMode.trimmed().toLower();
+}
+
+constexpr int maxPatternLength = 500;
+
 // Why an input is never filled, or empty when it may be.
 QString excluded(const Field &field)
 {
@@ -644,6 +651,9 @@ struct Reading
 int patternScripts(const QString &pattern)
 {
     int scripts = 0;
+    if (pattern.size() > maxPatternLength) {
+        return 0; // no form asks for a script at this length: not worth reading
+    }
     for (const QChar c : pattern) {
         const ushort u = c.unicode();
         if (u >= 0x30A1 && u <= 0x30FA) {
@@ -686,7 +696,7 @@ Reading read(const Field &field, const QString &textAfter)
           << labelClue(field.placeholder, QStringLiteral("placeholder"))
           << labelClue(field.rowLabel, QStringLiteral("row"));
     const int rowIndex = clues.size() - 1;
-    if (typeOf(field) == QStringLiteral("email")) {
+    if (typeOf(field) == QStringLiteral("email") || inputModeOf(field) == QStringLiteral("email")) {
         Clue typed;
         typed.concept = Concept::Mail;
         typed.evidence = QStringLiteral("type email");
@@ -777,6 +787,9 @@ Reading read(const Field &field, const QString &textAfter)
 
 bool patternAccepts(const QString &pattern, const QStringList &samples)
 {
+    if (pattern.size() > maxPatternLength) {
+        return true;
+    }
     const QRegularExpression whole(QStringLiteral("^(?:") + pattern + QStringLiteral(")$"));
     if (!whole.isValid()) {
         return true; // a pattern we cannot read does not decide
@@ -808,10 +821,12 @@ QString joinedKey(const Field &field, const QString &key, const QStringList &hyp
     }
     const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC);
     static const QRegularExpression digitRun(QStringLiteral("\\d{5,}"));
-    const bool prefersDigits = !shown.contains(QLatin1Char('-')) && digitRun.match(shown).hasMatch();
+    const bool numericKeys = inputModeOf(field) == QStringLiteral("numeric"); // a keypad without a hyphen
+    const bool prefersDigits =
+        numericKeys || (!shown.contains(QLatin1Char('-')) && digitRun.match(shown).hasMatch());
     if (digits && (prefersDigits || !hyphen)) {
         if (prefersDigits) {
-            note += QStringLiteral(", placeholder");
+            note += numericKeys ? QStringLiteral(", inputmode numeric") : QStringLiteral(", placeholder");
         }
         return key + QStringLiteral(".digits");
     }
@@ -991,8 +1006,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             case Concept::FamilyName:
             case Concept::GivenName:
             case Concept::FullName:
-                if (isNumericType(field) || typeOf(field) == QStringLiteral("email")) {
-                    r.refusal = QStringLiteral("type %1 for a name").arg(typeOf(field));
+                if (isNumericType(field) || typeOf(field) == QStringLiteral("email")
+                    || QStringList{"numeric", "decimal", "tel", "email"}.contains(inputModeOf(field))) {
+                    r.refusal = QStringLiteral("type %1 for a name").arg(typeOf(field) + inputModeOf(field));
                 } else {
                     key = nameKey(r.concept, r.script);
                 }
