@@ -177,6 +177,12 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("label 紹介者 beats placeholder") << "row=ご紹介者;placeholder=お名前（任意）" << ja << "";
     QTest::newRow("label FAX") << "label=FAX番号" << ja << "";
     QTest::newRow("label 希望日") << "label=配達希望日" << ja << "";
+    QTest::newRow("english words are whole words")
+        << "label=Hotel | label=Ethnicity | label=Filename" << ja << "||";
+    QTest::newRow("english labels")
+        << "label=E-mail | label=Mobile phone | label=ZIP/Postal code | label=City | label=Address line 2 | "
+           "label=Date of birth;type=text;placeholder=1985-04-12 | label=User name"
+        << ja << "mail|telephone|zipcode|city|address2|birthDate|userID";
     QTest::newRow("english first last")
         << "label=First name | label=Last name" << ja << "lastName|familyName";
     QTest::newRow("english mode first last")

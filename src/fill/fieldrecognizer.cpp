@@ -205,44 +205,52 @@ Clue labelClue(const QString &raw, const QString &source)
         return clue;
     };
     static const QStringList ignored{
-        QStringLiteral("パスワード"), QStringLiteral("password"),     QStringLiteral("暗証"),
-        QStringLiteral("会社"),       QStringLiteral("法人"),         QStringLiteral("団体"),
-        QStringLiteral("部署"),       QStringLiteral("勤務先"),       QStringLiteral("学校"),
-        QStringLiteral("役職"),       QStringLiteral("fax"),          QStringLiteral("ファックス"),
-        QStringLiteral("ファクス"),   QStringLiteral("紹介"),         QStringLiteral("検索"),
-        QStringLiteral("search"),     QStringLiteral("件名"),         QStringLiteral("題名"),
-        QStringLiteral("subject"),    QStringLiteral("内容"),         QStringLiteral("本文"),
-        QStringLiteral("message"),    QStringLiteral("メッセージ"),   QStringLiteral("コメント"),
-        QStringLiteral("comment"),    QStringLiteral("備考"),         QStringLiteral("質問"),
-        QStringLiteral("要望"),       QStringLiteral("url"),          QStringLiteral("ホームページ"),
-        QStringLiteral("website"),    QStringLiteral("ウェブサイト"), QStringLiteral("年齢"),
-        QStringLiteral("age"),        QStringLiteral("性別"),         QStringLiteral("gender"),
-        QStringLiteral("クーポン"),   QStringLiteral("coupon"),       QStringLiteral("ポイント"),
-        QStringLiteral("認証"),       QStringLiteral("captcha"),      QStringLiteral("カード"),
-        QStringLiteral("card"),       QStringLiteral("有効期限"),     QStringLiteral("口座"),
-        QStringLiteral("銀行"),       QStringLiteral("ニックネーム"), QStringLiteral("nickname"),
-        QStringLiteral("職業"),       QStringLiteral("company"),      QStringLiteral("緊急"),
-        QStringLiteral("保護者"),     QStringLiteral("希望日"),       QStringLiteral("予約"),
-        QStringLiteral("日時"),       QStringLiteral("時間"),         QStringLiteral("数量"),
-        QStringLiteral("金額"),       QStringLiteral("配達"),
+        QStringLiteral("パスワード"),   QStringLiteral("暗証"),         QStringLiteral("会社"),
+        QStringLiteral("法人"),         QStringLiteral("団体"),         QStringLiteral("部署"),
+        QStringLiteral("勤務先"),       QStringLiteral("学校"),         QStringLiteral("役職"),
+        QStringLiteral("ファックス"),   QStringLiteral("ファクス"),     QStringLiteral("紹介"),
+        QStringLiteral("検索"),         QStringLiteral("件名"),         QStringLiteral("題名"),
+        QStringLiteral("内容"),         QStringLiteral("本文"),         QStringLiteral("メッセージ"),
+        QStringLiteral("コメント"),     QStringLiteral("備考"),         QStringLiteral("質問"),
+        QStringLiteral("要望"),         QStringLiteral("ホームページ"), QStringLiteral("ウェブサイト"),
+        QStringLiteral("年齢"),         QStringLiteral("性別"),         QStringLiteral("クーポン"),
+        QStringLiteral("ポイント"),     QStringLiteral("認証"),         QStringLiteral("カード"),
+        QStringLiteral("有効期限"),     QStringLiteral("口座"),         QStringLiteral("銀行"),
+        QStringLiteral("ニックネーム"), QStringLiteral("職業"),         QStringLiteral("緊急"),
+        QStringLiteral("保護者"),       QStringLiteral("希望日"),       QStringLiteral("予約"),
+        QStringLiteral("日時"),         QStringLiteral("時間"),         QStringLiteral("数量"),
+        QStringLiteral("金額"),         QStringLiteral("配達"),
     };
-    if (containsAny(t, ignored)) {
+    // Latin words count only as whole words: "hotel" holds no phone, "ethnicity" no city.
+    const QString w = raw.normalized(QString::NormalizationForm_KC).toLower().simplified().left(80);
+    const auto word = [&w](const QRegularExpression &re) { return re.match(w).hasMatch(); };
+    static const QRegularExpression ignoredLatin(QStringLiteral(
+        "\\b(password|fax|search|subject|message|comments?|url|website|age|gender|sex|coupon|captcha|card|"
+        "nickname|company|organi[sz]ation)\\b"));
+    if (containsAny(t, ignored) || word(ignoredLatin)) {
         return is(Concept::Ignore);
     }
     if (containsAny(t, {QStringLiteral("メール"), QStringLiteral("mail")})) {
         return is(Concept::Mail);
     }
-    if (containsAny(t, {QStringLiteral("郵便"), QStringLiteral("〒"), QStringLiteral("postal"),
-                        QStringLiteral("zip"), QStringLiteral("postcode")})) {
+    static const QRegularExpression postalLatin(QStringLiteral("\\b(postal|zip|post ?code)\\b"));
+    if (containsAny(t, {QStringLiteral("郵便"), QStringLiteral("〒")}) || word(postalLatin)) {
         return is(Concept::Postal);
     }
-    if (containsAny(t, {QStringLiteral("都道府県"), QStringLiteral("prefecture")})) {
+    static const QRegularExpression prefLatin(QStringLiteral("\\b(prefecture|state|province)\\b"));
+    if (t.contains(QStringLiteral("都道府県")) || word(prefLatin)) {
         return is(Concept::Pref);
     }
-    const bool city =
-        containsAny(t, {QStringLiteral("市区町村"), QStringLiteral("市町村"), QStringLiteral("区市町村"),
-                        QStringLiteral("市区郡"), QStringLiteral("city")});
-    const bool street = containsAny(t, {QStringLiteral("番地"), QStringLiteral("street")});
+    static const QRegularExpression cityLatin(QStringLiteral("\\bcity\\b"));
+    static const QRegularExpression streetLatin(QStringLiteral("\\bstreet\\b"));
+    static const QRegularExpression buildingLatin(
+        QStringLiteral("\\b(building|apartment|apt|suite|room)\\b"));
+    static const QRegularExpression userLatin(
+        QStringLiteral("\\b(user ?id|user ?name|login( ?id)?|account)\\b"));
+    const bool city = containsAny(t, {QStringLiteral("市区町村"), QStringLiteral("市町村"),
+                                      QStringLiteral("区市町村"), QStringLiteral("市区郡")})
+                      || word(cityLatin);
+    const bool street = t.contains(QStringLiteral("番地")) || word(streetLatin);
     const bool town =
         containsAny(t, {QStringLiteral("町名"), QStringLiteral("町域"), QStringLiteral("大字")});
     if (int(city) + int(street) + int(town) > 1) {
@@ -261,29 +269,41 @@ Clue labelClue(const QString &raw, const QString &source)
     if (containsAny(t, {QStringLiteral("小字"), QStringLiteral("丁目")})) {
         return is(Concept::Address2);
     }
-    if (containsAny(t, {QStringLiteral("建物"), QStringLiteral("マンション"), QStringLiteral("ビル"),
-                        QStringLiteral("アパート"), QStringLiteral("部屋番号"), QStringLiteral("号室"),
-                        QStringLiteral("building"), QStringLiteral("apartment"), QStringLiteral("suite")})) {
+    if (containsAny(t,
+                    {
+                        QStringLiteral("建物"),
+                        QStringLiteral("マンション"),
+                        QStringLiteral("ビル"),
+                        QStringLiteral("アパート"),
+                        QStringLiteral("部屋番号"),
+                        QStringLiteral("号室"),
+                    })
+        || word(buildingLatin)) {
         return is(Concept::Building);
     }
-    if (t.contains(QStringLiteral("addressline1")) || t == QStringLiteral("address1")) {
+    static const QRegularExpression line1(QStringLiteral("\\baddress ?(line)? ?1\\b"));
+    static const QRegularExpression line2(QStringLiteral("\\baddress ?(line)? ?2\\b"));
+    if (word(line1)) {
         return is(Concept::Address1);
     }
-    if (t.contains(QStringLiteral("addressline2")) || t == QStringLiteral("address2")) {
+    if (word(line2)) {
         return is(Concept::Address2);
     }
-    if (containsAny(t, {QStringLiteral("住所"), QStringLiteral("所在地"), QStringLiteral("address")})) {
+    static const QRegularExpression addressLatin(QStringLiteral("\\baddress\\b"));
+    if (containsAny(t, {QStringLiteral("住所"), QStringLiteral("所在地")}) || word(addressLatin)) {
         return is(Concept::AddressAny);
     }
-    if (containsAny(t, {QStringLiteral("電話"), QStringLiteral("携帯"), QStringLiteral("tel"),
-                        QStringLiteral("phone"), QStringLiteral("mobile")})) {
+    static const QRegularExpression phoneLatin(
+        QStringLiteral("\\b(tel|telephone|phone|mobile|cell ?phone)\\b"));
+    if (containsAny(t, {QStringLiteral("電話"), QStringLiteral("携帯")}) || word(phoneLatin)) {
         return is(Concept::Phone);
     }
     if (containsAny(t, {QStringLiteral("元号"), QStringLiteral("和暦")}) || t == QStringLiteral("era")) {
         return is(Concept::Era);
     }
-    if (containsAny(t, {QStringLiteral("生年月日"), QStringLiteral("誕生日"), QStringLiteral("birth"),
-                        QStringLiteral("生まれ"), QStringLiteral("dob")})) {
+    static const QRegularExpression birthLatin(QStringLiteral("\\b(birth|birthday|birthdate|dob)\\b"));
+    if (containsAny(t, {QStringLiteral("生年月日"), QStringLiteral("誕生日"), QStringLiteral("生まれ")})
+        || word(birthLatin)) {
         return is(Concept::BirthAny);
     }
     static const QRegularExpression yearWord(QStringLiteral("^(年|year|yyyy|西暦)$"));
@@ -300,12 +320,10 @@ Clue labelClue(const QString &raw, const QString &source)
         return is(Concept::Day);
     }
     clue.weak = false;
-    if (containsAny(t,
-                    {QStringLiteral("ユーザーid"), QStringLiteral("ユーザid"), QStringLiteral("ユーザー名"),
-                     QStringLiteral("ユーザ名"), QStringLiteral("ログイン"), QStringLiteral("アカウント"),
-                     QStringLiteral("会員id"), QStringLiteral("会員番号"), QStringLiteral("userid"),
-                     QStringLiteral("username"), QStringLiteral("loginid"), QStringLiteral("login")})
-        || t == QStringLiteral("id")) {
+    if (containsAny(t, {QStringLiteral("ユーザーid"), QStringLiteral("ユーザid"),
+                        QStringLiteral("ユーザー名"), QStringLiteral("ユーザ名"), QStringLiteral("ログイン"),
+                        QStringLiteral("アカウント"), QStringLiteral("会員id"), QStringLiteral("会員番号")})
+        || word(userLatin) || t == QStringLiteral("id")) {
         return is(Concept::UserID);
     }
     static const QStringList nameWords{
@@ -313,9 +331,11 @@ Clue labelClue(const QString &raw, const QString &source)
         QStringLiteral("苗字"),     QStringLiteral("名字"),     QStringLiteral("セイ"),
         QStringLiteral("メイ"),     QStringLiteral("せい"),     QStringLiteral("めい"),
         QStringLiteral("フリガナ"), QStringLiteral("ふりがな"), QStringLiteral("カナ"),
-        QStringLiteral("name"),     QStringLiteral("surname"),
     };
-    if (containsAny(t, nameWords) || t == QStringLiteral("名") || t.startsWith(QStringLiteral("名("))) {
+    static const QRegularExpression nameLatin(
+        QStringLiteral("\\b((first|last|family|given|full) ?)?name\\b|\\bsurname\\b"));
+    if (containsAny(t, nameWords) || word(nameLatin) || t == QStringLiteral("名")
+        || t.startsWith(QStringLiteral("名("))) {
         return is(nameConcept(t));
     }
     // A reading or Latin spelling named alone (フリガナ, ローマ字) is still a name.
