@@ -125,11 +125,12 @@ void TestFormRecognition::scannerReadsLabelsAndState()
             "<option value='13' selected>東京都</option></select></td></tr></table>"
             "<dl><dt>郵便番号</dt><dd>〒<input id=d type=tel pattern='\\d{7}' placeholder='1000001' "
             "aria-label='zip' autocomplete='postal-code' inputmode=numeric readonly disabled></dd></dl>"
-            "<label for=e>メール</label><div><input id=e value='x@example.jp'></div></form>"
+            "<label for=e>メール</label><div><input id=e value='x@example.jp'></div>"
+            "<fieldset disabled><input id=f></fieldset></form>"
             "<script>document.getElementById('b').value = 'typed';</script>"),
         QStringLiteral("http://127.0.0.1:1/")));
     const QVector<FormScanner::Control> controls = FormScanner::scan(view.page()->mainFrame());
-    QCOMPARE(controls.size(), 5);
+    QCOMPARE(controls.size(), 6);
     const FieldRecognizer::Field &a = controls[0].field;
     QCOMPARE(a.tag, QStringLiteral("INPUT"));
     QCOMPARE(a.textBefore, QStringLiteral("姓"));
@@ -159,6 +160,8 @@ void TestFormRecognition::scannerReadsLabelsAndState()
     QVERIFY(d.readOnly && d.disabled);
     QCOMPARE(controls[4].field.label, QStringLiteral("メール"));
     QCOMPARE(controls[4].field.value, QStringLiteral("x@example.jp"));
+    QVERIFY(!controls[4].field.disabled);
+    QVERIFY(controls[5].field.disabled);
 }
 
 QTEST_MAIN(TestFormRecognition)

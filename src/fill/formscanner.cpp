@@ -8,20 +8,23 @@ namespace FormScanner {
 
 namespace {
 
-// The text right before a control within its parent: text nodes, or the one element before it
-// (<span>姓</span>), but never the text of another control.
-const QString textBeforeScript =
-    QStringLiteral("(function (e) {"
-                   "  var t = '';"
-                   "  for (var n = e.previousSibling; n; n = n.previousSibling) {"
-                   "    if (n.nodeType === 3) { t = n.data + t; if (/\\S/.test(t)) break; continue; }"
-                   "    if (n.nodeType !== 1 || n.tagName === 'BR') continue;"
-                   "    if (/^(INPUT|SELECT|TEXTAREA|BUTTON)$/.test(n.tagName) || "
-                   "n.querySelector('input,select,textarea')) break;"
-                   "    t = n.textContent + t; break;"
-                   "  }"
-                   "  return t;"
-                   "})(this)");
+// What attributes do not tell, in one call per control: the text right before it within its parent
+// (text nodes, or the one element before it such as <span>姓</span>, never another control's text),
+// its current value, its selected option, and whether it is disabled (a disabled fieldset counts).
+const QString stateScript = QStringLiteral(
+    "(function (e) {"
+    "  var t = '';"
+    "  for (var n = e.previousSibling; n; n = n.previousSibling) {"
+    "    if (n.nodeType === 3) { t = n.data + t; if (/\\S/.test(t)) break; continue; }"
+    "    if (n.nodeType !== 1 || n.tagName === 'BR') continue;"
+    "    if (/^(INPUT|SELECT|TEXTAREA|BUTTON)$/.test(n.tagName) || n.querySelector('input,select,textarea'))"
+    "      break;"
+    "    t = n.textContent + t; break;"
+    "  }"
+    "  var disabled = false;"
+    "  try { disabled = e.matches(':disabled'); } catch (x) { disabled = e.disabled; }"
+    "  return [t, e.value, e.selectedIndex === undefined ? -1 : e.selectedIndex, disabled];"
+    "})(this)");
 
 QString clean(const QString &text)
 {
@@ -114,7 +117,8 @@ QVector<Control> scan(QWebFrame *frame)
         if (field.label.isEmpty()) {
             field.label = enclosingLabel(element);
         }
-        field.textBefore = clean(element.evaluateJavaScript(textBeforeScript).toString());
+        const QVariantList state = element.evaluateJavaScript(stateScript).toList();
+        field.textBefore = clean(state.value(0).toString());
         field.rowLabel = rowLabel(element);
         field.placeholder = element.attribute(QStringLiteral("placeholder"));
         field.ariaLabel = element.attribute(QStringLiteral("aria-label"));
@@ -122,7 +126,7 @@ QVector<Control> scan(QWebFrame *frame)
         field.pattern = element.attribute(QStringLiteral("pattern"));
         field.inputMode = element.attribute(QStringLiteral("inputmode"));
         field.readOnly = element.hasAttribute(QStringLiteral("readonly"));
-        field.disabled = element.hasAttribute(QStringLiteral("disabled"));
+        field.disabled = element.hasAttribute(QStringLiteral("disabled")) || state.value(3).toBool();
         if (field.tag == QLatin1String("SELECT")) {
             field.type.clear();
             for (const QWebElement &option : element.findAll(QStringLiteral("option"))) {
@@ -131,9 +135,9 @@ QVector<Control> scan(QWebFrame *frame)
                                                 ? option.attribute(QStringLiteral("value"))
                                                 : text});
             }
-            field.selectedIndex = element.evaluateJavaScript(QStringLiteral("this.selectedIndex")).toInt();
+            field.selectedIndex = state.value(2, -1).toInt();
         } else {
-            field.value = element.evaluateJavaScript(QStringLiteral("this.value")).toString();
+            field.value = state.value(1).toString();
         }
         controls.append(control);
     }
