@@ -1,0 +1,131 @@
+// Recognising a whole form: reading its controls from the page and deciding each one's key, on
+// sign-up forms of 30 and 300 controls; and how often the decision is right on the test pages.
+
+#include "benchsupport.h"
+#include "fill/fieldmenu.h"
+#include "fill/fieldrecognizer.h"
+#include "fill/formscanner.h"
+#include "fill/selectmatcher.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <QWebFrame>
+#include <QWebView>
+
+namespace {
+
+// Ten controls labelled the way shop forms label them, in table rows, with ids that say nothing.
+QString block(int n)
+{
+    QString prefectures = QStringLiteral("<option value=''>都道府県を選択</option>");
+    for (int code = 1; code <= 47; ++code) {
+        prefectures += QStringLiteral("<option value='%1'>%2</option>")
+                           .arg(code)
+                           .arg(SelectMatcher::prefectureName(code));
+    }
+    const auto box = [n](int i) { return QStringLiteral("<input type='text' id='b%1_%2'>").arg(n).arg(i); };
+    return QStringLiteral("<table>"
+                          "<tr><th>氏名</th><td>姓 %1 名 %2</td></tr>"
+                          "<tr><th>フリガナ</th><td>セイ %3 メイ %4</td></tr>"
+                          "<tr><th>郵便番号</th><td>%5 - %6</td></tr>"
+                          "<tr><th>都道府県</th><td><select id='b%11_6'>%12</select></td></tr>"
+                          "<tr><th>市区町村</th><td>%7</td></tr>"
+                          "<tr><th>電話番号</th><td>%8</td></tr>"
+                          "<tr><th>メールアドレス</th><td>%9</td></tr>"
+                          "</table>")
+        .arg(box(0), box(1), box(2), box(3), box(4), box(5), box(7), box(8), box(9))
+        .arg(n)
+        .arg(prefectures);
+}
+
+QString form(int controls)
+{
+    QString html = QStringLiteral("<!DOCTYPE html><html><body><form>");
+    for (int n = 0; n < controls / 10; ++n) {
+        html += block(n);
+    }
+    return html + QStringLiteral("</form></body></html>");
+}
+
+struct Tally
+{
+    int right = 0, wrong = 0, missed = 0, leftAlone = 0, pages = 0;
+};
+
+void tally(QWebView *view, const QString &path, Tally &counts)
+{
+    if (!Bench::loadAndWait(view, [&]() { view->setUrl(QUrl::fromLocalFile(path)); })) {
+        qFatal("cannot load %s", qPrintable(path));
+    }
+    ++counts.pages;
+    const QVector<FormScanner::Control> controls = FormScanner::scan(view->page()->mainFrame());
+    const auto decisions = FieldRecognizer::recognize(FormScanner::fields(controls), FieldMenu::Japanese);
+    for (int i = 0; i < controls.size(); ++i) {
+        const QString expected = controls[i].element.attribute(QStringLiteral("data-expect-key"));
+        const QString key = decisions[i].key;
+        if (key.isEmpty()) {
+            ++(expected.isEmpty() ? counts.leftAlone : counts.missed);
+        } else {
+            ++(key == expected ? counts.right : counts.wrong);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const Bench::GuiProgram program(argc, argv);
+    QWebView view;
+
+    for (const int controls : {30, 300}) {
+        const QString html = form(controls);
+        Bench::loadAndWait(&view,
+                           [&]() { view.setHtml(html, QUrl(QStringLiteral("http://127.0.0.1:1/form"))); });
+        std::vector<qint64> times;
+        std::vector<qint64> recognising;
+        int filled = 0;
+        for (int round = 0; round < 15; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            const auto scanned = FormScanner::scan(view.page()->mainFrame());
+            const qint64 scanning = timer.nsecsElapsed();
+            const auto decisions =
+                FieldRecognizer::recognize(FormScanner::fields(scanned), FieldMenu::Japanese);
+            times.push_back(timer.nsecsElapsed());
+            recognising.push_back(times.back() - scanning);
+            filled = int(std::count_if(decisions.begin(), decisions.end(),
+                                       [](const FieldRecognizer::Decision &d) { return d.fills(); }));
+        }
+        if (filled != controls) {
+            qFatal("recognised %d of %d controls", filled, controls);
+        }
+        const double median = Bench::medianMs(times);
+        const double target = controls; // the whole fill's budget: 1 ms per control
+        Bench::printRow({QStringLiteral("6 scan and recognise"),
+                         Bench::count(controls) + QStringLiteral(" controls"), Bench::ms(median), QString(),
+                         QString(), QStringLiteral("< %1 ms (fill)").arg(target), median < target});
+        Bench::printRow({QStringLiteral("6   of it, recognising"),
+                         Bench::count(controls) + QStringLiteral(" controls"),
+                         Bench::ms(Bench::medianMs(recognising)), QString(), QString(), QString(), true});
+    }
+
+    Tally counts;
+    const QDir forms(QStringLiteral(KAKIKOMI_FORMS_DIR));
+    for (const QString &file : forms.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name)) {
+        tally(&view, forms.filePath(file), counts);
+    }
+    const QString size = QStringLiteral("%1 pages").arg(counts.pages);
+    const int toFill = counts.right + counts.wrong + counts.missed;
+    Bench::printRow({QStringLiteral("6 recognised right"), size,
+                     QStringLiteral("%1 of %2").arg(counts.right).arg(toFill), QString(), QString(),
+                     QStringLiteral("all"), counts.right == toFill});
+    Bench::printRow({QStringLiteral("6 recognised wrong"), size, QString::number(counts.wrong), QString(),
+                     QString(), QStringLiteral("0"), counts.wrong == 0});
+    Bench::printRow({QStringLiteral("6 left alone, should fill"), size, QString::number(counts.missed),
+                     QString(), QString(), QStringLiteral("0"), counts.missed == 0});
+    Bench::printRow({QStringLiteral("6 left alone rightly"), size, QString::number(counts.leftAlone),
+                     QString(), QString(), QString(), true});
+    return 0;
+}

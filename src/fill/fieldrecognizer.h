@@ -1,0 +1,48 @@
+#pragma once
+
+#include "fill/selectmatcher.h"
+
+#include <QString>
+#include <QVector>
+
+// Decides, for each control of a form, which profile value (stored or derived key) belongs in it,
+// from what the page says about the control. Window-free: the page is read elsewhere.
+namespace FieldRecognizer {
+
+// One form control as the page describes it. Texts are as found; the recognizer folds them.
+struct Field
+{
+    QString tag; // "INPUT" or "SELECT"
+    QString type; // the type attribute as written; empty for an input without one and for selects
+    QString name;
+    QString id;
+    QString autocomplete;
+    QString label; // from <label for>, or the <label> around the control
+    QString textBefore; // the text right before the control in its container ("姓", "〒", "-")
+    QString rowLabel; // the row's heading: its <th>, the preceding cell or <dt>
+    QString placeholder;
+    QString ariaLabel;
+    int maxLength = -1; // -1: none
+    QString pattern;
+    QString inputMode;
+    QString value; // the current value
+    bool readOnly = false;
+    bool disabled = false;
+    QVector<SelectMatcher::Option> options; // selects only
+    int selectedIndex = -1; // selects only
+};
+
+struct Decision
+{
+    QString key; // the profile key to fill in, stored or derived; empty to leave the control alone
+    QString evidence; // what decided, for a debug line
+
+    bool fills() const { return !key.isEmpty(); }
+};
+
+// One decision per field, in the same order. Fields must be given in document order: split postal
+// codes, phone numbers and birth dates are recognised across neighbours. inputLanguage is
+// FieldMenu::InputLanguage: in English the Latin-letter keys (suffix E) are chosen where they exist.
+QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage);
+
+} // namespace FieldRecognizer
