@@ -143,13 +143,18 @@ void TestDesktopStart::greeting()
     QFETCH(QString, message);
 
     WorkDir dir;
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     if (profile) {
         dir.write("profile.json", profileDocument());
     }
     CommandLine commandLine;
     QCOMPARE(commandLine.apply(QStringList{"kakikomi"} + arguments), std::optional<int>());
-    qunsetenv("XDG_DATA_HOME");
+    if (dataHome.isNull()) {
+        qunsetenv("XDG_DATA_HOME");
+    } else {
+        qputenv("XDG_DATA_HOME", dataHome);
+    }
     MainWindow window;
     window.show();
     window.loadStartPage();
