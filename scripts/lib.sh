@@ -7,6 +7,10 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# What building and checking the Debian package needs: cpack's dependency search (dpkg-shlibdeps,
+# file) and the validators of the desktop entry and the AppStream metainfo.
+KAKIKOMI_PACKAGE_CHECK_PACKAGES=(dpkg-dev file desktop-file-utils appstream)
+
 # Installs those of the given Debian packages that are not installed yet.
 ensure_packages() {
     local missing=()

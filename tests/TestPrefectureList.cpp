@@ -1,7 +1,10 @@
 #include "profile/prefecturelist.h"
+#include "testsupport.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -13,6 +16,7 @@ private slots:
     void parse_data();
     void parse();
     void bundledList();
+    void lookup();
 };
 
 void TestPrefectureList::parse_data()
@@ -84,6 +88,28 @@ void TestPrefectureList::bundledList()
         QVERIFY(!prefecture.latinName.isEmpty());
         QVERIFY(!prefecture.latinName.contains(QRegularExpression("[\t\r\n]")));
     }
+}
+
+// The build puts a copy of the demo's list where an installation keeps it, beside the programs'
+// folder; the current directory's list always wins over it.
+void TestPrefectureList::lookup()
+{
+    TestSupport::WorkDir dir;
+    TestSupport::MessageLog log;
+    const QString shipped = PrefectureList::filePath();
+    QCOMPARE(QFileInfo(shipped).canonicalFilePath(),
+             QFileInfo(QCoreApplication::applicationDirPath() + "/../share/kakikomi/jp-prefectures.txt")
+                 .canonicalFilePath());
+    QCOMPARE(log.lines(),
+             QStringList{"loadPrefectures: none in the current directory, reading \"" + shipped + "\""});
+    QFile file(shipped);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(PrefectureList::parse(file).size(), 47);
+
+    log.clear();
+    dir.write("jp-prefectures.txt", "13\t東京都\tTokyo\n");
+    QCOMPARE(QFileInfo(PrefectureList::filePath()), QFileInfo(dir.filePath("jp-prefectures.txt")));
+    QVERIFY(log.lines().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPrefectureList)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QInputMethodEvent>
@@ -363,7 +364,9 @@ void TestProfileDialog::fillSpinBox()
 
 void TestProfileDialog::fillPrefecture_data()
 {
-    QTest::addColumn<QByteArray>("list"); // null: no file
+    // null: a folder in the list's place, so that the list in the current directory is the one
+    // used and cannot be read
+    QTest::addColumn<QByteArray>("list");
     QTest::addColumn<Values>("stored");
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("shownLatin");
@@ -380,8 +383,8 @@ void TestProfileDialog::fillPrefecture_data()
     QTest::newRow("none stored") << threePrefectures << Values{} << "北海道"
                                  << "" << Values{};
     const Values tokyo{{"pref", "東京都"}, {"prefE", "Tokyo"}};
-    QTest::newRow("no list") << QByteArray() << tokyo << ""
-                             << "Tokyo" << tokyo;
+    QTest::newRow("unreadable list") << QByteArray() << tokyo << ""
+                                     << "Tokyo" << tokyo;
     QTest::newRow("empty list") << QByteArray("") << tokyo << ""
                                 << "Tokyo" << tokyo;
 }
@@ -395,7 +398,9 @@ void TestProfileDialog::fillPrefecture()
     QFETCH(Values, result);
 
     WorkDir dir;
-    if (!list.isNull()) {
+    if (list.isNull()) {
+        QVERIFY(QDir(dir.path()).mkdir("jp-prefectures.txt"));
+    } else {
         dir.write("jp-prefectures.txt", list);
     }
     MessageLog log;

@@ -1,3 +1,4 @@
+#include "store/defaultactions.h"
 #include "store/profilestore.h"
 #include "testsupport.h"
 
@@ -46,6 +47,9 @@ private slots:
     void saveFailureKeepsFileAndWarns();
     void pathFollowsCurrentDirectory();
     void menuTable();
+    void defaultMenu_data();
+    void defaultMenu();
+    void defaultMenuIsTheDemos();
     void siteRules();
 };
 
@@ -239,6 +243,42 @@ void TestProfileStore::menuTable()
     QCOMPARE(table.keys(), QStringList({"ID", "メール", "住所"}));
     QCOMPARE(table.value("メール").toList().first().toString(), QString("mail"));
     QCOMPARE(log.debugLines().filter("menu entry").size(), 5);
+}
+
+void TestProfileStore::defaultMenu_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QJsonObject>("actions");
+
+    const QJsonObject builtIn = DefaultActions::table();
+    QTest::newRow("no member") << QByteArray(R"({"profile": {"mail": "a@b.jp"}})") << builtIn;
+    QTest::newRow("empty document") << QByteArray("{}") << builtIn;
+    QTest::newRow("empty member wins") << QByteArray(R"({"actions": {}})") << QJsonObject();
+    QTest::newRow("null member wins") << QByteArray(R"({"actions": null})") << QJsonObject();
+    QTest::newRow("array member wins") << QByteArray(R"({"actions": [["mail"]]})") << QJsonObject();
+    QTest::newRow("own entries win") << QByteArray(R"({"actions": {"メール": ["mail"]}})")
+                                     << QJsonObject{{"メール", QJsonArray{"mail"}}};
+}
+
+void TestProfileStore::defaultMenu()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QJsonObject, actions);
+
+    const QJsonObject root = parse(document);
+    QCOMPARE(DefaultActions::actionsOf(root), actions);
+}
+
+// A new user's menu is the demo's; a change to either shows here.
+void TestProfileStore::defaultMenuIsTheDemos()
+{
+    QFile demo(QFINDTESTDATA("../demo/profile.json"));
+    QVERIFY2(demo.open(QIODevice::ReadOnly), qPrintable(demo.errorString()));
+    const QJsonObject demoActions = parse(demo.readAll()).value("actions").toObject();
+    QCOMPARE(DefaultActions::table(), demoActions);
+    const QVariantMap table = ProfileStore::menuTable(DefaultActions::table());
+    QCOMPARE(table.size(), 25);
+    QCOMPARE(table.value("姓").toList(), QVariantList{"familyName"});
 }
 
 void TestProfileStore::siteRules()

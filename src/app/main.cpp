@@ -1,9 +1,14 @@
+#include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "app/profilelock.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = CommandLine::answerWithoutWindow(argc, argv)) {
+        return *answered;
+    }
     // Plug-ins placed beside the program are found before the system's.
     QApplication::addLibraryPath(QStringLiteral("./"));
     // On high-density screens the window and the fixed-size dialog scale with the screen instead of
@@ -11,8 +16,19 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(KAKIKOMI_APP_ID));
+    CommandLine commandLine;
+    if (const std::optional<int> stop = commandLine.apply(QApplication::arguments())) {
+        return *stop;
+    }
+    ProfileLock lock;
+    if (const std::optional<int> handedOver = lock.acquire()) {
+        return *handedOver;
+    }
     MainWindow window;
+    lock.raiseOnRequest(&window);
     window.showMaximized();
     window.loadStartPage();
+    commandLine.greetNewUser(window);
     return app.exec();
 }

@@ -1,6 +1,9 @@
 #include "profile/prefecturelist.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QStringList>
 
@@ -32,7 +35,17 @@ QByteArray lineText(QByteArray line)
 
 QString filePath()
 {
-    return QDir::currentPath() + QDir::separator() + fileName;
+    const QString current = QDir::currentPath() + QDir::separator() + fileName;
+    if (QFileInfo::exists(current) || !QCoreApplication::instance()) {
+        return current;
+    }
+    const QString shipped = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/")
+                                            + QStringLiteral(KAKIKOMI_SHARE_RELATIVE) + fileName);
+    if (!QFileInfo(shipped).isFile()) {
+        return current;
+    }
+    qDebug() << "loadPrefectures: none in the current directory, reading" << shipped;
+    return shipped;
 }
 
 QVector<Prefecture> parse(QIODevice &device)

@@ -15,7 +15,10 @@ struct Prefecture
 
 namespace PrefectureList {
 
-// jp-prefectures.txt in the current directory.
+// jp-prefectures.txt in the current directory, which always wins. When there is none there, the copy
+// shipped with the program, found from the program's folder: share/kakikomi beside bin/ when
+// installed, and the same place in the build folder, where the build copies the demo's list. A
+// debug line names the copy used. With neither, the current directory's path.
 QString filePath();
 
 // Reads the entries of an open device to its end, in file order. Lines with fewer than three

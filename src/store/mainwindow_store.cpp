@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 
+#include "store/defaultactions.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -14,10 +15,11 @@ void MainWindow::loadProfile()
     const std::optional<QJsonObject> root = profileStore.load();
     if (!root) {
         profileRoot = new QJsonObject{{QStringLiteral("profile"), QJsonObject()}};
+        actionTable = ProfileStore::menuTable(DefaultActions::actionsOf(*profileRoot));
         return;
     }
     profileRoot = new QJsonObject(*root);
-    actionTable = ProfileStore::menuTable(profileRoot->value(QStringLiteral("actions")).toObject());
+    actionTable = ProfileStore::menuTable(DefaultActions::actionsOf(*profileRoot));
 }
 
 void MainWindow::saveProfile()

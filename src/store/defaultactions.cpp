@@ -1,0 +1,56 @@
+#include "store/defaultactions.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QString>
+
+namespace DefaultActions {
+
+QJsonObject table()
+{
+    // The demo profile's entries: the personal values the dialog edits, and their Latin-letter forms.
+    static const struct
+    {
+        const char *label; // UTF-8
+        const char *key;
+    } entries[] = {
+        {"セイ", "familyNameK"},
+        {"パスワード", "password"},
+        {"メイ", "lastNameK"},
+        {"メールアドレス", "mail"},
+        {"ユーザーID", "userID"},
+        {"名", "lastName"},
+        {"名（ローマ字）", "lastNameE"},
+        {"大字", "address1"},
+        {"大字（英語）", "address1E"},
+        {"姓", "familyName"},
+        {"姓（ローマ字）", "familyNameE"},
+        {"小字", "address2"},
+        {"小字（英語）", "address2E"},
+        {"市区町村", "city"},
+        {"市区町村（英語）", "cityE"},
+        {"建物名", "building"},
+        {"建物名（英語）", "buildingE"},
+        {"生まれ年", "year"},
+        {"生まれ日", "day"},
+        {"生まれ月", "month"},
+        {"番地", "street"},
+        {"郵便番号", "zipcode"},
+        {"都道府県", "pref"},
+        {"都道府県（英語）", "prefE"},
+        {"電話番号", "telephone"},
+    };
+    QJsonObject actions;
+    for (const auto &entry : entries) {
+        actions.insert(QString::fromUtf8(entry.label), QJsonArray{QString::fromLatin1(entry.key)});
+    }
+    return actions;
+}
+
+QJsonObject actionsOf(const QJsonObject &root)
+{
+    const auto member = root.constFind(QStringLiteral("actions"));
+    return member == root.constEnd() ? table() : member.value().toObject();
+}
+
+} // namespace DefaultActions

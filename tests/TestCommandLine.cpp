@@ -1,0 +1,229 @@
+#include "programrun.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// Every file and folder below root, as paths relative to it.
+QStringList tree(const QString &root)
+{
+    QStringList paths;
+    const QDir dir(root);
+    const auto filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    for (const QFileInfo &info : dir.entryInfoList(filters, QDir::Name)) {
+        paths.append(info.fileName());
+        if (info.isDir() && !info.isSymLink()) {
+            for (const QString &below : tree(info.filePath())) {
+                paths.append(info.fileName() + '/' + below);
+            }
+        }
+    }
+    return paths;
+}
+
+int mode(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answers_data();
+    void answers();
+    void refusals_data();
+    void refusals();
+    void profileFolders_data();
+    void profileFolders();
+};
+
+// Help and version need no display.
+void TestCommandLine::answers_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("--help") << QStringList{"--help"}
+                            << QStringList{"Usage:", "--profile-dir <folder>", "--user-profile", "--version"};
+    QTest::newRow("-h") << QStringList{"-h"} << QStringList{"--profile-dir <folder>"};
+    QTest::newRow("--version") << QStringList{"--version"} << QStringList{"kakikomi " KAKIKOMI_VERSION "\n"};
+    QTest::newRow("-v after a folder")
+        << QStringList{"--profile-dir", "x", "-v"} << QStringList{"kakikomi " KAKIKOMI_VERSION "\n"};
+}
+
+void TestCommandLine::answers()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, shown);
+
+    QTemporaryDir work;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(name);
+    }
+    const ProgramRun run = runProgram(arguments, work.path(), environment);
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, 0);
+    for (const QString &text : shown) {
+        QVERIFY2(run.out.contains(text.toUtf8()), run.out.constData());
+    }
+    QVERIFY(!run.out.contains("check-prefectures"));
+    QVERIFY(tree(work.path()).isEmpty());
+}
+
+// Mistakes on the command line stop the program before it reads or writes anything, with a message
+// that says what is wrong.
+void TestCommandLine::refusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << QStringList{"--nonsense"} << 2
+                                    << "kakikomi: Unknown option 'nonsense'.\nTry 'kakikomi --help'";
+    QTest::newRow("missing folder") << QStringList{"--profile-dir"} << 2
+                                    << "kakikomi: Missing value after '--profile-dir'.";
+    QTest::newRow("empty folder") << QStringList{"--profile-dir", ""} << 2 << "--profile-dir needs a folder";
+    QTest::newRow("argument") << QStringList{"https://example.jp/"} << 2
+                              << "kakikomi: Unexpected argument 'https://example.jp/'.";
+    QTest::newRow("both folders") << QStringList{"--user-profile", "--profile-dir", "@/p"} << 2
+                                  << "either --profile-dir or --user-profile";
+    QTest::newRow("below a file")
+        << QStringList{"--profile-dir", "@/file/new/profile"} << 1
+        << "kakikomi: cannot create the profile folder @/file/new: Not a directory\n";
+    QTest::newRow("a file") << QStringList{"--profile-dir", "@/file"} << 1
+                            << "kakikomi: the profile folder @/file is not a folder\n";
+    QTest::newRow("name too long") << QStringList{"--profile-dir", "@/new/" + QString(300, 'x')} << 1
+                                   << "kakikomi: cannot create the profile folder @/new/xxx";
+}
+
+void TestCommandLine::refusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    // "@" stands for a folder holding a file, "file"; the program runs in another, empty one.
+    QTemporaryDir root;
+    QFile file(root.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QTemporaryDir work;
+    arguments.replaceInStrings("@", root.path());
+    const ProgramRun run = runProgram(arguments, work.path());
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message.replace("@", root.path()).toUtf8()), run.err.constData());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(tree(root.path()), QStringList{"file"});
+    QCOMPARE(tree(work.path()), QStringList());
+}
+
+// Which folder the program works in, what it creates there, and which prefecture list the
+// 個人情報入力 dialog then shows.
+void TestCommandLine::profileFolders_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment"); // NAME=value, or NAME alone to remove it
+    QTest::addColumn<QString>("folder"); // relative to the test's temporary folder
+    QTest::addColumn<QStringList>("created");
+    QTest::addColumn<QByteArray>("list"); // null: none in the folder
+
+    const QByteArray three("01\t北海道\tHokkaido\n13\t東京都\tTokyo\n47\t沖縄県\tOkinawa\n");
+    QTest::newRow("new folder") << QStringList{"--profile-dir", "@/a/b/profile"} << QStringList{}
+                                << "a/b/profile" << QStringList{"a", "a/b", "a/b/profile"} << QByteArray();
+    QTest::newRow("relative to the current directory")
+        << QStringList{"--profile-dir", "profile"} << QStringList{} << "work/profile"
+        << QStringList{"work/profile"} << QByteArray();
+    QTest::newRow("user profile in XDG_DATA_HOME")
+        << QStringList{"--user-profile"} << QStringList{"XDG_DATA_HOME=@/data", "HOME=@/home"}
+        << "data/kakikomi" << QStringList{"data", "data/kakikomi"} << QByteArray();
+    QTest::newRow("user profile in the home folder")
+        << QStringList{"--user-profile"} << QStringList{"XDG_DATA_HOME", "HOME=@/home"}
+        << "home/.local/share/kakikomi"
+        << QStringList{"home", "home/.local", "home/.local/share", "home/.local/share/kakikomi"}
+        << QByteArray();
+    QTest::newRow("relative XDG_DATA_HOME ignored")
+        << QStringList{"--user-profile"} << QStringList{"XDG_DATA_HOME=data", "HOME=@/home"}
+        << "home/.local/share/kakikomi"
+        << QStringList{"home", "home/.local", "home/.local/share", "home/.local/share/kakikomi"}
+        << QByteArray();
+    QTest::newRow("existing folder with its own list")
+        << QStringList{"--profile-dir", "@/work"} << QStringList{} << "work" << QStringList{} << three;
+    QTest::newRow("current directory") << QStringList{} << QStringList{} << "work" << QStringList{} << three;
+}
+
+void TestCommandLine::profileFolders()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, created);
+    QFETCH(QByteArray, list);
+
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkdir("work"));
+    QVERIFY(QFile::setPermissions(root.filePath("work"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                             | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                                                             | QFileDevice::ExeGroup));
+    if (!list.isNull()) {
+        QFile file(root.filePath(folder + "/jp-prefectures.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(list);
+    }
+    const QStringList before = tree(root.path());
+    QProcessEnvironment variables = programEnvironment();
+    for (QString variable : environment) {
+        variable.replace("@", root.path());
+        const int equals = variable.indexOf('=');
+        if (equals < 0) {
+            variables.remove(variable);
+        } else {
+            variables.insert(variable.left(equals), variable.mid(equals + 1));
+        }
+    }
+    arguments.replaceInStrings("@", root.path());
+    const ProgramRun run = runProgram(arguments << "--check-prefectures", root.filePath("work"), variables);
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, 0);
+
+    QStringList expectedTree = before + created;
+    expectedTree.sort();
+    QStringList actualTree = tree(root.path());
+    actualTree.sort();
+    QCOMPARE(actualTree, expectedTree);
+    for (const QString &path : created) {
+        QCOMPARE(mode(root.filePath(path)), 0700);
+    }
+    QCOMPARE(mode(root.filePath("work")), 0750);
+
+    const QList<QByteArray> fields = run.out.trimmed().split('\t');
+    QCOMPARE(fields.size(), 2);
+    if (list.isNull()) {
+        // The dialog falls back on the list the build keeps beside the program.
+        QCOMPARE(fields.at(0), QByteArray("47"));
+        QCOMPARE(QFileInfo(QString::fromUtf8(fields.at(1))).canonicalFilePath(),
+                 QFileInfo(QFileInfo(KAKIKOMI_PROGRAM).path() + "/../share/kakikomi/jp-prefectures.txt")
+                     .canonicalFilePath());
+    } else {
+        QCOMPARE(fields.at(0), QByteArray("3"));
+        QCOMPARE(QString::fromUtf8(fields.at(1)), root.filePath(folder + "/jp-prefectures.txt"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "TestCommandLine.moc"
