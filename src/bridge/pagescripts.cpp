@@ -15,6 +15,60 @@ bool needsEscape(char16_t u)
     return u == u'\\' || u == u'\'' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
 }
 
+// Called as (function)(this, mode, text). Every step is guarded on its own: a page may have replaced
+// or broken any of the objects used here, and what it broke must not stop the other steps. Event
+// constructors the engine lacks fall back to document.createEvent.
+const QString typingFunction = QStringLiteral(R"JS(function (field, mode, text) {
+    function fire(type, kind, init) {
+        init.bubbles = true;
+        var event = null;
+        try { event = new window[kind](type, init); } catch (e) {}
+        if (!event) { try { event = new Event(type, init); } catch (e) {} }
+        if (!event) {
+            try { event = document.createEvent('Event'); event.initEvent(type, true, !!init.cancelable); } catch (e) {}
+        }
+        try { field.dispatchEvent(event); } catch (e) {}
+    }
+    function setValue(value) {
+        var prototype = null;
+        try {
+            prototype = field instanceof HTMLTextAreaElement ? HTMLTextAreaElement.prototype
+                : field instanceof HTMLSelectElement ? HTMLSelectElement.prototype
+                : field instanceof HTMLInputElement ? HTMLInputElement.prototype : null;
+            var descriptor = prototype && Object.getOwnPropertyDescriptor(prototype, 'value');
+            if (descriptor && descriptor.set) { descriptor.set.call(field, value); return; }
+        } catch (e) {}
+        field.value = value;
+    }
+    if (mode !== 'after') {
+        var focused = false;
+        try { focused = document.activeElement === field; } catch (e) {}
+        if (focused) { fire('compositionend', 'CompositionEvent', {data: ''}); }
+        fire('focus', 'FocusEvent', {});
+        fire('keydown', 'KeyboardEvent', {cancelable: true});
+    }
+    if (mode === 'set') {
+        try { setValue(text); } catch (e) {}
+    } else if (mode === 'insert') {
+        var inserted = false;
+        try { field.setRangeText(text); inserted = true; } catch (e) {}
+        if (!inserted) { try { setValue(text); } catch (e) {} }
+    }
+    if (mode !== 'before') {
+        fire('input', 'InputEvent', {});
+        fire('keyup', 'KeyboardEvent', {cancelable: true});
+        fire('change', 'Event', {});
+        fire('blur', 'FocusEvent', {});
+    }
+    return true;
+})JS");
+
+QString typing(QLatin1String mode, const QString &text)
+{
+    return QStringLiteral("(") + typingFunction + QStringLiteral(")(this,'") + mode + QStringLiteral("','")
+           + quoteForScript(text) + QStringLiteral("')");
+}
+
 } // namespace
 
 QString quoteForScript(const QString &text)
@@ -90,6 +144,26 @@ QString clearValue()
 QString tryInsertAtSelection(const QString &value)
 {
     return insertAtSelection(value) + QStringLiteral(";true");
+}
+
+QString typeValue(const QString &value)
+{
+    return typing(QLatin1String("set"), value);
+}
+
+QString typeAtSelection(const QString &value)
+{
+    return typing(QLatin1String("insert"), value);
+}
+
+QString beforeTyping()
+{
+    return typing(QLatin1String("before"), QString());
+}
+
+QString afterTyping()
+{
+    return typing(QLatin1String("after"), QString());
 }
 
 } // namespace PageScripts
