@@ -108,6 +108,9 @@ void TestTypingEvents::sequence_data()
                                           << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(),
                                                          insertAtSelection("'\\"), afterTyping()}
                                           << "東京都'\\" << typed.arg("東京都'\\");
+    QTest::newRow("three scripts") << text << "#f"
+                                   << QStringList{beforeTyping(), setNativeValue("港区"), afterTyping()}
+                                   << "港区" << typed.arg("港区");
     QTest::newRow("number field has no selection") << "<input id=f type=number value=1>"
                                                    << "#f" << QStringList{typeAtSelection("42")} << "42"
                                                    << "focus=1 keydown=1 input=42 keyup=42 change=42 blur=42";
@@ -165,6 +168,8 @@ void TestTypingEvents::controlledComponentKeepsValues_data()
     QTest::newRow("insertion around")
         << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(), insertAtSelection("1"), afterTyping()}
         << "東京都1";
+    QTest::newRow("three scripts") << QStringList{beforeTyping(), setNativeValue("大阪府"), afterTyping()}
+                                   << "大阪府";
     QTest::newRow("two writes") << QStringList{typeValue("a"), typeAtSelection("b")} << "ab";
 }
 

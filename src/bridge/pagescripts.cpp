@@ -15,53 +15,39 @@ bool needsEscape(char16_t u)
     return u == u'\\' || u == u'\'' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
 }
 
-// Called as (function)(this, mode, text). Every step is guarded on its own: a page may have replaced
-// or broken any of the objects used here, and what it broke must not stop the other steps. Event
-// constructors the engine lacks fall back to document.createEvent.
-const QString typingFunction = QStringLiteral(R"JS(function (field, mode, text) {
-    function fire(type, kind, init) {
-        init.bubbles = true;
-        var event = null;
-        try { event = new window[kind](type, init); } catch (e) {}
-        if (!event) { try { event = new Event(type, init); } catch (e) {} }
-        if (!event) {
-            try { event = document.createEvent('Event'); event.initEvent(type, true, !!init.cancelable); } catch (e) {}
-        }
-        try { field.dispatchEvent(event); } catch (e) {}
-    }
-    function setValue(value) {
-        var prototype = null;
-        try {
-            prototype = field instanceof HTMLTextAreaElement ? HTMLTextAreaElement.prototype
-                : field instanceof HTMLSelectElement ? HTMLSelectElement.prototype
-                : field instanceof HTMLInputElement ? HTMLInputElement.prototype : null;
-            var descriptor = prototype && Object.getOwnPropertyDescriptor(prototype, 'value');
-            if (descriptor && descriptor.set) { descriptor.set.call(field, value); return; }
-        } catch (e) {}
-        field.value = value;
-    }
-    if (mode !== 'after') {
-        var focused = false;
-        try { focused = document.activeElement === field; } catch (e) {}
-        if (focused) { fire('compositionend', 'CompositionEvent', {data: ''}); }
-        fire('focus', 'FocusEvent', {});
-        fire('keydown', 'KeyboardEvent', {cancelable: true});
-    }
-    if (mode === 'set') {
-        try { setValue(text); } catch (e) {}
-    } else if (mode === 'insert') {
-        var inserted = false;
-        try { field.setRangeText(text); inserted = true; } catch (e) {}
-        if (!inserted) { try { setValue(text); } catch (e) {} }
-    }
-    if (mode !== 'before') {
-        fire('input', 'InputEvent', {});
-        fire('keyup', 'KeyboardEvent', {cancelable: true});
-        fire('change', 'Event', {});
-        fire('blur', 'FocusEvent', {});
-    }
-    return true;
-})JS");
+// Called as (function)(field, text): sets the value through the setter of the element's prototype,
+// or by assignment where there is none (or a page broke the lookup).
+const QString nativeSetter = QStringLiteral(
+    "function(f,t){try{var P=f instanceof HTMLTextAreaElement?HTMLTextAreaElement:"
+    "f instanceof HTMLSelectElement?HTMLSelectElement:f instanceof HTMLInputElement?HTMLInputElement:null,"
+    "d=P&&Object.getOwnPropertyDescriptor(P.prototype,'value');if(d&&d.set){d.set.call(f,t);return true}}"
+    "catch(x){}try{f.value=t}catch(x){}return true}");
+
+// Called as (function)(this, mode, text): f the field, m the mode, t the text. Every step is guarded
+// on its own: a page may have replaced or broken any of the objects used here, and what it broke
+// must not stop the other steps. Event constructors the engine lacks fall back to
+// document.createEvent. Kept short: the engine compiles it anew for every text written.
+const QString typingFunction =
+    QStringLiteral("function(f,m,t){"
+                   "var E=typeof Event=='function'?Event:null;"
+                   "function k(C){return typeof C=='function'?C:E}"
+                   "function e(y,C,c){var v=null;"
+                   "if(C)try{v=new C(y,{bubbles:true,cancelable:c,data:''})}catch(x){}"
+                   "if(!v)try{v=document.createEvent('Event');v.initEvent(y,true,c)}catch(x){}"
+                   "try{f.dispatchEvent(v)}catch(x){}}"
+                   "var s=")
+    + nativeSetter
+    + QStringLiteral(
+        ";"
+        "var F=typeof FocusEvent=='undefined'?E:k(FocusEvent),"
+        "K=typeof KeyboardEvent=='undefined'?E:k(KeyboardEvent);"
+        "if(m!='after'){var a=false;try{a=document.activeElement===f}catch(x){}"
+        "if(a)e('compositionend',typeof CompositionEvent=='undefined'?E:k(CompositionEvent),false);"
+        "e('focus',F,false);e('keydown',K,true)}"
+        "if(m=='set')s(f,t);else if(m=='insert'){var i=false;try{f.setRangeText(t);i=true}catch(x){}"
+        "if(!i)s(f,t)}"
+        "if(m!='before'){e('input',E,false);e('keyup',K,true);e('change',E,false);e('blur',F,false)}"
+        "return true}");
 
 QString typing(QLatin1String mode, const QString &text)
 {
@@ -164,6 +150,12 @@ QString beforeTyping()
 QString afterTyping()
 {
     return typing(QLatin1String("after"), QString());
+}
+
+QString setNativeValue(const QString &value)
+{
+    return QStringLiteral("(") + nativeSetter + QStringLiteral(")(this,'") + quoteForScript(value)
+           + QStringLiteral("')");
 }
 
 } // namespace PageScripts
