@@ -9,12 +9,12 @@ using namespace PageScripts;
 
 // Runs the assignment script on a page's text area (which, unlike a one-line input, keeps line
 // breaks) and returns what it then holds.
-static QString roundTrip(const QString &text)
+static QString roundTrip(const QString &text, QString (*write)(const QString &) = assignValue)
 {
     QWebPage page;
     page.mainFrame()->setHtml("<textarea id=f></textarea>");
     QWebElement field = page.mainFrame()->findFirstElement("#f");
-    field.evaluateJavaScript(assignValue(text));
+    field.evaluateJavaScript(write(text));
     return field.evaluateJavaScript(readValue()).toString();
 }
 
@@ -50,6 +50,8 @@ void TestPageScripts::textsArriveExactly()
 {
     QFETCH(QString, text);
     QCOMPARE(roundTrip(text), text);
+    QCOMPARE(roundTrip(text, typeValue), text);
+    QCOMPARE(roundTrip(text, setNativeValue), text);
 }
 
 void TestPageScripts::escaping()

@@ -15,6 +15,55 @@ bool needsEscape(char16_t u)
     return u == u'\\' || u == u'\'' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
 }
 
+// Called as (function)(field, text): sets the value through the setter of the element's prototype,
+// or by assignment where there is none (or a page broke the lookup).
+const QString nativeSetter = QStringLiteral(
+    "function(f,t){try{var P=f instanceof HTMLTextAreaElement?HTMLTextAreaElement:"
+    "f instanceof HTMLSelectElement?HTMLSelectElement:f instanceof HTMLInputElement?HTMLInputElement:null,"
+    "d=P&&Object.getOwnPropertyDescriptor(P.prototype,'value');if(d&&d.set){d.set.call(f,t);return true}}"
+    "catch(x){}try{f.value=t}catch(x){}return true}");
+
+// The typing scripts are put together from the pieces below, each run as
+// (function(f,t){...; return true})(this,'text'): f the field, t the text. Every step is guarded on
+// its own: a page may have replaced or broken any of the objects used here, and what it broke must
+// not stop the other steps. Event constructors the engine lacks fall back to document.createEvent.
+// Kept short, and each script holds only the pieces it runs: the engine compiles a script anew
+// whenever its text changes, and links the whole of it on every run.
+
+// e(type, constructor, cancelable) dispatches a bubbling event; E, F and K are the constructors.
+const QString eventsPiece = QStringLiteral(
+    "var E=typeof Event=='function'?Event:null,"
+    "F=typeof FocusEvent=='function'?FocusEvent:E,K=typeof KeyboardEvent=='function'?KeyboardEvent:E;"
+    "function e(y,C,c){var v=null;"
+    "if(C)try{v=new C(y,{bubbles:true,cancelable:c,data:''})}catch(x){}"
+    "if(!v)try{v=document.createEvent('Event');v.initEvent(y,true,c)}catch(x){}"
+    "try{f.dispatchEvent(v)}catch(x){}}");
+
+// A composition the page still waits for ends first, when the field has the focus.
+const QString beforePiece =
+    QStringLiteral("var a=false;try{a=document.activeElement===f}catch(x){}"
+                   "if(a)e('compositionend',typeof CompositionEvent=='function'?CompositionEvent:E,false);"
+                   "e('focus',F,false);e('keydown',K,true);");
+
+const QString afterPiece =
+    QStringLiteral("e('input',E,false);e('keyup',K,true);e('change',E,false);e('blur',F,false);");
+
+// s(field, text): the native setter, then assignment where there is none (or a page broke the lookup).
+const QString setterPiece = QStringLiteral(
+    "function s(f,t){try{var P=f instanceof HTMLTextAreaElement?HTMLTextAreaElement:"
+    "f instanceof HTMLSelectElement?HTMLSelectElement:f instanceof HTMLInputElement?HTMLInputElement:null,"
+    "d=P&&Object.getOwnPropertyDescriptor(P.prototype,'value');if(d&&d.set){d.set.call(f,t);return}}"
+    "catch(x){}try{f.value=t}catch(x){}}");
+
+const QString insertPiece =
+    QStringLiteral("var i=false;try{f.setRangeText(t);i=true}catch(x){}if(!i)s(f,t);");
+
+QString fieldScript(const QString &body, const QString &text = QString())
+{
+    return QStringLiteral("(function(f,t){") + body + QStringLiteral("return true})(this,'")
+           + quoteForScript(text) + QStringLiteral("')");
+}
+
 } // namespace
 
 QString quoteForScript(const QString &text)
@@ -90,6 +139,32 @@ QString clearValue()
 QString tryInsertAtSelection(const QString &value)
 {
     return insertAtSelection(value) + QStringLiteral(";true");
+}
+
+QString typeValue(const QString &value)
+{
+    return fieldScript(eventsPiece + setterPiece + beforePiece + QStringLiteral("s(f,t);") + afterPiece,
+                       value);
+}
+
+QString typeAtSelection(const QString &value)
+{
+    return fieldScript(eventsPiece + setterPiece + beforePiece + insertPiece + afterPiece, value);
+}
+
+QString beforeTyping()
+{
+    return fieldScript(eventsPiece + beforePiece);
+}
+
+QString afterTyping()
+{
+    return fieldScript(eventsPiece + afterPiece);
+}
+
+QString setNativeValue(const QString &value)
+{
+    return fieldScript(setterPiece + QStringLiteral("s(f,t);"), value);
 }
 
 } // namespace PageScripts

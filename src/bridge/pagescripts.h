@@ -26,4 +26,28 @@ QString clearValue();
 // (as it does for fields whose type has no selection).
 QString tryInsertAtSelection(const QString &value);
 
+// Writing the way typing does, run on a field ("this"). Pages built on frameworks keep their own state
+// and update it only from events, so around each write the field gets, in this order: focus,
+// keydown, the value, input, keyup, change, blur (all bubbling; compositionend first when the field
+// has the focus, so that a page waiting for an open composition to end takes the input). The value
+// goes through the native setter of the element's prototype, past any setter a framework put on
+// the element itself. A page handler that throws stops neither the write nor the later events. The
+// completion value is true.
+
+// The field's whole value becomes value.
+QString typeValue(const QString &value);
+// value replaces the selection or goes in at the caret (setRangeText); in a field whose type has
+// no selection it becomes the whole value.
+QString typeAtSelection(const QString &value);
+
+// The same events around a write made by another script: run beforeTyping, the write, then
+// afterTyping. The write's own completion value is kept. Both scripts are the same text every time,
+// so the engine compiles them once; with setNativeValue as the write this is the cheaper way to
+// write many fields (a refill) than typeValue, whose text changes with every value.
+QString beforeTyping();
+QString afterTyping();
+
+// Only the write of typeValue, without events: the native setter of the element's prototype.
+QString setNativeValue(const QString &value);
+
 } // namespace PageScripts

@@ -1,0 +1,189 @@
+#include "store/derivedvalues.h"
+
+#include "fill/texttransforms.h"
+#include "store/japaneseera.h"
+
+#include <QDate>
+#include <QStringList>
+#include <QVector>
+
+namespace DerivedValues {
+
+namespace {
+
+const QString fullNameKey = QStringLiteral("fullName");
+const QString fullNameKanaKey = QStringLiteral("fullNameK");
+const QString fullNameLatinKey = QStringLiteral("fullNameE");
+const QString fullAddressKey = QStringLiteral("fullAddress");
+const QString birthDateKey = QStringLiteral("birthDate");
+const QString birthEraKey = QStringLiteral("birthEra");
+const QString birthEraYearKey = QStringLiteral("birthEraYear");
+
+constexpr int maxSuffixes = 16;
+
+enum class Suffix
+{
+    Unknown,
+    Hiragana,
+    Katakana,
+    HalfwidthKana,
+    Digits,
+    Part1,
+    Part2,
+    Part3
+};
+
+Suffix suffixOf(const QStringRef &name)
+{
+    static const QHash<QString, Suffix> suffixes{
+        {QStringLiteral("hiragana"), Suffix::Hiragana},
+        {QStringLiteral("katakana"), Suffix::Katakana},
+        {QStringLiteral("halfwidthKana"), Suffix::HalfwidthKana},
+        {QStringLiteral("digits"), Suffix::Digits},
+        {QStringLiteral("part1"), Suffix::Part1},
+        {QStringLiteral("part2"), Suffix::Part2},
+        {QStringLiteral("part3"), Suffix::Part3},
+    };
+    return suffixes.value(name.toString(), Suffix::Unknown);
+}
+
+QString apply(Suffix suffix, const QString &text)
+{
+    switch (suffix) {
+    case Suffix::Hiragana:
+        return TextTransforms::toHiragana(text);
+    case Suffix::Katakana:
+        return TextTransforms::toKatakana(text);
+    case Suffix::HalfwidthKana:
+        // Readings stored in hiragana have their only half-width form through katakana.
+        return TextTransforms::toHalfWidthKana(TextTransforms::toKatakana(text));
+    case Suffix::Digits:
+        return TextTransforms::digitsOnly(text);
+    case Suffix::Part1:
+    case Suffix::Part2:
+    case Suffix::Part3:
+        return TextTransforms::parts(text).value(int(suffix) - int(Suffix::Part1));
+    case Suffix::Unknown:
+        break;
+    }
+    return QString();
+}
+
+QString stored(const QHash<QString, QVariant> &values, const char *key)
+{
+    return values.value(QLatin1String(key)).toString();
+}
+
+// The texts that are not empty, with the separator between them.
+QString joined(const QStringList &texts, const QString &separator)
+{
+    QStringList present;
+    for (const QString &text : texts) {
+        if (!text.isEmpty()) {
+            present.append(text);
+        }
+    }
+    return present.join(separator);
+}
+
+// A stored number, as a number or as text in ASCII or full-width digits.
+int number(const QHash<QString, QVariant> &values, const char *key)
+{
+    const QString text = stored(values, key).trimmed();
+    if (text.isEmpty() || TextTransforms::digitsOnly(text).size() != text.size()) {
+        return 0;
+    }
+    bool ok = false;
+    const int value = TextTransforms::digitsOnly(text).toInt(&ok);
+    return ok ? value : 0;
+}
+
+QDate birthDate(const QHash<QString, QVariant> &values)
+{
+    const int year = number(values, "year");
+    if (year < 1 || year > 9999) {
+        return QDate();
+    }
+    return QDate(year, number(values, "month"), number(values, "day"));
+}
+
+std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const QString &key)
+{
+    if (key == fullNameKey) {
+        return joined({stored(values, "familyName"), stored(values, "lastName")}, QStringLiteral("\u3000"));
+    }
+    if (key == fullNameKanaKey) {
+        return joined({stored(values, "familyNameK"), stored(values, "lastNameK")}, QStringLiteral("\u3000"));
+    }
+    if (key == fullNameLatinKey) {
+        return joined({stored(values, "lastNameE"), stored(values, "familyNameE")}, QStringLiteral(" "));
+    }
+    if (key == fullAddressKey) {
+        const QString address = stored(values, "pref") + stored(values, "city") + stored(values, "address1")
+                                + stored(values, "address2") + stored(values, "street");
+        return joined({address, stored(values, "building")}, QStringLiteral(" "));
+    }
+    if (key == birthDateKey) {
+        const QDate date = birthDate(values);
+        return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    }
+    if (key == birthEraKey) {
+        return JapaneseEra::of(birthDate(values)).era;
+    }
+    if (key == birthEraYearKey) {
+        const JapaneseEra::EraYear era = JapaneseEra::of(birthDate(values));
+        return era.isValid() ? QString::number(era.year) : QString();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> find(const QHash<QString, QVariant> &values, const QString &key)
+{
+    // Suffixes are peeled off from the right until a stored or joined key is reached. Keys come from
+    // the profile file and may be any length: a chain longer than anyone writes is not a key.
+    QVector<Suffix> suffixes;
+    QStringRef current(&key);
+    QString text;
+    for (;;) {
+        const QString name = current.toString();
+        if (values.contains(name)) {
+            text = values.value(name).toString();
+            break;
+        }
+        if (const std::optional<QString> value = joinedValue(values, name)) {
+            text = *value;
+            break;
+        }
+        const int dot = current.lastIndexOf(QLatin1Char('.'));
+        const Suffix suffix = dot > 0 ? suffixOf(current.mid(dot + 1)) : Suffix::Unknown;
+        if (suffix == Suffix::Unknown) {
+            if (suffixes.isEmpty()) {
+                return std::nullopt;
+            }
+            break; // a transform of a missing source: empty text
+        }
+        if (suffixes.size() == maxSuffixes) {
+            return std::nullopt;
+        }
+        suffixes.append(suffix);
+        current = current.left(dot);
+    }
+    for (auto it = suffixes.crbegin(); it != suffixes.crend(); ++it) {
+        text = apply(*it, text);
+    }
+    return text;
+}
+
+QString text(const QHash<QString, QVariant> &values, const QString &key)
+{
+    return find(values, key).value_or(QString());
+}
+
+bool isDerivedKey(const QString &key)
+{
+    return find(QHash<QString, QVariant>(), key).has_value();
+}
+
+} // namespace DerivedValues
