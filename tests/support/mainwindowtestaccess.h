@@ -2,6 +2,9 @@
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
+#include "bridge/pagebridge.h"
+#include "fill/fieldfiller.h"
+#include "store/profiledocument.h"
 
 #include <QJsonObject>
 #include <QProgressBar>
@@ -9,7 +12,7 @@
 #include <QWebFrame>
 #include <QWebPage>
 
-// The tests' view of the window's private state.
+// The tests' view of the window's parts (to be replaced by the parts' own interfaces).
 class MainWindowTestAccess
 {
 public:
@@ -18,29 +21,22 @@ public:
     {
     }
 
-    SingleWebView *webView() const { return w.webView; }
-    QProgressBar *progressBar() const { return w.progressBar; }
-    QHash<QString, QVariant> &profileValues() const { return w.profileValues; }
-    const QMap<QString, QVariant> &actionTable() const { return w.actionTable; }
-    const QMap<QString, QVariant> &siteRules() const { return w.siteRules; }
-    const QHash<QString, QWebElement *> &inputElements() const { return w.inputElements; }
-    const QList<QWebElement *> &elementHandles() const { return w.elementHandles; }
-    const QJsonObject &profileRoot() const { return *w.profileRoot; }
-    int inputLanguage() const { return w.inputLanguage; }
-    const QString &startPage() const { return w.startPage; }
-    int liveBridges() const { return w.bridges.liveCount(); }
-    void saveProfile() const { w.saveProfile(); }
-    void handleLoadFinished(bool ok) const { w.on_webview_loadFinished(ok); }
-    void applySiteRules() const { w.applySiteRules(); }
-    void releaseElements() const { w.releaseElements(); }
-    // The walk of the page shown, without the rest of the load-finished handling.
-    void instrumentPage() const
-    {
-        auto *document = new QWebElement(w.webView->page()->mainFrame()->documentElement());
-        w.elementHandles.append(document);
-        w.instrumentChildren(document);
-    }
-    void signal(const QString &sender) const { w.on_signal(sender); }
+    SingleWebView *webView() const { return w.webView(); }
+    QProgressBar *progressBar() const { return w.progressBar(); }
+    const QHash<QString, QVariant> &profileValues() const { return w.document().values(); }
+    const QMap<QString, QVariant> &actionTable() const { return w.document().menuTable(); }
+    const QMap<QString, QVariant> &siteRules() const { return w.document().pageRules(); }
+    const QHash<QString, QWebElement *> &inputElements() const { return w.bridge().inputs(); }
+    int elementHandles() const { return w.bridge().handleCount(); }
+    const QJsonObject &profileRoot() const { return w.document().root(); }
+    int inputLanguage() const { return w.filler().inputLanguage(); }
+    QString startPage() const { return w.startPage(); }
+    int liveBridges() const { return w.bridge().liveBridges(); }
+    void saveProfile() const { w.document().save(); }
+    void applySiteRules() const { w.bridge().applyRules(w.document().pageRules()); }
+    void releaseElements() const { w.bridge().releaseElements(); }
+    void instrumentPage() const { w.bridge().instrumentPage(); }
+    void signal(const QString &sender) const { w.bridge().receive(sender); }
 
 private:
     MainWindow &w;
