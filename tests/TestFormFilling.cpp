@@ -1,4 +1,4 @@
-#include "mainwindowtestaccess.h"
+#include "browser.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -15,15 +15,13 @@ namespace {
 
 const QString formAddress = QStringLiteral("http://127.0.0.1:1/form?step=1");
 
-// A window on a temporary working directory holding the given profile document.
-class Session
+// A shown window on a temporary working directory holding the given profile document.
+class Session : public Browser
 {
 public:
     explicit Session(const QJsonObject &document = defaultDocument())
-        : written(writeProfile(dir, document))
+        : Browser(document, Showing::Exposed)
     {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
 
     static QJsonObject defaultDocument()
@@ -42,13 +40,10 @@ public:
         return {{"profile", profile}, {"actions", actions}};
     }
 
-    bool open(const QString &body, const QString &address = formAddress)
+    bool open(const QString &body, const QString &address = formAddress) const
     {
-        return loadHtml(view(), "<!DOCTYPE html><body style='margin:20px'>" + body + "</body>", address);
+        return Browser::open("<!DOCTYPE html><body style='margin:20px'>" + body + "</body>", address);
     }
-    QWebView *view() { return access.webView(); }
-    QString value(const QString &selector) { return fieldValue(view(), selector); }
-    QJsonObject saved() const { return QJsonDocument::fromJson(dir.read("profile.json")).object(); }
     QJsonObject savedRules(const QString &address = formAddress) const
     {
         return saved().value("sites").toObject().value(address).toObject();
@@ -66,19 +61,6 @@ public:
         });
         element(view(), selector).evaluateJavaScript("this.click()");
     }
-
-    static bool writeProfile(const WorkDir &dir, const QJsonObject &document)
-    {
-        if (!document.isEmpty()) {
-            dir.write("profile.json", QJsonDocument(document).toJson());
-        }
-        return true;
-    }
-
-    WorkDir dir;
-    bool written; // before the window reads it
-    MainWindow window;
-    MainWindowTestAccess access{window};
 };
 
 } // namespace
@@ -115,7 +97,7 @@ void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
     clickAndChoose(session.view(), "input[name=mail_address]", "メール: ");
     QCOMPARE(session.value("#sei"), QString("山田"));
     QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
-    QCOMPARE(session.access.siteRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
+    QCOMPARE(session.document().pageRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
     QCOMPARE(session.savedRules(), QJsonObject({{"sei", "familyName"}, {"mail_address", "mail"}}));
     QVERIFY(log.debugLines().contains("on_signal( \"sei\" )"));
     QVERIFY(log.debugLines().contains("on_profileSelected( QVariant(QString, \"familyName\") )"));
@@ -130,16 +112,15 @@ void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
 
     // So does a new window in the same directory.
     MainWindow again;
-    MainWindowTestAccess access(again);
-    QVERIFY(loadHtml(access.webView(), "<!DOCTYPE html>" + page, formAddress));
-    QCOMPARE(fieldValue(access.webView(), "#sei"), QString("山田"));
+    QVERIFY(loadHtml(again.webView(), "<!DOCTYPE html>" + page, formAddress));
+    QCOMPARE(fieldValue(again.webView(), "#sei"), QString("山田"));
 }
 
 void TestFormFilling::menuAtPointer()
 {
     Session session;
     QVERIFY(session.open("<input type=text id=sei>"));
-    const QPoint pointer = session.window.mapToGlobal(QPoint(60, 70));
+    const QPoint pointer = session.window().mapToGlobal(QPoint(60, 70));
     QCursor::setPos(pointer);
     QPoint shownAt;
     QWidget *parent = nullptr;
@@ -167,14 +148,14 @@ void TestFormFilling::menuEntries()
     const QStringList texts = clickAndChoose(session.view(), "#q", "no such entry");
     QCOMPARE(texts, QStringList({"ID: u1", "メール: m@x.jp", "住所: 港区", "年: 1980", "電話: ", "消去",
                                  "→半角", "→全角"}));
-    QVERIFY(!session.access.profileValues().contains("telephone"));
+    QVERIFY(!session.document().values().contains("telephone"));
 }
 
 void TestFormFilling::englishEntries()
 {
     Session session;
     QVERIFY(session.open("<input type=text id=name><input type=text id=zip>"));
-    session.window.findChild<QAction *>("actionToEnglish")->trigger();
+    session.window().findChild<QAction *>("actionToEnglish")->trigger();
     const QStringList texts = clickAndChoose(session.view(), "#name", "姓: ");
     QVERIFY(texts.contains("姓: Yamada"));
     QVERIFY(texts.contains("郵便番号: 100-0001"));
@@ -182,7 +163,7 @@ void TestFormFilling::englishEntries()
     QCOMPARE(session.value("#name"), QString("Yamada"));
     QCOMPARE(session.savedRules(), QJsonObject({{"name", "familyNameE"}, {"zip", "zipcode"}}));
 
-    session.window.findChild<QAction *>("actionToJapanese")->trigger();
+    session.window().findChild<QAction *>("actionToJapanese")->trigger();
     QVERIFY(clickAndChoose(session.view(), "#name", "no such entry").contains("姓: 山田"));
 }
 
@@ -317,7 +298,7 @@ void TestFormFilling::conversions()
     clickAndChoose(session.view(), "#f", entry);
     QCOMPARE(session.value("#f"), after);
     // A conversion is not a choice: nothing is recorded and nothing is saved.
-    QVERIFY(session.access.siteRules().isEmpty());
+    QVERIFY(session.document().pageRules().isEmpty());
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json")));
     QVERIFY(log.contains("] → ["));
 }

@@ -1,4 +1,6 @@
-#include "mainwindowtestaccess.h"
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -7,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -100,11 +103,10 @@ void TestMainWindow::windowAndMenus()
     QCOMPARE(window.baseSize(), QSize(1400, 650));
 
     // The view fills the frame; the progress bar sits hidden in the status bar.
-    MainWindowTestAccess access(window);
-    QCOMPARE(access.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
-    QCOMPARE(access.progressBar()->parentWidget(), window.statusBar());
-    QVERIFY(access.progressBar()->isHidden());
-    QCOMPARE(access.progressBar()->value(), 0);
+    QCOMPARE(window.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
+    QCOMPARE(window.progressBar()->parentWidget(), window.statusBar());
+    QVERIFY(window.progressBar()->isHidden());
+    QCOMPARE(window.progressBar()->value(), 0);
 
     const QList<QAction *> menus = window.menuBar()->actions();
     QCOMPARE(menus.size(), 2);
@@ -136,11 +138,10 @@ void TestMainWindow::startsWithoutProfile()
     MessageLog log;
     {
         MainWindow window;
-        MainWindowTestAccess access(window);
-        QVERIFY(access.startPage().isEmpty());
-        QVERIFY(access.actionTable().isEmpty());
-        QVERIFY(access.profileValues().isEmpty());
-        QCOMPARE(access.profileRoot(), QJsonObject({{"profile", QJsonObject()}}));
+        QVERIFY(window.startPage().isEmpty());
+        QVERIFY(window.document().menuTable().isEmpty());
+        QVERIFY(window.document().values().isEmpty());
+        QCOMPARE(window.document().root(), QJsonObject({{"profile", QJsonObject()}}));
         QCOMPARE(log.warnings().filter("profile.json").size(), 1);
         window.show();
         window.close();
@@ -170,7 +171,7 @@ void TestMainWindow::startPage()
     WorkDir dir;
     dir.write("profile.json", document);
     MainWindow window;
-    QCOMPARE(MainWindowTestAccess(window).startPage(), expected);
+    QCOMPARE(window.startPage(), expected);
 }
 
 void TestMainWindow::loadSlotsRunOncePerLoad()
@@ -179,7 +180,7 @@ void TestMainWindow::loadSlotsRunOncePerLoad()
     MainWindow window;
     window.show();
     MessageLog log;
-    QWebView *view = MainWindowTestAccess(window).webView();
+    QWebView *view = window.webView();
     QVERIFY(loadHtml(view, "<p>one</p>", "http://127.0.0.1:1/one"));
     QVERIFY(loadHtml(view, "<p>two</p>", "http://127.0.0.1:1/two"));
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -35,6 +36,9 @@ private:
     QString m_previous;
     QTemporaryDir m_dir;
 };
+
+// The whole document last saved in dir's profile.json; empty when there is none.
+QJsonObject savedDocument(const WorkDir &dir);
 
 // Collects the messages written to Qt's message stream while it lives, one string per message.
 class MessageLog

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QMutex>
 
 #include <algorithm>
@@ -39,6 +40,11 @@ void WorkDir::copyDemoFile(const QString &name) const
     if (!QFile::copy(source, filePath(name))) {
         qFatal("cannot copy %s", qPrintable(source));
     }
+}
+
+QJsonObject savedDocument(const WorkDir &dir)
+{
+    return QJsonDocument::fromJson(dir.read(QStringLiteral("profile.json"))).object();
 }
 
 namespace {
