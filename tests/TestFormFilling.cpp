@@ -2,12 +2,16 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
 #include <QTest>
 #include <QWebElement>
 #include <QWebView>
+
+#include <memory>
 
 using namespace TestSupport;
 
@@ -84,6 +88,8 @@ private slots:
     void choicesAccumulatePerPage();
     void passwordsStayOutOfTheLog();
     void dismissingDoesNothing();
+    void failedSaveIsShownAndRetried_data();
+    void failedSaveIsShownAndRetried();
 };
 
 void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
@@ -347,6 +353,64 @@ void TestFormFilling::dismissingDoesNothing()
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json.tmp")));
     QVERIFY(session.savedRules().isEmpty());
     QCOMPARE(session.saved(), Session::defaultDocument());
+}
+
+void TestFormFilling::failedSaveIsShownAndRetried_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+
+    QTest::newRow("directory in the file's place") << false;
+    QTest::newRow("full disk") << true;
+}
+
+// A choice that cannot be saved is filled in and kept in memory; the status bar says why the save
+// failed, and the next choice saves both.
+void TestFormFilling::failedSaveIsShownAndRetried()
+{
+    QFETCH(bool, fullDisk);
+
+    Session session;
+    const QString path = session.dir.filePath("profile.json");
+    const QByteArray before = session.dir.read("profile.json");
+    QVERIFY(session.open("<input type=text id=a><input type=text id=b>"));
+    if (!fullDisk) {
+        // Whoever runs the test, a directory cannot be replaced by a file.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir(session.dir.path()).mkdir("profile.json"));
+    }
+    MessageLog log;
+    onNextMenu([fullDisk](QMenu *menu) {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fullDisk) {
+            limit = std::make_unique<FileSizeLimit>(256);
+            QVERIFY(limit->active());
+        }
+        choose(menu, "姓: 山田");
+    });
+    click(session.view(), "#a");
+    QCOMPARE(session.value("#a"), QString("山田"));
+    QCOMPARE(session.document().pageRules(), QVariantMap({{"a", "familyName"}}));
+    const QStringList warnings = log.warnings().filter("saveProfile");
+    QCOMPARE(warnings.size(), 1);
+    const QString prefix = "profile.json を保存できませんでした: ";
+    const QString shown = session.statusMessage();
+    QVERIFY2(shown.startsWith(prefix) && shown.size() > prefix.size(), qPrintable(shown));
+    // The reason names the file's error, as the warning does.
+    const QString reason = shown.mid(prefix.size());
+    QVERIFY2(reason.endsWith(')'), qPrintable(reason));
+    const QString detail = reason.mid(reason.indexOf('(') + 1).chopped(1);
+    QVERIFY2(warnings.first().contains('"' + detail + '"'), qPrintable(warnings.first()));
+    if (fullDisk) {
+        QCOMPARE(session.dir.read("profile.json"), before);
+    } else {
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(QDir(session.dir.path()).rmdir("profile.json"));
+    }
+
+    clickAndChoose(session.view(), "#b", "市区町村: ");
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
+    QCOMPARE(session.saved().value("profile"), Session::defaultDocument().value("profile"));
+    QCOMPARE(session.statusMessage(), QString());
 }
 
 QTEST_MAIN(TestFormFilling)

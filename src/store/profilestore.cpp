@@ -2,6 +2,7 @@
 
 #include "logging.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -153,36 +154,40 @@ QByteArray ProfileStore::serializeDocument(QJsonObject &root)
 
 bool ProfileStore::save(QJsonObject &root, QString *error)
 {
-    const auto fail = [error](const QString &reason) {
+    // The reason handed to the caller is for the user: the step that failed, and the file's error.
+    const auto fail = [error](const char *step, const QString &detail) {
         if (error) {
-            *error = reason;
+            *error = QCoreApplication::translate("ProfileStore", step);
+            if (!detail.isEmpty()) {
+                *error += QStringLiteral(" (") + detail + QLatin1Char(')');
+            }
         }
         return false;
     };
     const QString path = profilePath();
     if (m_keepBeforeSave && !keepUnreadableFile(path)) {
-        return fail(QStringLiteral("the unreadable profile could not be kept aside"));
+        return fail("読めなかったファイルを退避できません", QString());
     }
     const bool creating = !QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(lcStore) << "saveProfile: cannot open" << file.errorString() << path;
-        return fail(file.errorString());
+        return fail("開けません", file.errorString());
     }
     // The profile holds a password in plain text: a new file is for its owner only.
     if (creating && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         qCWarning(lcStore) << "saveProfile: cannot restrict permissions" << file.errorString() << path;
-        return fail(file.errorString());
+        return fail("アクセス権を設定できません", file.errorString());
     }
     const QByteArray bytes = serializeDocument(root);
     // commit() does not notice when writing out the buffered bytes fails (a full disk): flush first.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         qCWarning(lcStore) << "saveProfile: cannot write" << file.errorString() << path;
-        return fail(file.errorString());
+        return fail("書き込めません", file.errorString());
     }
     if (!file.commit()) {
         qCWarning(lcStore) << "saveProfile: cannot commit" << file.errorString() << path;
-        return fail(file.errorString());
+        return fail("置き換えられません", file.errorString());
     }
     return true;
 }

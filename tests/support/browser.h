@@ -14,7 +14,6 @@
 
 #include <memory>
 
-
 namespace TestSupport {
 
 // A browser window in a fresh working directory, with a profile.json written before the window
