@@ -12,9 +12,8 @@ class ProfileDocument;
 class QWebElement;
 class QWebView;
 
-// The browser's side of every page: owns the bridge object published to the page's scripts, the
-// handles and identifier table of the page's inputs, and the counter for generated identifiers.
-// It reports clicked inputs with inputClicked and knows nothing of what is done with them.
+// The browser's side of every page: owns the bridge object published to its scripts, the handles
+// and identifiers of its inputs, and the generated-identifier counter. Reports clicks, no menus.
 class PageBridge : public QObject
 {
     Q_OBJECT

@@ -9,7 +9,7 @@
 #include <QVariant>
 
 // The profile document in memory and on disk: owns the parsed profile.json, the personal values,
-// the field menu's table, and the recorded rules of the page shown.
+// the field menu's table and the recorded rules of the page shown.
 //
 // Everything else reads values through value(), the one place where a profile key becomes text.
 class ProfileDocument : public QObject
