@@ -1,4 +1,5 @@
 #include "browser.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -61,6 +62,7 @@ private slots:
     void hostileTextsArriveExactly_data();
     void hostileTextsArriveExactly();
     void navigationsKeepOneBridge();
+    void bridgeOnItsOwn();
 };
 
 void TestBridge::identifiers_data()
@@ -370,6 +372,39 @@ void TestBridge::navigationsKeepOneBridge()
         QCOMPARE(browser.bridge().liveBridges(), 1);
         QCOMPARE(browser.bridge().handleCount(), 6);
     }
+}
+
+// The bridge needs no window: on a bare view it instruments the page, reports clicks and applies
+// rules with the document's values.
+void TestBridge::bridgeOnItsOwn()
+{
+    WorkDir dir;
+    dir.write("profile.json", R"({"profile": {"mail": "a@example.jp", "year": 1980}})");
+    ProfileDocument document;
+    QVERIFY(document.load());
+    QWebView view;
+    PageBridge bridge(&view, document);
+    connect(view.page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, &bridge,
+            [&bridge]() { bridge.publish(&bridge, SLOT(receive(QString))); });
+    connect(&view, &QWebView::loadFinished, &bridge, &PageBridge::pageLoaded);
+    QSignalSpy clicked(&bridge, &PageBridge::inputClicked);
+
+    // Generated identifiers count on until the owner restarts them for a new address.
+    bridge.restartIdentifiers();
+    for (int visit = 0; visit < 2; ++visit) {
+        QVERIFY(loadHtml(&view, "<input id=email><input name=born><input>", "http://127.0.0.1:1/"));
+        QCOMPARE(element(&view, "input:nth-of-type(3)").attribute("id"), QString("unknown%1").arg(visit + 1));
+    }
+    QCOMPARE(bridge.inputs().keys().size(), 3);
+    QCOMPARE(bridge.handleCount(), 6);
+    bridge.applyRules({{"email", "mail"}, {"born", "year"}, {"missing", "mail"}});
+    QCOMPARE(fieldValue(&view, "#email"), QString("a@example.jp"));
+    QCOMPARE(fieldValue(&view, "input[name=born]"), QString("1980"));
+
+    element(&view, "input[name=born]").evaluateJavaScript("this.click()");
+    QCOMPARE(clicked.size(), 1);
+    QCOMPARE(clicked.first().value(0).toString(), QString("born"));
+    QCOMPARE(bridge.liveBridges(), 1);
 }
 
 QTEST_MAIN(TestBridge)

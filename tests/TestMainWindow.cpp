@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -41,6 +42,7 @@ private slots:
     void startPage();
     void loadSlotsRunOncePerLoad();
     void closingWritesNothing();
+    void slotsInOrder();
 };
 
 void TestMainWindow::widgets_data()
@@ -204,6 +206,25 @@ void TestMainWindow::closingWritesNothing()
     const QStringList closing = log.debugLines().filter("closeEvent(): ");
     QCOMPARE(closing.size(), 1);
     QCOMPARE(closing.first().simplified(), QString("closeEvent(): 19"));
+}
+
+// Scripts and checks outside the program find the window's slots by name and position.
+void TestMainWindow::slotsInOrder()
+{
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    QStringList slotList;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        if (meta.method(i).methodType() == QMetaMethod::Slot) {
+            slotList.append(QString::fromLatin1(meta.method(i).methodSignature()));
+        }
+    }
+    QCOMPARE(slotList,
+             QStringList({"handleSslErrors(QNetworkReply*,QList<QSslError>)", "connectDelegate()",
+                          "on_signal(QString)", "on_pushButton_clicked()", "on_actionProfile_triggered()",
+                          "on_webview_loadFinished(bool)", "on_webview_loadProgress(int)",
+                          "on_webview_loadStarted()", "on_profileSelected(QAction*)",
+                          "on_webview_urlChanged(QUrl)", "on_actionToJapanese_triggered()",
+                          "on_actionToEnglish_triggered()", "on_goHome_clicked()"}));
 }
 
 QTEST_MAIN(TestMainWindow)

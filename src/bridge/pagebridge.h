@@ -27,10 +27,6 @@ public:
     // to receiver's member (a SLOT() signature), and runs the setup script with its test call.
     void publish(QObject *receiver, const char *member);
 
-    // A call that arrived through the bridge: emits inputClicked unless it is the bridge's own test
-    // call. The bridge that called stays alive until this returns.
-    void receive(const QString &identifier);
-
     // A new address is shown: generated identifiers count from 1 again.
     void restartIdentifiers();
 
@@ -51,6 +47,11 @@ public:
     int handleCount() const { return m_handles.size(); }
     // Bridge objects alive, the current one included.
     int liveBridges() const { return m_bridges.liveCount(); }
+
+public slots:
+    // A call that arrived through the bridge: emits inputClicked unless it is the bridge's own test
+    // call. The bridge that called stays alive until this returns.
+    void receive(const QString &identifier);
 
 signals:
     void inputClicked(const QString &identifier);
