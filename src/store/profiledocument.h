@@ -55,6 +55,7 @@ public:
     bool recordChoice(const QString &address, const QString &identifier, const QString &key);
 
 signals:
+    // After each save: the reason it failed, for the user, or that it reached the disk.
     void saveFailed(const QString &error);
     void saved();
 
