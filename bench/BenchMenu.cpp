@@ -1,9 +1,10 @@
-// The field menu: from the click reaching on_signal to the menu on screen, with a short and a long
+// The field menu: from the click reaching the bridge to the menu on screen, with a short and a long
 // list of entries.
 
 #include "app/mainwindow.h"
+#include "app/singlewebview.h"
 #include "benchsupport.h"
-#include "mainwindowtestaccess.h"
+#include "bridge/pagebridge.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -64,9 +65,8 @@ int main(int argc, char *argv[])
         writeProfile(actions);
         MainWindow window;
         window.show();
-        MainWindowTestAccess access(window);
-        Bench::loadAndWait(access.webView(), [&]() {
-            access.webView()->setHtml(QStringLiteral("<input type=text id=f0>"),
+        Bench::loadAndWait(window.webView(), [&]() {
+            window.webView()->setHtml(QStringLiteral("<input type=text id=f0>"),
                                       QUrl(Bench::generatedFormAddress()));
         });
         std::vector<qint64> shown, painted;
@@ -75,7 +75,7 @@ int main(int argc, char *argv[])
             MenuWatch watch(timer);
             qApp->installEventFilter(&watch);
             timer.start();
-            access.signal(QStringLiteral("f0"));
+            window.bridge().receive(QStringLiteral("f0"));
             qApp->removeEventFilter(&watch);
             if (!watch.paintedNs) {
                 qFatal("the menu was not painted");

@@ -1,9 +1,11 @@
-// Refilling a page from its recorded rules: applySiteRules on a page with as many inputs as rules,
-// every input with a rule, every rule naming a profile value.
+// Refilling a page from its recorded rules: the bridge applying them on a page with as many inputs
+// as rules, every input with a rule, every rule naming a profile value.
 
 #include "app/mainwindow.h"
+#include "app/singlewebview.h"
 #include "benchsupport.h"
-#include "mainwindowtestaccess.h"
+#include "bridge/pagebridge.h"
+#include "store/profiledocument.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,18 +34,18 @@ int main(int argc, char *argv[])
         writeProfile(rules);
         MainWindow window;
         window.show();
-        MainWindowTestAccess access(window);
         const QString html = Bench::generatedForm(rules * 10 + 5);
-        Bench::loadAndWait(access.webView(),
-                           [&]() { access.webView()->setHtml(html, QUrl(Bench::generatedFormAddress())); });
-        if (access.siteRules().size() != rules) {
+        Bench::loadAndWait(window.webView(),
+                           [&]() { window.webView()->setHtml(html, QUrl(Bench::generatedFormAddress())); });
+        const QVariantMap &pageRules = window.document().pageRules();
+        if (pageRules.size() != rules) {
             qFatal("the page's rules were not found");
         }
         std::vector<qint64> times;
         for (int round = 0; round < 15; ++round) {
             QElapsedTimer timer;
             timer.start();
-            access.applySiteRules();
+            window.bridge().applyRules(pageRules);
             times.push_back(timer.nsecsElapsed());
         }
         const double perRule = Bench::medianMs(times) / rules;

@@ -1,4 +1,5 @@
-#include "mainwindowtestaccess.h"
+#include "browser.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -61,6 +62,7 @@ private slots:
     void hostileTextsArriveExactly_data();
     void hostileTextsArriveExactly();
     void navigationsKeepOneBridge();
+    void bridgeOnItsOwn();
 };
 
 void TestBridge::identifiers_data()
@@ -101,48 +103,42 @@ void TestBridge::identifiers()
     QFETCH(QString, identifier);
     QFETCH(QString, idAfter);
 
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<p>" + input(attributes) + "</p>", "http://127.0.0.1:1/"));
-    const QWebElement field = element(access.webView(), "input");
+    Browser browser;
+    QVERIFY(loadHtml(browser.view(), "<p>" + input(attributes) + "</p>", "http://127.0.0.1:1/"));
+    const QWebElement field = element(browser.view(), "input");
     QCOMPARE(field.attribute("onclick"), QStringLiteral("sendSignal('%1');").arg(identifier));
     QCOMPARE(field.attribute("id"), idAfter);
-    QCOMPARE(*access.inputElements().value(identifier), field);
+    QCOMPARE(*browser.bridge().inputs().value(identifier), field);
     if (attributes.contains("value=kept")) {
-        QCOMPARE(fieldValue(access.webView(), "input"), QString("kept"));
+        QCOMPARE(fieldValue(browser.view(), "input"), QString("kept"));
     }
 }
 
 void TestBridge::nameRegistration()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
+    Browser browser;
     QVERIFY(
-        loadHtml(access.webView(),
+        loadHtml(browser.view(),
                  "<form><input id=a name=b></form><input class=x1 name=x><div><input class=x2 name=x></div>",
                  "http://127.0.0.1:1/"));
-    const auto &inputs = access.inputElements();
+    const auto &inputs = browser.bridge().inputs();
     QCOMPARE(inputs.keys().size(), 3);
-    QCOMPARE(*inputs.value("a"), element(access.webView(), "#a"));
-    QCOMPARE(*inputs.value("b"), element(access.webView(), "#a"));
+    QCOMPARE(*inputs.value("a"), element(browser.view(), "#a"));
+    QCOMPARE(*inputs.value("b"), element(browser.view(), "#a"));
     // Two inputs share a name: both report it, the later one is registered.
-    QCOMPARE(element(access.webView(), ".x1").attribute("onclick"), QString("sendSignal('x');"));
-    QCOMPARE(*inputs.value("x"), element(access.webView(), ".x2"));
+    QCOMPARE(element(browser.view(), ".x1").attribute("onclick"), QString("sendSignal('x');"));
+    QCOMPARE(*inputs.value("x"), element(browser.view(), ".x2"));
     // One handle per element of the document, the document element included.
-    QCOMPARE(access.elementHandles().size(), 8);
+    QCOMPARE(browser.bridge().handleCount(), 8);
 }
 
 void TestBridge::generatedIdsRestartPerAddress()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
+    Browser browser;
     const QString page = "<input><div><input type=text></div><input name=''>";
     for (const char *address : {"http://127.0.0.1:1/one", "http://127.0.0.1:1/two"}) {
-        QVERIFY(loadHtml(access.webView(), page, address));
-        const QWebElementCollection inputs = access.webView()->page()->mainFrame()->findAllElements("input");
+        QVERIFY(loadHtml(browser.view(), page, address));
+        const QWebElementCollection inputs = browser.view()->page()->mainFrame()->findAllElements("input");
         QCOMPARE(inputs.count(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(inputs.at(i).attribute("id"), QStringLiteral("unknown%1").arg(i + 1));
@@ -152,80 +148,84 @@ void TestBridge::generatedIdsRestartPerAddress()
 
 void TestBridge::lowerCaseTagsAreNotInputs()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QSignalSpy finished(access.webView(), &QWebView::loadFinished);
-    access.webView()->setContent(
+    Browser browser;
+    QSignalSpy finished(browser.view(), &QWebView::loadFinished);
+    browser.view()->setContent(
         "<html xmlns='http://www.w3.org/1999/xhtml'><body><input id='x'/></body></html>",
         "application/xhtml+xml", QUrl("http://127.0.0.1:1/x.xhtml"));
     QVERIFY(!finished.isEmpty() || finished.wait());
-    QCOMPARE(element(access.webView(), "input").tagName(), QString("input"));
-    QVERIFY(access.inputElements().isEmpty());
-    QVERIFY(element(access.webView(), "input").attribute("onclick").isEmpty());
+    QCOMPARE(element(browser.view(), "input").tagName(), QString("input"));
+    QVERIFY(browser.bridge().inputs().isEmpty());
+    QVERIFY(element(browser.view(), "input").attribute("onclick").isEmpty());
 }
 
 void TestBridge::slidingPopup()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(),
+    Browser browser;
+    QVERIFY(loadHtml(browser.view(),
                      "<div id=sliding-popup style='color: red'>a</div><div id=Sliding-Popup>b</div>"
                      "<span id=sliding-popup>c</span>",
                      "http://127.0.0.1:1/"));
-    const QWebElementCollection divs = access.webView()->page()->mainFrame()->findAllElements("div");
+    const QWebElementCollection divs = browser.view()->page()->mainFrame()->findAllElements("div");
     QCOMPARE(divs.at(0).attribute("style"), QString("display: none;"));
     QVERIFY(!divs.at(1).hasAttribute("style"));
-    QVERIFY(!element(access.webView(), "span").hasAttribute("style"));
-    QCOMPARE(window.statusBar()->currentMessage(), QString("ページが表示されました"));
-    QVERIFY(access.progressBar()->isHidden());
-    QCOMPARE(access.progressBar()->value(), 100);
+    QVERIFY(!element(browser.view(), "span").hasAttribute("style"));
+    QCOMPARE(browser.statusMessage(), QString("ページが表示されました"));
+    QVERIFY(browser.progressBar()->isHidden());
+    QCOMPARE(browser.progressBar()->value(), 100);
 }
 
 void TestBridge::scriptsReachTheWindow()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
+    Browser browser;
     MessageLog log;
-    QVERIFY(loadHtml(access.webView(), "<input type=checkbox id=box><script>delegate.send('page');</script>",
+    QSignalSpy clicked(&browser.bridge(), &PageBridge::inputClicked);
+    const auto reported = [&clicked]() {
+        QStringList identifiers;
+        for (const QList<QVariant> &call : qAsConst(clicked)) {
+            identifiers.append(call.value(0).toString());
+        }
+        clicked.clear();
+        return identifiers;
+    };
+    QVERIFY(loadHtml(browser.view(), "<input type=checkbox id=box><script>delegate.send('page');</script>",
                      "http://127.0.0.1:1/"));
-    // The bridge's test call comes before the page's own scripts.
+    // The bridge's test call comes before the page's own scripts; only the page's call is reported.
     QCOMPARE(log.debugLines().filter("on_signal"),
              QStringList({"on_signal( \"test\" )", "on_signal( \"page\" )"}));
+    QCOMPARE(reported(), QStringList({"page"}));
     log.clear();
 
-    element(access.webView(), "#box").evaluateJavaScript("this.click()");
-    access.webView()->page()->mainFrame()->evaluateJavaScript("delegate.send('x'); delegate.doSignal('y z');"
-                                                              "sendSignal('日本語');");
+    element(browser.view(), "#box").evaluateJavaScript("this.click()");
+    browser.view()->page()->mainFrame()->evaluateJavaScript("delegate.send('x'); delegate.doSignal('y z');"
+                                                            "sendSignal('日本語');");
     QCOMPARE(log.debugLines(), QStringList({"on_signal( \"box\" )", "on_signal( \"x\" )",
                                             "on_signal( \"y z\" )", "on_signal( \"日本語\" )"}));
+    QCOMPARE(reported(), QStringList({"box", "x", "y z", "日本語"}));
 
     // A page without scripts gets the bridge by the first click at the latest.
     log.clear();
-    QVERIFY(loadHtml(access.webView(), "<input type=checkbox id=plain>", "http://127.0.0.1:1/plain"));
-    element(access.webView(), "#plain").evaluateJavaScript("this.click()");
+    QVERIFY(loadHtml(browser.view(), "<input type=checkbox id=plain>", "http://127.0.0.1:1/plain"));
+    element(browser.view(), "#plain").evaluateJavaScript("this.click()");
     QCOMPARE(log.debugLines().filter("on_signal"),
              QStringList({"on_signal( \"test\" )", "on_signal( \"plain\" )"}));
+    QCOMPARE(reported(), QStringList({"plain"}));
 
     // A page that defines its own sendSignal replaces ours.
-    QVERIFY(loadHtml(access.webView(),
+    QVERIFY(loadHtml(browser.view(),
                      "<script>function sendSignal(s) { document.title = s; }</script><input id=a>",
                      "http://127.0.0.1:1/own"));
     log.clear();
-    element(access.webView(), "#a").evaluateJavaScript("this.click()");
-    QCOMPARE(access.webView()->title(), QString("a"));
+    element(browser.view(), "#a").evaluateJavaScript("this.click()");
+    QCOMPARE(browser.view()->title(), QString("a"));
     QVERIFY(log.debugLines().filter("on_signal").isEmpty());
+    QVERIFY(clicked.isEmpty());
 }
 
 void TestBridge::testCallNeverOpensMenu()
 {
-    WorkDir dir;
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), withScript + "<input id=test type=text>", "http://127.0.0.1:1/first"));
+    Browser browser(Browser::Showing::Shown);
+    QVERIFY(loadHtml(browser.view(), withScript + "<input id=test type=text>", "http://127.0.0.1:1/first"));
     QStringList menusFor;
     const auto watch = [&menusFor]() {
         onNextMenu([&menusFor](QMenu *menu) {
@@ -236,37 +236,35 @@ void TestBridge::testCallNeverOpensMenu()
     // The test call of the next page finds the previous page's "test" input still registered.
     watch();
     MessageLog log;
-    QVERIFY(loadHtml(access.webView(), withScript + "<p>next</p>", "http://127.0.0.1:1/second"));
+    QVERIFY(loadHtml(browser.view(), withScript + "<p>next</p>", "http://127.0.0.1:1/second"));
     QCOMPARE(log.count("on_signal( \"test\" )"), 1);
 
     // On a page without scripts the test call comes with the first click, with this page's inputs
     // registered: only the clicked input gets a menu.
-    QVERIFY(loadHtml(access.webView(), "<input id=test type=text><input id=other type=text>",
+    QVERIFY(loadHtml(browser.view(), "<input id=test type=text><input id=other type=text>",
                      "http://127.0.0.1:1/third"));
-    element(access.webView(), "#other").evaluateJavaScript("this.click()");
+    element(browser.view(), "#other").evaluateJavaScript("this.click()");
     QCOMPARE(menusFor, QStringList({"other"}));
 
     // A click on the input named "test" still gets its menu.
     watch();
-    element(access.webView(), "#test").evaluateJavaScript("this.click()");
+    element(browser.view(), "#test").evaluateJavaScript("this.click()");
     QCOMPARE(menusFor, QStringList({"other", "test"}));
 }
 
 void TestBridge::failedLoadEmptiesTables()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<input id=a>", "http://127.0.0.1:1/"));
-    QVERIFY(!access.inputElements().isEmpty());
+    Browser browser;
+    QVERIFY(loadHtml(browser.view(), "<input id=a>", "http://127.0.0.1:1/"));
+    QVERIFY(!browser.bridge().inputs().isEmpty());
     MessageLog log;
-    const QString missing = QUrl::fromLocalFile(dir.filePath("missing.html")).toString();
-    QVERIFY(!loadUrl(access.webView(), missing));
+    const QString missing = QUrl::fromLocalFile(browser.dir.filePath("missing.html")).toString();
+    QVERIFY(!loadUrl(browser.view(), missing));
     QVERIFY(log.debugLines().contains("finished with ok:  false"));
-    QVERIFY(access.inputElements().isEmpty());
-    QVERIFY(access.elementHandles().isEmpty());
-    QVERIFY(window.statusBar()->currentMessage() != "ページが表示されました");
-    QVERIFY(!access.progressBar()->isHidden());
+    QVERIFY(browser.bridge().inputs().isEmpty());
+    QCOMPARE(browser.bridge().handleCount(), 0);
+    QVERIFY(browser.statusMessage() != "ページが表示されました");
+    QVERIFY(!browser.progressBar()->isHidden());
 }
 
 void TestBridge::rulesApplyToExactAddress_data()
@@ -293,50 +291,41 @@ void TestBridge::rulesApplyToExactAddress()
     QFETCH(QString, address);
     QFETCH(QString, expected);
 
-    WorkDir dir;
-    dir.write("profile.json", R"({"profile": {"mail": "a@example.jp", "year": 1980},
+    Browser browser(R"({"profile": {"mail": "a@example.jp", "year": 1980},
         "sites": {"http://127.0.0.1:1/form?a=1": {"email": "mail", "born": "year", "gone": "__DELETE_HERE__"}}})");
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<input id=email value=old><input name=born><input id=gone value=x>",
+    QVERIFY(loadHtml(browser.view(), "<input id=email value=old><input name=born><input id=gone value=x>",
                      address));
-    QCOMPARE(fieldValue(access.webView(), "#email"), expected.isEmpty() ? "old" : expected);
+    QCOMPARE(fieldValue(browser.view(), "#email"), expected.isEmpty() ? "old" : expected);
     if (!expected.isEmpty()) {
-        QCOMPARE(access.siteRules().size(), 3);
-        QCOMPARE(fieldValue(access.webView(), "input[name=born]"), QString("1980"));
+        QCOMPARE(browser.document().pageRules().size(), 3);
+        QCOMPARE(fieldValue(browser.view(), "input[name=born]"), QString("1980"));
         // A recorded clear has no profile value: the field is emptied.
-        QCOMPARE(fieldValue(access.webView(), "#gone"), QString(""));
+        QCOMPARE(fieldValue(browser.view(), "#gone"), QString(""));
     } else {
-        QVERIFY(access.siteRules().isEmpty());
+        QVERIFY(browser.document().pageRules().isEmpty());
     }
 }
 
 void TestBridge::rulesNotCarriedToNextPage()
 {
-    WorkDir dir;
-    dir.write("profile.json", R"({"profile": {"mail": "a@example.jp"},
+    Browser browser(R"({"profile": {"mail": "a@example.jp"},
         "sites": {"http://127.0.0.1:1/one": {"email": "mail"}}})");
-    MainWindow window;
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<input id=email>", "http://127.0.0.1:1/one"));
-    QCOMPARE(fieldValue(access.webView(), "#email"), QString("a@example.jp"));
-    QVERIFY(loadHtml(access.webView(), "<input id=email>", "http://127.0.0.1:1/two"));
-    QCOMPARE(fieldValue(access.webView(), "#email"), QString(""));
-    QVERIFY(access.siteRules().isEmpty());
-    QCOMPARE(window.statusBar()->currentMessage(), QString("ページが表示されました"));
+    QVERIFY(loadHtml(browser.view(), "<input id=email>", "http://127.0.0.1:1/one"));
+    QCOMPARE(fieldValue(browser.view(), "#email"), QString("a@example.jp"));
+    QVERIFY(loadHtml(browser.view(), "<input id=email>", "http://127.0.0.1:1/two"));
+    QCOMPARE(fieldValue(browser.view(), "#email"), QString(""));
+    QVERIFY(browser.document().pageRules().isEmpty());
+    QCOMPARE(browser.statusMessage(), QString("ページが表示されました"));
 }
 
 void TestBridge::malformedSites()
 {
     for (const QByteArray &sites : {QByteArray(R"("text")"), QByteArray(R"({"http://127.0.0.1:1/": "mail"})"),
                                     QByteArray(R"({"http://127.0.0.1:1/": ["email"]})")}) {
-        WorkDir dir;
-        dir.write("profile.json", R"({"profile": {"mail": "m"}, "sites": )" + sites + "}");
-        MainWindow window;
-        MainWindowTestAccess access(window);
-        QVERIFY(loadHtml(access.webView(), "<input id=email>", "http://127.0.0.1:1/"));
-        QVERIFY(access.siteRules().isEmpty());
-        QCOMPARE(fieldValue(access.webView(), "#email"), QString(""));
+        Browser browser(R"({"profile": {"mail": "m"}, "sites": )" + sites + "}");
+        QVERIFY(loadHtml(browser.view(), "<input id=email>", "http://127.0.0.1:1/"));
+        QVERIFY(browser.document().pageRules().isEmpty());
+        QCOMPARE(fieldValue(browser.view(), "#email"), QString(""));
     }
 }
 
@@ -358,37 +347,64 @@ void TestBridge::hostileTextsArriveExactly()
 {
     QFETCH(QString, text);
 
-    WorkDir dir;
     const QString address = "http://127.0.0.1:1/hostile";
-    QJsonObject root{{"profile", QJsonObject{{"value", text}}},
-                     {"actions", QJsonObject{{"値", QJsonArray{"value"}}}},
-                     {"sites", QJsonObject{{address, QJsonObject{{text, "value"}}}}}};
-    dir.write("profile.json", QJsonDocument(root).toJson());
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(),
+    Browser browser(QJsonObject{{"profile", QJsonObject{{"value", text}}},
+                                {"actions", QJsonObject{{"値", QJsonArray{"value"}}}},
+                                {"sites", QJsonObject{{address, QJsonObject{{text, "value"}}}}}},
+                    Browser::Showing::Shown);
+    QVERIFY(loadHtml(browser.view(),
                      "<title>t</title>" + input("type=text id=\"" + attributeText(text) + "\""), address));
     // The recorded rule found the field by its identifier and wrote the value unchanged; a one-line
     // field drops line breaks by itself.
     const QString oneLine = QString(text).remove('\n').remove('\r');
-    QCOMPARE(fieldValue(access.webView(), "input"), oneLine);
-    QCOMPARE(access.webView()->title(), QString("t"));
+    QCOMPARE(fieldValue(browser.view(), "input"), oneLine);
+    QCOMPARE(browser.view()->title(), QString("t"));
     // A click reports the identifier unchanged: the menu is built for it.
-    QCOMPARE(menuRecordOnClick(access.webView(), "input"), qMakePair(text, text));
+    QCOMPARE(menuRecordOnClick(browser.view(), "input"), qMakePair(text, text));
 }
 
 void TestBridge::navigationsKeepOneBridge()
 {
-    WorkDir dir;
-    MainWindow window;
-    MainWindowTestAccess access(window);
+    Browser browser;
     for (int i = 0; i < 40; ++i) {
-        QVERIFY(loadHtml(access.webView(), withScript + "<input id=a><input>",
+        QVERIFY(loadHtml(browser.view(), withScript + "<input id=a><input>",
                          QStringLiteral("http://127.0.0.1:1/%1").arg(i % 2)));
-        QCOMPARE(access.liveBridges(), 1);
-        QCOMPARE(access.elementHandles().size(), 6);
+        QCOMPARE(browser.bridge().liveBridges(), 1);
+        QCOMPARE(browser.bridge().handleCount(), 6);
     }
+}
+
+// The bridge needs no window: on a bare view it instruments the page, reports clicks and applies
+// rules with the document's values.
+void TestBridge::bridgeOnItsOwn()
+{
+    WorkDir dir;
+    dir.write("profile.json", R"({"profile": {"mail": "a@example.jp", "year": 1980}})");
+    ProfileDocument document;
+    QVERIFY(document.load());
+    QWebView view;
+    PageBridge bridge(&view, document);
+    connect(view.page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, &bridge,
+            [&bridge]() { bridge.publish(&bridge, SLOT(receive(QString))); });
+    connect(&view, &QWebView::loadFinished, &bridge, &PageBridge::pageLoaded);
+    QSignalSpy clicked(&bridge, &PageBridge::inputClicked);
+
+    // Generated identifiers count on until the owner restarts them for a new address.
+    bridge.restartIdentifiers();
+    for (int visit = 0; visit < 2; ++visit) {
+        QVERIFY(loadHtml(&view, "<input id=email><input name=born><input>", "http://127.0.0.1:1/"));
+        QCOMPARE(element(&view, "input:nth-of-type(3)").attribute("id"), QString("unknown%1").arg(visit + 1));
+    }
+    QCOMPARE(bridge.inputs().keys().size(), 3);
+    QCOMPARE(bridge.handleCount(), 6);
+    bridge.applyRules({{"email", "mail"}, {"born", "year"}, {"missing", "mail"}});
+    QCOMPARE(fieldValue(&view, "#email"), QString("a@example.jp"));
+    QCOMPARE(fieldValue(&view, "input[name=born]"), QString("1980"));
+
+    element(&view, "input[name=born]").evaluateJavaScript("this.click()");
+    QCOMPARE(clicked.size(), 1);
+    QCOMPARE(clicked.first().value(0).toString(), QString("born"));
+    QCOMPARE(bridge.liveBridges(), 1);
 }
 
 QTEST_MAIN(TestBridge)

@@ -2,8 +2,8 @@
 // progress bar and status bar, the language actions and the home and Go buttons. Pages come from
 // loopback servers in this process.
 
+#include "browser.h"
 #include "loopbackserver.h"
-#include "mainwindowtestaccess.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -29,31 +29,6 @@ using namespace TestSupport;
 namespace {
 
 const int loadTimeout = 30000;
-
-// A window in a fresh working directory, shown, optionally with a profile.json written first.
-struct Browser
-{
-    explicit Browser(const QByteArray &profileJson = QByteArray())
-    {
-        if (!profileJson.isEmpty()) {
-            dir.write(QStringLiteral("profile.json"), profileJson);
-        }
-        window = std::make_unique<MainWindow>();
-        window->show();
-    }
-
-    QWebView *view() const { return access().webView(); }
-    QProgressBar *progressBar() const { return access().progressBar(); }
-    MainWindowTestAccess access() const { return MainWindowTestAccess(*window); }
-    template <typename T> T *child(const char *name) const
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
-    QString statusMessage() const { return child<QStatusBar>("statusBar")->currentMessage(); }
-
-    WorkDir dir;
-    std::unique_ptr<MainWindow> window;
-};
 
 QString markerText(QWebView *view)
 {
@@ -149,7 +124,7 @@ void TestBrowsing::certificateErrorsAreLoggedAndIgnored()
     https.setPage(QStringLiteral("/secure"), page("secure"));
     QVERIFY(https.start());
 
-    Browser browser;
+    Browser browser(Browser::Showing::Shown);
     QSignalSpy sslErrors(browser.view()->page()->networkAccessManager(), &QNetworkAccessManager::sslErrors);
     MessageLog log;
     QVERIFY(loadUrl(browser.view(), https.url(QStringLiteral("/secure"))));
@@ -196,8 +171,8 @@ void TestBrowsing::newWindowRequestsLoadInPlace()
 {
     QFETCH(QString, opener);
 
-    Browser browser;
-    QVERIFY(QTest::qWaitForWindowExposed(browser.window.get()));
+    Browser browser(Browser::Showing::Shown);
+    QVERIFY(QTest::qWaitForWindowExposed(&browser.window()));
     QVERIFY(loadUrl(browser.view(), http.url(opener)));
     const QWidgetList topLevels = QApplication::topLevelWidgets();
 
@@ -217,7 +192,7 @@ void TestBrowsing::newWindowRequestsLoadInPlace()
 
 void TestBrowsing::progressBarDuringSuccessfulLoad()
 {
-    Browser browser;
+    Browser browser(Browser::Showing::Shown);
     QProgressBar *bar = browser.progressBar();
     QVERIFY(bar->isHidden());
 
@@ -262,7 +237,7 @@ void TestBrowsing::progressBarAfterFailedLoad()
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
     closed.close();
 
-    Browser browser;
+    Browser browser(Browser::Showing::Shown);
     QProgressBar *bar = browser.progressBar();
     QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/"))));
 
@@ -303,11 +278,11 @@ void TestBrowsing::languageActions()
     QFETCH(QString, choices);
     QFETCH(int, language);
 
-    Browser browser;
+    Browser browser(Browser::Showing::Shown);
     auto *japanese = browser.child<QAction>("actionToJapanese");
     auto *english = browser.child<QAction>("actionToEnglish");
     QVERIFY(japanese && english);
-    QCOMPARE(browser.access().inputLanguage(), 0);
+    QCOMPARE(browser.filler().inputLanguage(), 0);
     QVERIFY(japanese->isChecked());
     QVERIFY(!english->isChecked());
 
@@ -317,9 +292,9 @@ void TestBrowsing::languageActions()
         (toJapanese ? japanese : english)->trigger();
         QVERIFY2(japanese->isChecked() == toJapanese && english->isChecked() != toJapanese,
                  qPrintable(QStringLiteral("after choice %1 of %2").arg(i + 1).arg(choices)));
-        QCOMPARE(browser.access().inputLanguage(), toJapanese ? 0 : 1);
+        QCOMPARE(browser.filler().inputLanguage(), toJapanese ? 0 : 1);
     }
-    QCOMPARE(browser.access().inputLanguage(), language);
+    QCOMPARE(browser.filler().inputLanguage(), language);
     QCOMPARE(log.count(QStringLiteral("on_actionToJapanese_triggered")), choices.count(QLatin1Char('J')));
     QCOMPARE(log.count(QStringLiteral("on_actionToEnglish_triggered")), choices.count(QLatin1Char('E')));
 }
@@ -337,9 +312,10 @@ void TestBrowsing::homeButton()
     QFETCH(QString, startPage);
 
     Browser browser(R"({"profile": {}, "actions": {}, "sites": {}, "startPage": ")" + startPage.toUtf8()
-                    + "\"}");
-    QVERIFY(QTest::qWaitForWindowExposed(browser.window.get()));
-    QCOMPARE(browser.access().startPage(), startPage);
+                        + "\"}",
+                    Browser::Showing::Shown);
+    QVERIFY(QTest::qWaitForWindowExposed(&browser.window()));
+    QCOMPARE(browser.window().startPage(), startPage);
     QVERIFY(loadUrl(browser.view(), http.url(QStringLiteral("/second"))));
 
     QSignalSpy finished(browser.view(), &QWebView::loadFinished);
@@ -360,7 +336,7 @@ void TestBrowsing::homeButton()
 
 void TestBrowsing::goButton()
 {
-    Browser browser;
+    Browser browser(Browser::Showing::Shown);
     auto *address = browser.child<QLineEdit>("url");
     auto *go = browser.child<QPushButton>("pushButton");
     QVERIFY(address->isHidden());

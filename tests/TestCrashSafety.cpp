@@ -14,9 +14,7 @@
 #include <QTest>
 #include <QThread>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace TestSupport;
 using Values = QHash<QString, QVariant>;
@@ -129,32 +127,6 @@ int lastReported(const QByteArray &output, int fallback)
     return last;
 }
 
-// Files may grow to limit bytes while it lives; writing past that fails as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        // Without this the kernel ends the process instead of failing the write.
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit lowered = m_previous;
-        lowered.rlim_cur = limit;
-        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-    bool m_active = false;
-};
-
 } // namespace
 
 class TestCrashSafety : public QObject
@@ -242,10 +214,11 @@ void TestCrashSafety::fullDiskDuringSave()
     fillGeneration(values, generation);
     MessageLog log;
     bool saved = true;
+    QString error;
     {
         FileSizeLimit limit(256);
         QVERIFY(limit.active());
-        saved = store.save(root);
+        saved = store.save(root, &error);
     }
     QVERIFY(!saved);
     QCOMPARE(dir.read(QStringLiteral("profile.json")), previous);
@@ -254,6 +227,10 @@ void TestCrashSafety::fullDiskDuringSave()
     QCOMPARE(warnings.size(), 1);
     QVERIFY2(warnings.first().contains(dir.filePath(QStringLiteral("profile.json"))),
              qPrintable(warnings.first()));
+    // The reason given to the caller names the step and the file's error, as the warning does.
+    QVERIFY2(error.startsWith(QStringLiteral("書き込めません (")), qPrintable(error));
+    QVERIFY2(warnings.first().contains('"' + error.mid(error.indexOf('(') + 1).chopped(1) + '"'),
+             qPrintable(error));
 
     // The values stayed in memory: the next save with room writes them.
     QVERIFY(store.save(root));

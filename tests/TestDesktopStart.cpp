@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
-#include "mainwindowtestaccess.h"
+#include "app/singlewebview.h"
 #include "programrun.h"
 #include "testsupport.h"
 
@@ -76,9 +76,8 @@ void TestDesktopStart::laterStartRaisesTheFirstAndLosesNothing()
     QSignalSpy raised(&lock, &ProfileLock::raiseRequested);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<input type=text id=a><input type=text id=b>", formAddress));
-    clickAndChoose(access.webView(), "#a", "姓: ");
+    QVERIFY(loadHtml(window.webView(), "<input type=text id=a><input type=text id=b>", formAddress));
+    clickAndChoose(window.webView(), "#a", "姓: ");
     const QByteArray afterFirstChoice = dir.read("profile.json");
 
     QProcess later;
@@ -91,7 +90,7 @@ void TestDesktopStart::laterStartRaisesTheFirstAndLosesNothing()
     QCOMPARE(raised.count(), 1);
     QCOMPARE(dir.read("profile.json"), afterFirstChoice);
 
-    clickAndChoose(access.webView(), "#b", "市区町村: ");
+    clickAndChoose(window.webView(), "#b", "市区町村: ");
     const QJsonObject expected{{"http://other.test/", QJsonObject{{"q", "city"}}},
                                {formAddress, QJsonObject{{"a", "familyName"}, {"b", "city"}}}};
     QCOMPARE(savedSites(dir), expected);

@@ -1,7 +1,9 @@
-#include "mainwindowtestaccess.h"
+#include "browser.h"
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
@@ -9,21 +11,21 @@
 #include <QWebElement>
 #include <QWebView>
 
+#include <memory>
+
 using namespace TestSupport;
 
 namespace {
 
 const QString formAddress = QStringLiteral("http://127.0.0.1:1/form?step=1");
 
-// A window on a temporary working directory holding the given profile document.
-class Session
+// A shown window on a temporary working directory holding the given profile document.
+class Session : public Browser
 {
 public:
     explicit Session(const QJsonObject &document = defaultDocument())
-        : written(writeProfile(dir, document))
+        : Browser(document, Showing::Exposed)
     {
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
 
     static QJsonObject defaultDocument()
@@ -42,13 +44,10 @@ public:
         return {{"profile", profile}, {"actions", actions}};
     }
 
-    bool open(const QString &body, const QString &address = formAddress)
+    bool open(const QString &body, const QString &address = formAddress) const
     {
-        return loadHtml(view(), "<!DOCTYPE html><body style='margin:20px'>" + body + "</body>", address);
+        return Browser::open("<!DOCTYPE html><body style='margin:20px'>" + body + "</body>", address);
     }
-    QWebView *view() { return access.webView(); }
-    QString value(const QString &selector) { return fieldValue(view(), selector); }
-    QJsonObject saved() const { return QJsonDocument::fromJson(dir.read("profile.json")).object(); }
     QJsonObject savedRules(const QString &address = formAddress) const
     {
         return saved().value("sites").toObject().value(address).toObject();
@@ -66,19 +65,6 @@ public:
         });
         element(view(), selector).evaluateJavaScript("this.click()");
     }
-
-    static bool writeProfile(const WorkDir &dir, const QJsonObject &document)
-    {
-        if (!document.isEmpty()) {
-            dir.write("profile.json", QJsonDocument(document).toJson());
-        }
-        return true;
-    }
-
-    WorkDir dir;
-    bool written; // before the window reads it
-    MainWindow window;
-    MainWindowTestAccess access{window};
 };
 
 } // namespace
@@ -102,6 +88,8 @@ private slots:
     void choicesAccumulatePerPage();
     void passwordsStayOutOfTheLog();
     void dismissingDoesNothing();
+    void failedSaveIsShownAndRetried_data();
+    void failedSaveIsShownAndRetried();
 };
 
 void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
@@ -115,7 +103,7 @@ void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
     clickAndChoose(session.view(), "input[name=mail_address]", "メール: ");
     QCOMPARE(session.value("#sei"), QString("山田"));
     QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
-    QCOMPARE(session.access.siteRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
+    QCOMPARE(session.document().pageRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
     QCOMPARE(session.savedRules(), QJsonObject({{"sei", "familyName"}, {"mail_address", "mail"}}));
     QVERIFY(log.debugLines().contains("on_signal( \"sei\" )"));
     QVERIFY(log.debugLines().contains("on_profileSelected( QVariant(QString, \"familyName\") )"));
@@ -130,16 +118,15 @@ void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
 
     // So does a new window in the same directory.
     MainWindow again;
-    MainWindowTestAccess access(again);
-    QVERIFY(loadHtml(access.webView(), "<!DOCTYPE html>" + page, formAddress));
-    QCOMPARE(fieldValue(access.webView(), "#sei"), QString("山田"));
+    QVERIFY(loadHtml(again.webView(), "<!DOCTYPE html>" + page, formAddress));
+    QCOMPARE(fieldValue(again.webView(), "#sei"), QString("山田"));
 }
 
 void TestFormFilling::menuAtPointer()
 {
     Session session;
     QVERIFY(session.open("<input type=text id=sei>"));
-    const QPoint pointer = session.window.mapToGlobal(QPoint(60, 70));
+    const QPoint pointer = session.window().mapToGlobal(QPoint(60, 70));
     QCursor::setPos(pointer);
     QPoint shownAt;
     QWidget *parent = nullptr;
@@ -167,14 +154,14 @@ void TestFormFilling::menuEntries()
     const QStringList texts = clickAndChoose(session.view(), "#q", "no such entry");
     QCOMPARE(texts, QStringList({"ID: u1", "メール: m@x.jp", "住所: 港区", "年: 1980", "電話: ", "消去",
                                  "→半角", "→全角"}));
-    QVERIFY(!session.access.profileValues().contains("telephone"));
+    QVERIFY(!session.document().values().contains("telephone"));
 }
 
 void TestFormFilling::englishEntries()
 {
     Session session;
     QVERIFY(session.open("<input type=text id=name><input type=text id=zip>"));
-    session.window.findChild<QAction *>("actionToEnglish")->trigger();
+    session.window().findChild<QAction *>("actionToEnglish")->trigger();
     const QStringList texts = clickAndChoose(session.view(), "#name", "姓: ");
     QVERIFY(texts.contains("姓: Yamada"));
     QVERIFY(texts.contains("郵便番号: 100-0001"));
@@ -182,7 +169,7 @@ void TestFormFilling::englishEntries()
     QCOMPARE(session.value("#name"), QString("Yamada"));
     QCOMPARE(session.savedRules(), QJsonObject({{"name", "familyNameE"}, {"zip", "zipcode"}}));
 
-    session.window.findChild<QAction *>("actionToJapanese")->trigger();
+    session.window().findChild<QAction *>("actionToJapanese")->trigger();
     QVERIFY(clickAndChoose(session.view(), "#name", "no such entry").contains("姓: 山田"));
 }
 
@@ -317,7 +304,7 @@ void TestFormFilling::conversions()
     clickAndChoose(session.view(), "#f", entry);
     QCOMPARE(session.value("#f"), after);
     // A conversion is not a choice: nothing is recorded and nothing is saved.
-    QVERIFY(session.access.siteRules().isEmpty());
+    QVERIFY(session.document().pageRules().isEmpty());
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json")));
     QVERIFY(log.contains("] → ["));
 }
@@ -366,6 +353,64 @@ void TestFormFilling::dismissingDoesNothing()
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json.tmp")));
     QVERIFY(session.savedRules().isEmpty());
     QCOMPARE(session.saved(), Session::defaultDocument());
+}
+
+void TestFormFilling::failedSaveIsShownAndRetried_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+
+    QTest::newRow("directory in the file's place") << false;
+    QTest::newRow("full disk") << true;
+}
+
+// A choice that cannot be saved is filled in and kept in memory; the status bar says why the save
+// failed, and the next choice saves both.
+void TestFormFilling::failedSaveIsShownAndRetried()
+{
+    QFETCH(bool, fullDisk);
+
+    Session session;
+    const QString path = session.dir.filePath("profile.json");
+    const QByteArray before = session.dir.read("profile.json");
+    QVERIFY(session.open("<input type=text id=a><input type=text id=b>"));
+    if (!fullDisk) {
+        // Whoever runs the test, a directory cannot be replaced by a file.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir(session.dir.path()).mkdir("profile.json"));
+    }
+    MessageLog log;
+    onNextMenu([fullDisk](QMenu *menu) {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fullDisk) {
+            limit = std::make_unique<FileSizeLimit>(256);
+            QVERIFY(limit->active());
+        }
+        choose(menu, "姓: 山田");
+    });
+    click(session.view(), "#a");
+    QCOMPARE(session.value("#a"), QString("山田"));
+    QCOMPARE(session.document().pageRules(), QVariantMap({{"a", "familyName"}}));
+    const QStringList warnings = log.warnings().filter("saveProfile");
+    QCOMPARE(warnings.size(), 1);
+    const QString prefix = "profile.json を保存できませんでした: ";
+    const QString shown = session.statusMessage();
+    QVERIFY2(shown.startsWith(prefix) && shown.size() > prefix.size(), qPrintable(shown));
+    // The reason names the file's error, as the warning does.
+    const QString reason = shown.mid(prefix.size());
+    QVERIFY2(reason.endsWith(')'), qPrintable(reason));
+    const QString detail = reason.mid(reason.indexOf('(') + 1).chopped(1);
+    QVERIFY2(warnings.first().contains('"' + detail + '"'), qPrintable(warnings.first()));
+    if (fullDisk) {
+        QCOMPARE(session.dir.read("profile.json"), before);
+    } else {
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(QDir(session.dir.path()).rmdir("profile.json"));
+    }
+
+    clickAndChoose(session.view(), "#b", "市区町村: ");
+    QCOMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
+    QCOMPARE(session.saved().value("profile"), Session::defaultDocument().value("profile"));
+    QCOMPARE(session.statusMessage(), QString());
 }
 
 QTEST_MAIN(TestFormFilling)

@@ -1,7 +1,7 @@
 // Pages that work against the browser: hostile identifiers and values, scripts that replace or
 // flood the bridge, and pages that go away while the field menu is open.
 
-#include "mainwindowtestaccess.h"
+#include "browser.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -45,9 +45,9 @@ QJsonObject profileWith(const QStringList &values)
     return {{"profile", profile}, {"actions", actions}};
 }
 
-QJsonObject recordedSites(const WorkDir &dir)
+QJsonObject recordedSites(const Browser &browser)
 {
-    return QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
+    return browser.saved().value("sites").toObject();
 }
 
 // Guards the page's own script state: any script we altered would show here.
@@ -77,81 +77,66 @@ private slots:
 void TestHostilePages::hostileIdentifiersAndValues()
 {
     const QStringList texts = hostileTexts();
-    WorkDir dir;
-    dir.write("profile.json", QJsonDocument(profileWith(texts)).toJson());
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
+    Browser browser(profileWith(texts), Browser::Showing::Shown);
     QString page = pageScript;
     for (int i = 0; i < texts.size(); ++i) {
         page += QStringLiteral("<input type=text class=f%1 id=\"%2\">").arg(i).arg(attributeText(texts[i]));
     }
-    QVERIFY(loadHtml(access.webView(), page, address));
+    QVERIFY(loadHtml(browser.view(), page, address));
 
     // Each field gets the value of the same index: identifier i is recorded with key value<i>.
     for (int i = 0; i < texts.size(); ++i) {
         const QString selector = QStringLiteral(".f%1").arg(i);
-        clickAndChoose(access.webView(), selector,
-                       QStringLiteral("value%1: ").arg(i, 2, 10, QLatin1Char('0')));
+        clickAndChoose(browser.view(), selector, QStringLiteral("value%1: ").arg(i, 2, 10, QLatin1Char('0')));
         // Insertion keeps line breaks that an assignment would drop; the engine turns CR LF into LF.
-        QCOMPARE(fieldValue(access.webView(), selector), QString(texts[i]).replace("\r\n", "\n"));
+        QCOMPARE(fieldValue(browser.view(), selector), QString(texts[i]).replace("\r\n", "\n"));
     }
-    QVERIFY(pageUntouched(access.webView()));
-    const QJsonObject rules = recordedSites(dir).value(address).toObject();
+    QVERIFY(pageUntouched(browser.view()));
+    const QJsonObject rules = recordedSites(browser).value(address).toObject();
     QCOMPARE(rules.size(), texts.size());
     for (int i = 0; i < texts.size(); ++i) {
         QCOMPARE(rules.value(texts[i]).toString(), QStringLiteral("value%1").arg(i, 2, 10, QLatin1Char('0')));
     }
 
     // On the next visit the rules fill every field by its identifier.
-    QVERIFY(loadHtml(access.webView(), page, address));
+    QVERIFY(loadHtml(browser.view(), page, address));
     for (int i = 0; i < texts.size(); ++i) {
-        QCOMPARE(fieldValue(access.webView(), QStringLiteral(".f%1").arg(i)),
+        QCOMPARE(fieldValue(browser.view(), QStringLiteral(".f%1").arg(i)),
                  QString(texts[i]).remove('\n').remove('\r'));
     }
-    QVERIFY(pageUntouched(access.webView()));
+    QVERIFY(pageUntouched(browser.view()));
 }
 
 void TestHostilePages::redefinedSendSignal()
 {
-    WorkDir dir;
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
+    Browser browser(Browser::Showing::Shown);
     MessageLog log;
-    QVERIFY(loadHtml(access.webView(),
+    QVERIFY(loadHtml(browser.view(),
                      "<script>sendSignal = function (s) { delegate.doSignal('forged'); };"
                      "delegate.doSignal = null;</script><input type=text id=a>",
                      address));
-    click(access.webView(), "#a");
+    click(browser.view(), "#a");
     QVERIFY(!log.debugLines().contains("on_signal( \"a\" )"));
-    QVERIFY(!QFile::exists(dir.filePath("profile.json")));
+    QVERIFY(!QFile::exists(browser.dir.filePath("profile.json")));
 }
 
 void TestHostilePages::floodedBridge()
 {
-    WorkDir dir;
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
-    QVERIFY(loadHtml(access.webView(), "<input type=checkbox id=box>", address));
+    Browser browser(Browser::Showing::Shown);
+    QVERIFY(loadHtml(browser.view(), "<input type=checkbox id=box>", address));
     MessageLog log;
-    access.webView()->page()->mainFrame()->evaluateJavaScript(
+    browser.view()->page()->mainFrame()->evaluateJavaScript(
         "for (var i = 0; i < 20000; ++i) { delegate.doSignal('box'); delegate.send('nothing' + i); }");
     QCOMPARE(log.debugLines().filter("on_signal").size() - log.count("on_signal( \"test\" )"), 40000);
-    QCOMPARE(access.liveBridges(), 1);
-    QVERIFY(!QFile::exists(dir.filePath("profile.json")));
+    QCOMPARE(browser.bridge().liveBridges(), 1);
+    QVERIFY(!QFile::exists(browser.dir.filePath("profile.json")));
 }
 
 void TestHostilePages::callsWhileMenuIsOpen()
 {
-    WorkDir dir;
-    dir.write("profile.json", QJsonDocument(profileWith({"one"})).toJson());
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
+    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
     // Once clicked, the page calls the bridge for another field from a timer, while the menu is open.
-    QVERIFY(loadHtml(access.webView(),
+    QVERIFY(loadHtml(browser.view(),
                      "<input type=text id=a><input type=text id=b><script>"
                      "document.getElementById('a').addEventListener('click', function () {"
                      "  var calls = 0;"
@@ -168,43 +153,39 @@ void TestHostilePages::callsWhileMenuIsOpen()
         QVERIFY(QTest::qWaitFor([&log]() { return log.count("on_signal( \"b\" )") == 20; }, 30000));
         choose(menu, "value00: one");
     });
-    element(access.webView(), "#a").evaluateJavaScript("this.click()");
-    QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
-    QCOMPARE(fieldValue(access.webView(), "#b"), QString());
-    QCOMPARE(recordedSites(dir).value(address).toObject(), QJsonObject({{"a", "value00"}}));
+    element(browser.view(), "#a").evaluateJavaScript("this.click()");
+    QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
+    QCOMPARE(fieldValue(browser.view(), "#b"), QString());
+    QCOMPARE(recordedSites(browser).value(address).toObject(), QJsonObject({{"a", "value00"}}));
     QCOMPARE(menus, 1);
     QCOMPARE(log.count("on_signal( \"b\" )"), 20);
 }
 
 void TestHostilePages::navigationWhileMenuIsOpen()
 {
-    WorkDir dir;
-    dir.write("profile.json", QJsonDocument(profileWith({"one"})).toJson());
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
+    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
     const QString next = "http://127.0.0.1:1/next";
     // Opens the menu on field "a", lets another page replace this one, then picks the value.
     const auto replaceUnderMenu = [&](const QString &nextPage) {
-        QVERIFY(loadHtml(access.webView(), "<input type=text id=a>", address));
+        QVERIFY(loadHtml(browser.view(), "<input type=text id=a>", address));
         onNextMenu([&](QMenu *menu) {
-            QVERIFY(loadHtml(access.webView(), nextPage, next));
+            QVERIFY(loadHtml(browser.view(), nextPage, next));
             choose(menu, "value00: one");
         });
-        element(access.webView(), "#a").evaluateJavaScript("this.click()");
+        element(browser.view(), "#a").evaluateJavaScript("this.click()");
     };
 
     // The field the menu was opened for is gone: nothing is written or recorded.
     replaceUnderMenu("<input type=text id=other>");
-    QCOMPARE(fieldValue(access.webView(), "#other"), QString());
-    QCOMPARE(access.liveBridges(), 1);
-    QVERIFY(recordedSites(dir).isEmpty());
+    QCOMPARE(fieldValue(browser.view(), "#other"), QString());
+    QCOMPARE(browser.bridge().liveBridges(), 1);
+    QVERIFY(recordedSites(browser).isEmpty());
 
     // The new page has a field of the same identifier: the choice lands there, recorded for the page
     // it was written into.
     replaceUnderMenu("<input type=text id=a>");
-    QCOMPARE(fieldValue(access.webView(), "#a"), QString("one"));
-    QCOMPARE(recordedSites(dir), QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
+    QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
+    QCOMPARE(recordedSites(browser), QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
 }
 
 QTEST_MAIN(TestHostilePages)

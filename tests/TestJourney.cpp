@@ -1,7 +1,9 @@
 // A user's whole visit, driven the way a person drives the browser: real clicks, the keyboard in
 // the field menu and in the profile dialog, a restart in the same directory.
 
-#include "mainwindowtestaccess.h"
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -33,7 +35,7 @@ void prepareDemo(const WorkDir &dir)
 
 bool startAndWait(MainWindow &window)
 {
-    QSignalSpy loaded(MainWindowTestAccess(window).webView(), &QWebView::loadFinished);
+    QSignalSpy loaded(window.webView(), &QWebView::loadFinished);
     window.showMaximized();
     window.loadStartPage();
     return loaded.wait(10000) && loaded.last().value(0).toBool();
@@ -65,11 +67,6 @@ void pickWithKeyboard(QMenu *menu, const QString &prefix)
     QTest::keyClick(menu, Qt::Key_Return);
 }
 
-QJsonObject saved(const WorkDir &dir)
-{
-    return QJsonDocument::fromJson(dir.read("profile.json")).object();
-}
-
 } // namespace
 
 class TestJourney : public QObject
@@ -89,9 +86,8 @@ void TestJourney::fillEditRestartRefill()
 
     {
         MainWindow window;
-        MainWindowTestAccess access(window);
         QVERIFY(startAndWait(window));
-        QWebView *view = access.webView();
+        QWebView *view = window.webView();
         QCOMPARE(view->url().toString(), form);
 
         // 氏名: the menu opens at the pointer, the keyboard picks the family name.
@@ -103,7 +99,7 @@ void TestJourney::fillEditRestartRefill()
         clickAtPointer(view, "#sei");
         QCOMPARE(fieldValue(view, "#sei"), QString("山田"));
         QVERIFY(!menuAt.isNull());
-        QCOMPARE(saved(dir).value("sites").toObject().value(form).toObject(),
+        QCOMPARE(savedDocument(dir).value("sites").toObject().value(form).toObject(),
                  QJsonObject({{"sei", "familyName"}}));
 
         // Typed text turned to full width.
@@ -128,8 +124,8 @@ void TestJourney::fillEditRestartRefill()
                 Qt::LeftButton);
         });
         window.findChild<QAction *>("actionProfile")->trigger();
-        QCOMPARE(access.profileValues().value("city").toString(), QString("港区"));
-        QCOMPARE(saved(dir).value("profile").toObject().value("city").toString(), QString("港区"));
+        QCOMPARE(window.document().values().value("city").toString(), QString("港区"));
+        QCOMPARE(savedDocument(dir).value("profile").toObject().value("city").toString(), QString("港区"));
 
         QVERIFY(window.close());
     }
@@ -144,9 +140,8 @@ void TestJourney::fillEditRestartRefill()
     // A new window in the same directory: the recorded field is filled at once, the menu offers the
     // edited city, and a choice made now is remembered beside the first.
     MainWindow again;
-    MainWindowTestAccess access(again);
     QVERIFY(startAndWait(again));
-    QWebView *view = access.webView();
+    QWebView *view = again.webView();
     QCOMPARE(fieldValue(view, "#sei"), QString("山田"));
     QCOMPARE(fieldValue(view, "input[name=last_roma]"), QString());
     QStringList offered;
@@ -157,7 +152,7 @@ void TestJourney::fillEditRestartRefill()
     clickAtPointer(view, "#city");
     QVERIFY(offered.contains("市区町村: 港区"));
     QCOMPARE(fieldValue(view, "#city"), QString("港区"));
-    QCOMPARE(saved(dir).value("sites").toObject().value(form).toObject(),
+    QCOMPARE(savedDocument(dir).value("sites").toObject().value(form).toObject(),
              QJsonObject({{"sei", "familyName"}, {"city", "city"}}));
 }
 

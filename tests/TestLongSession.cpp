@@ -1,7 +1,7 @@
 // A long session: hundreds of navigations with choices between them must leave no bridge objects,
 // element handles or rules behind.
 
-#include "mainwindowtestaccess.h"
+#include "browser.h"
 #include "testsupport.h"
 
 #include <QJsonDocument>
@@ -20,13 +20,10 @@ private slots:
 
 void TestLongSession::manyNavigations()
 {
-    WorkDir dir;
-    dir.write("profile.json", R"({"profile": {"familyName": "山田", "mail": "m@example.jp"},
-                                  "actions": {"姓": ["familyName"], "メール": ["mail"]}})");
-    MainWindow window;
-    window.show();
-    MainWindowTestAccess access(window);
-    QWebView *view = access.webView();
+    Browser browser(R"({"profile": {"familyName": "山田", "mail": "m@example.jp"},
+                                  "actions": {"姓": ["familyName"], "メール": ["mail"]}})",
+                    Browser::Showing::Shown);
+    QWebView *view = browser.view();
 
     const QString pages[] = {
         "<script>var page = 1;</script><form><input type=text id=sei><input type=email "
@@ -41,20 +38,19 @@ void TestLongSession::manyNavigations()
     for (int i = 0; i < 300; ++i) {
         const int which = i % 2;
         QVERIFY(loadHtml(view, pages[which], addresses[which]));
-        QCOMPARE(access.elementHandles().size(), handles[which]);
-        QCOMPARE(access.inputElements().size(), registered[which]);
+        QCOMPARE(browser.bridge().handleCount(), handles[which]);
+        QCOMPARE(browser.bridge().inputs().size(), registered[which]);
         if (i % 10 == 0) {
             clickAndChoose(view, which == 0 ? "#sei" : "#other", "姓: ");
         }
         if (i % 10 == 1) {
             clickAndChoose(view, which == 0 ? "#sei" : "#other", "消去");
         }
-        QCOMPARE(access.liveBridges(), 1);
+        QCOMPARE(browser.bridge().liveBridges(), 1);
     }
 
     // Every choice went to its own page, and only the last one for a field counts.
-    const QJsonObject sites =
-        QJsonDocument::fromJson(dir.read("profile.json")).object().value("sites").toObject();
+    const QJsonObject sites = browser.saved().value("sites").toObject();
     QCOMPARE(sites, QJsonObject({{addresses[0], QJsonObject{{"sei", "familyName"}}},
                                  {addresses[1], QJsonObject{{"other", "__DELETE_HERE__"}}}}));
 }

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaMethod>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -41,6 +43,7 @@ private slots:
     void startPage();
     void loadSlotsRunOncePerLoad();
     void closingWritesNothing();
+    void slotsInOrder();
 };
 
 void TestMainWindow::widgets_data()
@@ -103,11 +106,10 @@ void TestMainWindow::windowAndMenus()
     QCOMPARE(window.baseSize(), QSize(1400, 650));
 
     // The view fills the frame; the progress bar sits hidden in the status bar.
-    MainWindowTestAccess access(window);
-    QCOMPARE(access.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
-    QCOMPARE(access.progressBar()->parentWidget(), window.statusBar());
-    QVERIFY(access.progressBar()->isHidden());
-    QCOMPARE(access.progressBar()->value(), 0);
+    QCOMPARE(window.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
+    QCOMPARE(window.progressBar()->parentWidget(), window.statusBar());
+    QVERIFY(window.progressBar()->isHidden());
+    QCOMPARE(window.progressBar()->value(), 0);
 
     const QList<QAction *> menus = window.menuBar()->actions();
     QCOMPARE(menus.size(), 2);
@@ -157,10 +159,9 @@ void TestMainWindow::defaultMenuIsNotSaved()
     WorkDir dir;
     dir.write("profile.json", R"({"profile": {"mail": "a@b.jp"}})");
     MainWindow window;
-    MainWindowTestAccess access(window);
-    QCOMPARE(access.actionTable(), ProfileStore::menuTable(DefaultActions::table()));
-    access.saveProfile();
-    const QJsonObject saved = QJsonDocument::fromJson(dir.read("profile.json")).object();
+    QCOMPARE(window.document().menuTable(), ProfileStore::menuTable(DefaultActions::table()));
+    window.document().save();
+    const QJsonObject saved = savedDocument(dir);
     QCOMPARE(saved.value("profile").toObject().value("mail").toString(), QString("a@b.jp"));
     QVERIFY(!saved.contains("actions"));
 }
@@ -187,7 +188,7 @@ void TestMainWindow::startPage()
     WorkDir dir;
     dir.write("profile.json", document);
     MainWindow window;
-    QCOMPARE(MainWindowTestAccess(window).startPage(), expected);
+    QCOMPARE(window.startPage(), expected);
 }
 
 void TestMainWindow::loadSlotsRunOncePerLoad()
@@ -196,7 +197,7 @@ void TestMainWindow::loadSlotsRunOncePerLoad()
     MainWindow window;
     window.show();
     MessageLog log;
-    QWebView *view = MainWindowTestAccess(window).webView();
+    QWebView *view = window.webView();
     QVERIFY(loadHtml(view, "<p>one</p>", "http://127.0.0.1:1/one"));
     QVERIFY(loadHtml(view, "<p>two</p>", "http://127.0.0.1:1/two"));
 
@@ -220,6 +221,25 @@ void TestMainWindow::closingWritesNothing()
     const QStringList closing = log.debugLines().filter("closeEvent(): ");
     QCOMPARE(closing.size(), 1);
     QCOMPARE(closing.first().simplified(), QString("closeEvent(): 19"));
+}
+
+// Scripts and checks outside the program find the window's slots by name and position.
+void TestMainWindow::slotsInOrder()
+{
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    QStringList slotList;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        if (meta.method(i).methodType() == QMetaMethod::Slot) {
+            slotList.append(QString::fromLatin1(meta.method(i).methodSignature()));
+        }
+    }
+    QCOMPARE(slotList,
+             QStringList({"handleSslErrors(QNetworkReply*,QList<QSslError>)", "connectDelegate()",
+                          "on_signal(QString)", "on_pushButton_clicked()", "on_actionProfile_triggered()",
+                          "on_webview_loadFinished(bool)", "on_webview_loadProgress(int)",
+                          "on_webview_loadStarted()", "on_profileSelected(QAction*)",
+                          "on_webview_urlChanged(QUrl)", "on_actionToJapanese_triggered()",
+                          "on_actionToEnglish_triggered()", "on_goHome_clicked()"}));
 }
 
 QTEST_MAIN(TestMainWindow)

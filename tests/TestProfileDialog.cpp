@@ -1,6 +1,7 @@
+#include "app/mainwindow.h"
 #include "fill/fieldmenu.h"
-#include "mainwindowtestaccess.h"
 #include "profile/profile.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -135,10 +136,7 @@ void onNextProfile(std::function<void(Profile *)> action)
 
 QJsonObject savedProfile(const WorkDir &dir)
 {
-    return QJsonDocument::fromJson(dir.read(QStringLiteral("profile.json")))
-        .object()
-        .value("profile")
-        .toObject();
+    return savedDocument(dir).value("profile").toObject();
 }
 
 } // namespace
@@ -635,7 +633,6 @@ void TestProfileDialog::closing()
     dir.copyDemoFile("jp-prefectures.txt");
     const QByteArray before = dir.read("profile.json");
     MainWindow window;
-    MainWindowTestAccess access(window);
 
     bool seen = false;
     onNextProfile([&](Profile *dialog) {
@@ -670,10 +667,10 @@ void TestProfileDialog::closing()
     QVERIFY(seen);
 
     const QString city = taken ? QStringLiteral("港区") : QStringLiteral("千代田区");
-    QCOMPARE(access.profileValues().value("city"), QVariant(city));
-    QCOMPARE(access.profileValues().value("familyName"), QVariant("山田"));
+    QCOMPARE(window.document().values().value("city"), QVariant(city));
+    QCOMPARE(window.document().values().value("familyName"), QVariant("山田"));
     QStringList menu;
-    const auto entries = FieldMenu::entries("city", access.actionTable(), access.profileValues(), 0);
+    const auto entries = FieldMenu::entries("city", window.document(), 0);
     for (const FieldMenu::Entry &entry : entries) {
         menu.append(entry.text);
     }
@@ -696,7 +693,6 @@ void TestProfileDialog::okSavesCorrections()
                                  "prefE": "Tokyo", "memo": "手書き", "label": [1, "a"], "buttonBox": null},
                                  "startPage": ""})");
     MainWindow window;
-    MainWindowTestAccess access(window);
     onNextProfile([](Profile *dialog) {
         auto *buttons = editor<QDialogButtonBox>(dialog, "buttonBox");
         QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
@@ -713,7 +709,7 @@ void TestProfileDialog::okSavesCorrections()
     QCOMPARE(saved.value("label").toArray(), (QJsonArray{1, "a"}));
     QVERIFY(saved.value("buttonBox").isNull());
     QCOMPARE(saved.size(), 8);
-    QCOMPARE(access.profileValues().value("prefE"), QVariant("Osaka"));
+    QCOMPARE(window.document().values().value("prefE"), QVariant("Osaka"));
 }
 
 QTEST_MAIN(TestProfileDialog)

@@ -216,9 +216,14 @@ void TestProfileStore::saveFailureKeepsFileAndWarns()
     QVERIFY(!loaded.root);
     loaded.values.insert("familyName", "山田");
     QJsonObject root;
+    QString error;
+    QVERIFY(!loaded.store.save(root, &error));
+    QVERIFY2(error.startsWith("開けません ("), qPrintable(error));
     QVERIFY(!loaded.store.save(root));
-    QVERIFY(!loaded.store.save(root));
-    QCOMPARE(log.warnings().filter("saveProfile").filter(dir.filePath("profile.json")).size(), 2);
+    const QStringList warnings = log.warnings().filter("saveProfile").filter(dir.filePath("profile.json"));
+    QCOMPARE(warnings.size(), 2);
+    QVERIFY2(warnings.first().contains('"' + error.mid(error.indexOf('(') + 1).chopped(1) + '"'),
+             qPrintable(error));
     QVERIFY(QFileInfo(dir.filePath("profile.json")).isDir());
     QCOMPARE(loaded.values.value("familyName").toString(), QString("山田"));
 }

@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
+#include "logging.h"
 
 #include <QApplication>
 
@@ -9,6 +10,8 @@ int main(int argc, char *argv[])
     if (const std::optional<int> answered = CommandLine::answerWithoutWindow(argc, argv)) {
         return *answered;
     }
+    // The parts log under categories of their own (kakikomi.app, …); the lines keep their plain form.
+    Logging::usePlainMessages();
     // Plug-ins placed beside the program are found before the system's.
     QApplication::addLibraryPath(QStringLiteral("./"));
     // On high-density screens the window and the fixed-size dialog scale with the screen instead of

@@ -1,12 +1,15 @@
 #include "app/mainwindow.h"
 
 #include "app/singlewebview.h"
+#include "bridge/pagebridge.h"
+#include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
+#include "logging.h"
+#include "profile/profileeditor.h"
+#include "store/profiledocument.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
-#include <QDebug>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProgressBar>
@@ -16,57 +19,72 @@
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , ui(new Ui_MainWindow)
+    , ui(std::make_unique<Ui_MainWindow>())
 {
     ui->setupUi(this);
 
-    webView = new SingleWebView(this);
-    webView->setObjectName(QStringLiteral("webview"));
+    m_webView = new SingleWebView(this);
+    m_webView->setObjectName(QStringLiteral("webview"));
     auto *frameLayout = new QVBoxLayout(ui->frame);
-    frameLayout->addWidget(webView);
+    frameLayout->addWidget(m_webView);
+
+    m_document = std::make_unique<ProfileDocument>();
+    m_bridge = std::make_unique<PageBridge>(m_webView, *m_document);
+    m_filler = std::make_unique<FieldFiller>(m_webView, *m_bridge, *m_document);
+    connect(m_bridge.get(), &PageBridge::inputClicked, m_filler.get(), &FieldFiller::openMenu);
+    connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
+    connect(m_document.get(), &ProfileDocument::saveFailed, this, &MainWindow::showSaveFailure);
+    connect(m_document.get(), &ProfileDocument::saved, this, &MainWindow::clearSaveFailure);
 
     // The view did not exist when setupUi connected slots by name, so these are made here, once.
-    connect(webView, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
-    connect(webView, SIGNAL(loadProgress(int)), this, SLOT(on_webview_loadProgress(int)));
-    connect(webView, SIGNAL(loadStarted()), this, SLOT(on_webview_loadStarted()));
-    connect(webView, SIGNAL(urlChanged(QUrl)), this, SLOT(on_webview_urlChanged(QUrl)));
+    connect(m_webView, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
+    connect(m_webView, SIGNAL(loadProgress(int)), this, SLOT(on_webview_loadProgress(int)));
+    connect(m_webView, SIGNAL(loadStarted()), this, SLOT(on_webview_loadStarted()));
+    connect(m_webView, SIGNAL(urlChanged(QUrl)), this, SLOT(on_webview_urlChanged(QUrl)));
 
-    if (!connect(webView->page()->networkAccessManager(),
+    if (!connect(m_webView->page()->networkAccessManager(),
                  SIGNAL(sslErrors(QNetworkReply *, const QList<QSslError> &)), this,
                  SLOT(handleSslErrors(QNetworkReply *, const QList<QSslError> &)))) {
-        qDebug() << "connection error.";
+        qCDebug(lcApp) << "connection error.";
     }
 
-    progressBar = new QProgressBar;
-    progressBar->hide();
-    progressBar->setValue(0);
-    ui->statusBar->addPermanentWidget(progressBar);
+    m_progressBar = new QProgressBar;
+    m_progressBar->hide();
+    m_progressBar->setValue(0);
+    ui->statusBar->addPermanentWidget(m_progressBar);
 
-    connect(webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
+    connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
             SLOT(connectDelegate()));
 
     ui->pushButton->hide();
     ui->url->hide();
 
-    loadProfile();
-    startPage = profileRoot->value(QStringLiteral("startPage")).toString();
+    m_document->load();
+    m_startPage = m_document->startPage();
 }
 
-MainWindow::~MainWindow()
-{
-    releaseElements();
-    delete ui;
-    delete profileRoot;
-}
+// The parts go before the widgets (the bridge releases its element handles while the view lives).
+MainWindow::~MainWindow() = default;
 
 void MainWindow::loadStartPage()
 {
-    webView->setUrl(QUrl(startPage, QUrl::TolerantMode));
+    m_webView->setUrl(QUrl(m_startPage, QUrl::TolerantMode));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    qDebug() << "closeEvent(): " << int(event->type()) << "\n";
+    qCDebug(lcApp) << "closeEvent(): " << int(event->type()) << "\n";
+}
+
+void MainWindow::connectDelegate()
+{
+    m_bridge->publish(this, SLOT(on_signal(const QString &)));
+}
+
+void MainWindow::on_signal(const QString &sender)
+{
+    qCDebug(lcBridge) << "on_signal(" << sender << ")";
+    m_bridge->receive(sender);
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -75,7 +93,73 @@ void MainWindow::on_pushButton_clicked()
     if (address.isEmpty()) {
         return;
     }
-    webView->setUrl(QUrl(address, QUrl::TolerantMode));
+    m_webView->setUrl(QUrl(address, QUrl::TolerantMode));
+}
+
+void MainWindow::on_actionProfile_triggered()
+{
+    qCDebug(lcProfile) << "on_actionProfile_triggered";
+    ProfileEditor::run(this, *m_document);
+}
+
+void MainWindow::on_webview_loadFinished(bool ok)
+{
+    qCDebug(lcApp) << "finished with ok: " << ok;
+    m_bridge->pageLoaded(ok);
+    if (!ok) {
+        return;
+    }
+    m_progressBar->setValue(100);
+    m_progressBar->hide();
+    ui->statusBar->showMessage(tr("ページが表示されました"));
+    m_bridge->applyRules(m_document->pageRules());
+}
+
+void MainWindow::on_webview_loadProgress(int v)
+{
+    if (!m_progressBar->isVisible()) {
+        m_progressBar->setVisible(true);
+    }
+    m_progressBar->setValue(v);
+}
+
+void MainWindow::on_webview_loadStarted()
+{
+    ui->statusBar->showMessage(QString());
+    if (!m_progressBar->isVisible()) {
+        m_progressBar->setVisible(true);
+    }
+    m_progressBar->setValue(0);
+}
+
+void MainWindow::on_profileSelected(QAction *a)
+{
+    m_filler->apply(a);
+}
+
+void MainWindow::on_webview_urlChanged(QUrl u)
+{
+    m_bridge->restartIdentifiers();
+    const QString address = u.toString();
+    ui->statusBar->showMessage(tr("表示中: ") + address);
+    qCDebug(lcApp) << "on_webview_urlChanged url: " << u;
+    m_document->showPage(address);
+}
+
+void MainWindow::on_actionToJapanese_triggered()
+{
+    qCDebug(lcApp) << "on_actionToJapanese_triggered";
+    m_filler->setInputLanguage(FieldMenu::Japanese);
+    ui->actionToJapanese->setChecked(true);
+    ui->actionToEnglish->setChecked(false);
+}
+
+void MainWindow::on_actionToEnglish_triggered()
+{
+    qCDebug(lcApp) << "on_actionToEnglish_triggered";
+    m_filler->setInputLanguage(FieldMenu::English);
+    ui->actionToJapanese->setChecked(false);
+    ui->actionToEnglish->setChecked(true);
 }
 
 void MainWindow::on_goHome_clicked()
@@ -83,44 +167,27 @@ void MainWindow::on_goHome_clicked()
     loadStartPage();
 }
 
-void MainWindow::on_webview_loadStarted()
-{
-    ui->statusBar->showMessage(QString());
-    if (!progressBar->isVisible()) {
-        progressBar->setVisible(true);
-    }
-    progressBar->setValue(0);
-}
-
-void MainWindow::on_webview_loadProgress(int v)
-{
-    if (!progressBar->isVisible()) {
-        progressBar->setVisible(true);
-    }
-    progressBar->setValue(v);
-}
-
-void MainWindow::on_actionToJapanese_triggered()
-{
-    qDebug() << "on_actionToJapanese_triggered";
-    inputLanguage = FieldMenu::Japanese;
-    ui->actionToJapanese->setChecked(true);
-    ui->actionToEnglish->setChecked(false);
-}
-
-void MainWindow::on_actionToEnglish_triggered()
-{
-    qDebug() << "on_actionToEnglish_triggered";
-    inputLanguage = FieldMenu::English;
-    ui->actionToJapanese->setChecked(false);
-    ui->actionToEnglish->setChecked(true);
-}
-
 void MainWindow::handleSslErrors(QNetworkReply *reply, const QList<QSslError> &errors)
 {
-    qDebug() << "handleSslErrors: " << reply->errorString();
+    qCDebug(lcApp) << "handleSslErrors: " << reply->errorString();
     for (const QSslError &error : errors) {
-        qDebug() << "ssl error: " << error;
+        qCDebug(lcApp) << "ssl error: " << error;
     }
     reply->ignoreSslErrors();
+}
+
+// A save that failed stays in the status bar until something else is shown there or a later save
+// succeeds; the values stay in memory and the next save tries again.
+void MainWindow::showSaveFailure(const QString &error)
+{
+    m_saveFailure = tr("profile.json を保存できませんでした: ") + error;
+    ui->statusBar->showMessage(m_saveFailure);
+}
+
+void MainWindow::clearSaveFailure()
+{
+    if (!m_saveFailure.isEmpty() && ui->statusBar->currentMessage() == m_saveFailure) {
+        ui->statusBar->clearMessage();
+    }
+    m_saveFailure.clear();
 }

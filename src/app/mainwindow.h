@@ -1,28 +1,25 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QMainWindow>
-#include <QMap>
 #include <QSslError>
 #include <QString>
 #include <QUrl>
-#include <QVariant>
 
-#include "bridge/bridgekeeper.h"
-#include "store/profilestore.h"
+#include <memory>
 
+class FieldFiller;
+class PageBridge;
+class ProfileDocument;
 class QAction;
 class QCloseEvent;
-class QJsonObject;
 class QNetworkReply;
 class QProgressBar;
-class QWebElement;
 class SingleWebView;
 class Ui_MainWindow;
 
-// The browser's one window. It owns the web view, the profile document with its tables, and the
-// element tables of the page shown; the slots below are everything the browser does.
+// The browser's one window: owns its widgets, the web view and the parts that do the work (the
+// profile document, the page bridge and the field filler); its slots wire the widgets to the parts.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -33,6 +30,14 @@ public:
 
     // Navigates to the start page.
     void loadStartPage();
+
+    // The parts, for programs that drive the window.
+    ProfileDocument &document() { return *m_document; }
+    PageBridge &bridge() { return *m_bridge; }
+    FieldFiller &filler() { return *m_filler; }
+    SingleWebView *webView() const { return m_webView; }
+    QProgressBar *progressBar() const { return m_progressBar; }
+    QString startPage() const { return m_startPage; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -53,40 +58,17 @@ private slots:
     void on_goHome_clicked();
 
 private:
-    // Profile store
-    void loadProfile();
-    void saveProfile();
+    void showSaveFailure(const QString &error);
+    void clearSaveFailure();
 
-    // Page bridge
-    void releaseElements();
-    void instrumentChildren(QWebElement *parent);
-    QString nextAutoId();
-    void applySiteRules();
-
-    // Form filling
-    void convertWidth(QWebElement &element, const QString &marker);
-    void insertValue(QWebElement &element, const QString &value);
-    void recordChoice(const QString &element, const QString &key);
-
-    // Profile editor
-    void showProfile();
-
-    QHash<QString, QVariant> profileValues;
-    SingleWebView *webView = nullptr;
-    Ui_MainWindow *ui;
-    QProgressBar *progressBar = nullptr;
-    QMap<QString, QVariant> actionTable;
-    QMap<QString, QVariant> siteRules;
-    QHash<QString, QWebElement *> inputElements;
-    QList<QWebElement *> elementHandles;
-    QJsonObject *profileRoot = nullptr;
-    int inputLanguage = 0;
-    QString startPage;
-    int autoIdCounter = 0;
-
-    ProfileStore profileStore{profileValues};
-    BridgeKeeper bridges;
-    bool fieldMenuOpen = false;
-
-    friend class MainWindowTestAccess;
+    std::unique_ptr<Ui_MainWindow> ui;
+    SingleWebView *m_webView = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QString m_startPage;
+    QString m_saveFailure;
+    // Declared in the order they depend on each other: the bridge reads the document, the filler
+    // uses both.
+    std::unique_ptr<ProfileDocument> m_document;
+    std::unique_ptr<PageBridge> m_bridge;
+    std::unique_ptr<FieldFiller> m_filler;
 };

@@ -1,5 +1,7 @@
 #include "app/profilelock.h"
 
+#include "logging.h"
+
 #include "store/profilestore.h"
 
 #include <QCoreApplication>
@@ -44,7 +46,7 @@ std::optional<int> ProfileLock::acquire()
             return std::nullopt;
         }
         if (lockFile.error() != QLockFile::LockFailedError) {
-            qWarning() << "profile lock: cannot lock the profile folder, going on without:" << folder;
+            qCWarning(lcApp) << "profile lock: cannot lock the profile folder, going on without:" << folder;
             return std::nullopt;
         }
         if (askHolderToRaise(int(deadline.remainingTime()))) {
@@ -94,7 +96,7 @@ void ProfileLock::answerStarts()
     QLocalServer::removeServer(name);
     server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!server.listen(name)) {
-        qWarning() << "profile lock: later starts cannot reach this one:" << server.errorString();
+        qCWarning(lcApp) << "profile lock: later starts cannot reach this one:" << server.errorString();
         return;
     }
     connect(&server, &QLocalServer::newConnection, this, [this] {
@@ -108,7 +110,7 @@ void ProfileLock::answerStarts()
                     return;
                 }
                 if (socket->readLine() == raiseRequest) {
-                    qDebug() << "another start in this profile folder: raising the window";
+                    qCDebug(lcApp) << "another start in this profile folder: raising the window";
                     emit raiseRequested();
                     socket->write(raisedReply);
                 }

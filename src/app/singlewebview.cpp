@@ -1,6 +1,6 @@
 #include "app/singlewebview.h"
 
-#include <QDebug>
+#include "logging.h"
 
 SingleWebView::SingleWebView(QWidget *parent)
     : QWebView(parent)
@@ -9,6 +9,6 @@ SingleWebView::SingleWebView(QWidget *parent)
 
 QWebView *SingleWebView::createWindow(QWebPage::WebWindowType type)
 {
-    qDebug() << "window type: " << int(type);
+    qCDebug(lcApp) << "window type: " << int(type);
     return this;
 }

@@ -1,5 +1,7 @@
 #include "fill/fieldmenu.h"
 
+#include "store/profiledocument.h"
+
 #include <QCoreApplication>
 
 namespace FieldMenu {
@@ -19,6 +21,44 @@ QVariantMap record(const QString &element, const QString &key, const QString &va
     return {{elementField, element}, {keyField, key}, {valueField, value}};
 }
 
+// The menu and the key choice over any source of values: holds(key) says whether the profile has
+// the key, text(key) gives the text it offers.
+template <typename Holds> QString resolveKeyIn(const QString &baseKey, int inputLanguage, const Holds &holds)
+{
+    if (inputLanguage == English) {
+        const QString latinKey = baseKey + QLatin1Char('E');
+        if (holds(latinKey)) {
+            return latinKey;
+        }
+    }
+    return baseKey;
+}
+
+template <typename Holds, typename Text>
+QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable, int inputLanguage,
+                         const Holds &holds, const Text &text)
+{
+    QVector<Entry> menu;
+    menu.reserve(actionTable.size() + 3);
+    for (auto it = actionTable.constBegin(); it != actionTable.constEnd(); ++it) {
+        const QVariantList keys = it.value().toList();
+        if (keys.isEmpty()) {
+            continue;
+        }
+        const QString key = resolveKeyIn(keys.first().toString(), inputLanguage, holds);
+        const QString value = text(key);
+        // One pass, so a label holding "%2" cannot capture the value's place.
+        menu.append({QStringLiteral("%1: %2").arg(it.key(), value), record(element, key, value)});
+    }
+    const auto command = [&](const char *label, const QString &marker) {
+        menu.append({QCoreApplication::translate("MainWindow", label), record(element, marker, QString())});
+    };
+    command("消去", clearMarker);
+    command("→半角", toHalfWidthMarker);
+    command("→全角", toFullWidthMarker);
+    return menu;
+}
+
 } // namespace
 
 bool acceptsType(const QString &type)
@@ -32,37 +72,24 @@ bool acceptsType(const QString &type)
 
 QString resolveKey(const QString &baseKey, const QHash<QString, QVariant> &values, int inputLanguage)
 {
-    if (inputLanguage == English) {
-        const QString latinKey = baseKey + QLatin1Char('E');
-        if (values.contains(latinKey)) {
-            return latinKey;
-        }
-    }
-    return baseKey;
+    return resolveKeyIn(baseKey, inputLanguage,
+                        [&values](const QString &key) { return values.contains(key); });
 }
 
 QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
                        const QHash<QString, QVariant> &values, int inputLanguage)
 {
-    QVector<Entry> menu;
-    menu.reserve(actionTable.size() + 3);
-    for (auto it = actionTable.constBegin(); it != actionTable.constEnd(); ++it) {
-        const QVariantList keys = it.value().toList();
-        if (keys.isEmpty()) {
-            continue;
-        }
-        const QString key = resolveKey(keys.first().toString(), values, inputLanguage);
-        const QString value = values.value(key).toString();
-        // One pass, so a label holding "%2" cannot capture the value's place.
-        menu.append({QStringLiteral("%1: %2").arg(it.key(), value), record(element, key, value)});
-    }
-    const auto command = [&](const char *text, const QString &marker) {
-        menu.append({QCoreApplication::translate("MainWindow", text), record(element, marker, QString())});
-    };
-    command("消去", clearMarker);
-    command("→半角", toHalfWidthMarker);
-    command("→全角", toFullWidthMarker);
-    return menu;
+    return entriesIn(
+        element, actionTable, inputLanguage, [&values](const QString &key) { return values.contains(key); },
+        [&values](const QString &key) { return values.value(key).toString(); });
+}
+
+QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage)
+{
+    return entriesIn(
+        element, document.menuTable(), inputLanguage,
+        [&document](const QString &key) { return document.holds(key); },
+        [&document](const QString &key) { return document.value(key); });
 }
 
 } // namespace FieldMenu

@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <QVector>
 
+class ProfileDocument;
+
 // The menu that pops up on a clicked input: one entry per stored value the user has a label for,
 // then the commands to clear the field and to convert its width.
 namespace FieldMenu {
@@ -19,7 +21,7 @@ extern const QString elementField;
 extern const QString keyField;
 extern const QString valueField;
 
-// Values of MainWindow::inputLanguage.
+// The input language the menu offers values in.
 enum InputLanguage
 {
     Japanese = 0,
@@ -42,5 +44,7 @@ QString resolveKey(const QString &baseKey, const QHash<QString, QVariant> &value
 // The menu's entries in order, for the input with this identifier.
 QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
                        const QHash<QString, QVariant> &values, int inputLanguage);
+// The same from the document's menu table, with each value's text as the document gives it.
+QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage);
 
 } // namespace FieldMenu

@@ -1,5 +1,7 @@
 #include "profile/prefecturelist.h"
 
+#include "logging.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -44,7 +46,7 @@ QString filePath()
     if (!QFileInfo(shipped).isFile()) {
         return current;
     }
-    qDebug() << "loadPrefectures: none in the current directory, reading" << shipped;
+    qCDebug(lcProfile) << "loadPrefectures: none in the current directory, reading" << shipped;
     return shipped;
 }
 

@@ -1,5 +1,6 @@
 #include "profile/profile.h"
 
+#include "logging.h"
 #include "profile/prefecturelist.h"
 #include "store/japaneseera.h"
 #include "ui_profile.h"
@@ -252,7 +253,7 @@ void Profile::loadPrefectures()
     ui->pref->clear();
     QFile file(PrefectureList::filePath());
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "loadPrefectures: cannot open" << file.errorString() << file.fileName();
+        qCWarning(lcProfile) << "loadPrefectures: cannot open" << file.errorString() << file.fileName();
         return;
     }
     const QVector<Prefecture> prefectures = PrefectureList::parse(file);
@@ -297,25 +298,25 @@ bool Profile::store(const QString &key, const QVariant &value)
 void Profile::storeNumber(const QString &key, int value, const char *prefix)
 {
     if (store(key, value)) {
-        qDebug() << prefix << editedValues->value(key);
+        qCDebug(lcProfile) << prefix << editedValues->value(key);
     }
 }
 
 void Profile::storeText(const QLineEdit *editor, const QString &key, const char *prefix)
 {
     if (store(key, editor->text())) {
-        qDebug() << prefix << editedValues->value(key);
+        qCDebug(lcProfile) << prefix << editedValues->value(key);
     }
 }
 
 void Profile::on_buttonBox_accepted()
 {
-    qDebug() << "on_buttonBox_accepted";
+    qCDebug(lcProfile) << "on_buttonBox_accepted";
 }
 
 void Profile::on_buttonBox_rejected()
 {
-    qDebug() << "on_buttonBox_rejected";
+    qCDebug(lcProfile) << "on_buttonBox_rejected";
     ownedValues.reset();
     editedValues = sourceValues;
 }
@@ -382,8 +383,8 @@ void Profile::on_pref_currentIndexChanged(const QString &v)
     if (!stored || !store(QStringLiteral("prefE"), ui->prefE->text())) {
         return;
     }
-    qDebug() << "pref: " << editedValues->value(QStringLiteral("pref"));
-    qDebug() << "prefE: " << editedValues->value(QStringLiteral("prefE"));
+    qCDebug(lcProfile) << "pref: " << editedValues->value(QStringLiteral("pref"));
+    qCDebug(lcProfile) << "prefE: " << editedValues->value(QStringLiteral("prefE"));
 }
 
 void Profile::on_city_editingFinished()
@@ -452,6 +453,6 @@ void Profile::on_password_editingFinished()
     const QString key = QStringLiteral("password");
     if (store(key, ui->password->text())) {
         const QString masked = ui->password->text().isEmpty() ? QString() : QStringLiteral("********");
-        qDebug() << "password: " << masked;
+        qCDebug(lcProfile) << "password: " << masked;
     }
 }

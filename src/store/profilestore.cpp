@@ -1,5 +1,8 @@
 #include "store/profilestore.h"
 
+#include "logging.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -31,7 +34,7 @@ std::optional<QJsonObject> ProfileStore::load()
     const QString path = profilePath();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "loadProfile: cannot open" << file.errorString() << path;
+        qCWarning(lcStore) << "loadProfile: cannot open" << file.errorString() << path;
         m_keepBeforeSave = QFileInfo(path).isFile();
         return std::nullopt;
     }
@@ -39,7 +42,7 @@ std::optional<QJsonObject> ProfileStore::load()
     bool wellFormed = true;
     QJsonObject root;
     if (file.error() != QFileDevice::NoError) {
-        qWarning() << "loadProfile: cannot read" << file.errorString() << path;
+        qCWarning(lcStore) << "loadProfile: cannot read" << file.errorString() << path;
         wellFormed = false;
     } else {
         root = parseDocument(bytes, &wellFormed);
@@ -70,7 +73,7 @@ QVariant ProfileStore::readProfileValue(const QJsonValue &value, const QString &
 {
     switch (value.type()) {
     case QJsonValue::Null:
-        qDebug() << "parsed as Null";
+        qCDebug(lcStore) << "parsed as Null";
         return storeProfileValue(key, QVariant());
     case QJsonValue::Bool:
         return storeProfileValue(key, value.toBool());
@@ -114,7 +117,7 @@ QVariantMap ProfileStore::menuTable(const QJsonObject &actions)
     for (auto it = actions.constBegin(); it != actions.constEnd(); ++it) {
         const QJsonArray entry = it.value().toArray();
         if (!it.value().isArray() || entry.isEmpty() || !entry.first().isString()) {
-            qDebug() << "menu entry without a profile key left out:" << it.key();
+            qCDebug(lcStore) << "menu entry without a profile key left out:" << it.key();
             continue;
         }
         table.insert(it.key(), entry.toVariantList());
@@ -149,32 +152,42 @@ QByteArray ProfileStore::serializeDocument(QJsonObject &root)
     return m_writer.write(root);
 }
 
-bool ProfileStore::save(QJsonObject &root)
+bool ProfileStore::save(QJsonObject &root, QString *error)
 {
+    // The reason handed to the caller is for the user: the step that failed, and the file's error.
+    const auto fail = [error](const char *step, const QString &detail) {
+        if (error) {
+            *error = QCoreApplication::translate("ProfileStore", step);
+            if (!detail.isEmpty()) {
+                *error += QStringLiteral(" (") + detail + QLatin1Char(')');
+            }
+        }
+        return false;
+    };
     const QString path = profilePath();
     if (m_keepBeforeSave && !keepUnreadableFile(path)) {
-        return false;
+        return fail("読めなかったファイルを退避できません", QString());
     }
     const bool creating = !QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "saveProfile: cannot open" << file.errorString() << path;
-        return false;
+        qCWarning(lcStore) << "saveProfile: cannot open" << file.errorString() << path;
+        return fail("開けません", file.errorString());
     }
     // The profile holds a password in plain text: a new file is for its owner only.
     if (creating && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        qWarning() << "saveProfile: cannot restrict permissions" << file.errorString() << path;
-        return false;
+        qCWarning(lcStore) << "saveProfile: cannot restrict permissions" << file.errorString() << path;
+        return fail("アクセス権を設定できません", file.errorString());
     }
     const QByteArray bytes = serializeDocument(root);
     // commit() does not notice when writing out the buffered bytes fails (a full disk): flush first.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        qWarning() << "saveProfile: cannot write" << file.errorString() << path;
-        return false;
+        qCWarning(lcStore) << "saveProfile: cannot write" << file.errorString() << path;
+        return fail("書き込めません", file.errorString());
     }
     if (!file.commit()) {
-        qWarning() << "saveProfile: cannot commit" << file.errorString() << path;
-        return false;
+        qCWarning(lcStore) << "saveProfile: cannot commit" << file.errorString() << path;
+        return fail("置き換えられません", file.errorString());
     }
     return true;
 }
@@ -195,12 +208,12 @@ bool ProfileStore::keepUnreadableFile(const QString &path)
     // A copy keeps profile.json in place until the new one replaces it; a file we may not read can
     // still be moved aside.
     if (!QFile::copy(path, copy) && !QFile::rename(path, copy)) {
-        qWarning() << "saveProfile: the unreadable profile could not be kept aside, so it is not replaced:"
-                   << path;
+        qCWarning(lcStore)
+            << "saveProfile: the unreadable profile could not be kept aside, so it is not replaced:" << path;
         return false;
     }
-    qWarning() << "saveProfile: the profile found at start-up could not be read; its bytes are kept in"
-               << copy;
+    qCWarning(lcStore)
+        << "saveProfile: the profile found at start-up could not be read; its bytes are kept in" << copy;
     m_keepBeforeSave = false;
     return true;
 }

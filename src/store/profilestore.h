@@ -32,8 +32,9 @@ public:
     std::optional<QJsonObject> load();
 
     // Sets root's "profile" member from the value table and writes root to profile.json. On any
-    // failure the previous file stays whole, a warning names the error and false is returned.
-    bool save(QJsonObject &root);
+    // failure the previous file stays whole, a warning names the error, error (when given) says for
+    // the user which step failed and why, and false is returned.
+    bool save(QJsonObject &root, QString *error = nullptr);
 
     // The field menu's table from the "actions" member: label to a list whose first item is the
     // profile key. Entries that do not carry a key are left out.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -34,6 +35,25 @@ public:
 private:
     QString m_previous;
     QTemporaryDir m_dir;
+};
+
+// The whole document last saved in dir's profile.json; empty when there is none.
+QJsonObject savedDocument(const WorkDir &dir);
+
+// Files may grow to limit bytes while it lives; writing past that fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 limit);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    quint64 m_previousSoft = 0;
+    void (*m_previousHandler)(int) = nullptr;
+    bool m_active = false;
 };
 
 // Collects the messages written to Qt's message stream while it lives, one string per message.

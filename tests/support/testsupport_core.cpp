@@ -2,9 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QMutex>
 
 #include <algorithm>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace TestSupport {
 
@@ -39,6 +43,35 @@ void WorkDir::copyDemoFile(const QString &name) const
     if (!QFile::copy(source, filePath(name))) {
         qFatal("cannot copy %s", qPrintable(source));
     }
+}
+
+QJsonObject savedDocument(const WorkDir &dir)
+{
+    return QJsonDocument::fromJson(dir.read(QStringLiteral("profile.json"))).object();
+}
+
+FileSizeLimit::FileSizeLimit(qint64 limit)
+{
+    // Without this the kernel ends the process instead of failing the write.
+    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit current{};
+    if (getrlimit(RLIMIT_FSIZE, &current) != 0) {
+        return;
+    }
+    m_previousSoft = current.rlim_cur;
+    current.rlim_cur = rlim_t(limit);
+    m_active = setrlimit(RLIMIT_FSIZE, &current) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (m_active) {
+        rlimit current{};
+        getrlimit(RLIMIT_FSIZE, &current);
+        current.rlim_cur = rlim_t(m_previousSoft);
+        setrlimit(RLIMIT_FSIZE, &current);
+    }
+    std::signal(SIGXFSZ, m_previousHandler);
 }
 
 namespace {

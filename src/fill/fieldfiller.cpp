@@ -1,19 +1,18 @@
-// The main window's side of form filling: the menu on a clicked input, and what a chosen entry
-// does to the field and to the page's recorded rules.
+#include "fill/fieldfiller.h"
 
-#include "app/mainwindow.h"
-
-#include "app/singlewebview.h"
+#include "bridge/pagebridge.h"
 #include "bridge/pagescripts.h"
 #include "fill/fieldmenu.h"
 #include "fill/widthconversion.h"
+#include "logging.h"
+#include "store/profiledocument.h"
 
 #include <QAction>
 #include <QCursor>
-#include <QDebug>
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <QWebElement>
+#include <QWebView>
 
 namespace {
 
@@ -35,44 +34,47 @@ QString textForLog(const QWebElement &element, const QString &text)
 
 } // namespace
 
-void MainWindow::on_signal(const QString &sender)
+FieldFiller::FieldFiller(QWebView *view, const PageBridge &bridge, ProfileDocument &document, QObject *parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_bridge(bridge)
+    , m_document(document)
+    , m_inputLanguage(FieldMenu::Japanese)
 {
-    qDebug() << "on_signal(" << sender << ")";
-    const BridgeKeeper::Delivery delivery(bridges);
-    if (bridges.selfTestRunning()) {
-        // The bridge's own test call as it is published: the previous page's inputs are still
-        // registered, and none of them was clicked.
-        return;
-    }
-    if (fieldMenuOpen) {
+}
+
+FieldFiller::~FieldFiller() = default;
+
+void FieldFiller::openMenu(const QString &identifier)
+{
+    if (m_menuOpen) {
         // Page scripts keep running while the menu is open; a page calling the bridge from a timer
         // must not stack menus on the user.
         return;
     }
-    QWebElement *element = inputElements.value(sender);
+    QWebElement *element = m_bridge.input(identifier);
     if (!element || !FieldMenu::acceptsType(element->attribute(typeAttribute))) {
         return;
     }
 
-    QMenu menu(webView);
-    const QVector<FieldMenu::Entry> entries =
-        FieldMenu::entries(sender, actionTable, profileValues, inputLanguage);
+    QMenu menu(m_view);
+    const QVector<FieldMenu::Entry> entries = FieldMenu::entries(identifier, m_document, m_inputLanguage);
     for (const FieldMenu::Entry &entry : entries) {
         menu.addAction(entry.text)->setData(entry.record);
     }
     menu.move(QCursor::pos());
-    connect(&menu, SIGNAL(triggered(QAction *)), this, SLOT(on_profileSelected(QAction *)));
-    const QScopedValueRollback<bool> open(fieldMenuOpen, true);
+    connect(&menu, &QMenu::triggered, this, &FieldFiller::entryTriggered);
+    const QScopedValueRollback<bool> open(m_menuOpen, true);
     menu.exec();
 }
 
-void MainWindow::on_profileSelected(QAction *a)
+void FieldFiller::apply(QAction *entry)
 {
-    const QVariantMap record = a->data().toMap();
-    qDebug() << "on_profileSelected(" << record.value(FieldMenu::keyField) << ")";
+    const QVariantMap record = entry->data().toMap();
+    qCDebug(lcFill) << "on_profileSelected(" << record.value(FieldMenu::keyField) << ")";
     // Looked up now: the page may have changed while the menu was open.
     const QString identifier = record.value(FieldMenu::elementField).toString();
-    QWebElement *element = inputElements.value(identifier);
+    QWebElement *element = m_bridge.input(identifier);
     if (!element) {
         return;
     }
@@ -86,23 +88,23 @@ void MainWindow::on_profileSelected(QAction *a)
     } else {
         insertValue(*element, record.value(FieldMenu::valueField).toString());
     }
-    recordChoice(identifier, key);
+    m_document.recordChoice(m_view->url().toString(), identifier, key);
 }
 
-void MainWindow::convertWidth(QWebElement &element, const QString &marker)
+void FieldFiller::convertWidth(QWebElement &element, const QString &marker)
 {
     const bool toFull = marker == FieldMenu::toFullWidthMarker;
     if (toFull) {
-        qDebug() << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
+        qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
     }
     const QString oldText = element.evaluateJavaScript(PageScripts::readValue()).toString();
     const QString newText =
         toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
-    qDebug() << "[" << textForLog(element, oldText) << "] → [" << textForLog(element, newText) << "]";
+    qCDebug(lcFill) << "[" << textForLog(element, oldText) << "] → [" << textForLog(element, newText) << "]";
     element.evaluateJavaScript(PageScripts::assignValue(newText));
 }
 
-void MainWindow::insertValue(QWebElement &element, const QString &value)
+void FieldFiller::insertValue(QWebElement &element, const QString &value)
 {
     if (element.attribute(typeAttribute) == QLatin1String("email")) {
         element.evaluateJavaScript(PageScripts::assignValue(value));
@@ -110,12 +112,5 @@ void MainWindow::insertValue(QWebElement &element, const QString &value)
         // The engine refuses selections on some field types (number): the value replaces the content.
         element.evaluateJavaScript(PageScripts::assignValue(value));
     }
-    qDebug() << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
-}
-
-void MainWindow::recordChoice(const QString &element, const QString &key)
-{
-    siteRules.insert(element, key);
-    ProfileStore::storeSiteRules(*profileRoot, webView->url().toString(), siteRules);
-    saveProfile();
+    qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
 }

@@ -1,0 +1,25 @@
+#include "profile/profileeditor.h"
+
+#include "logging.h"
+#include "profile/profile.h"
+#include "store/profiledocument.h"
+
+namespace ProfileEditor {
+
+void run(QWidget *parent, ProfileDocument &document)
+{
+    qCDebug(lcProfile) << "showProfile";
+    // The dialog takes the caller's map and hands back either its own copy or, after Cancel, the
+    // caller's map itself.
+    QHash<QString, QVariant> values = document.values();
+    Profile dialog(parent);
+    dialog.setProfileValues(&values);
+    dialog.exec();
+    const QHash<QString, QVariant> *result = dialog.resultValues();
+    if (result && result != &values) {
+        document.setValues(*result);
+        document.save();
+    }
+}
+
+} // namespace ProfileEditor

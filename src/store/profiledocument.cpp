@@ -1,0 +1,79 @@
+#include "store/profiledocument.h"
+
+#include "store/defaultactions.h"
+
+namespace {
+const QString profileMember = QStringLiteral("profile");
+const QString startPageMember = QStringLiteral("startPage");
+} // namespace
+
+ProfileDocument::ProfileDocument(QObject *parent)
+    : QObject(parent)
+    , m_root(QJsonObject{{profileMember, QJsonObject()}})
+{
+}
+
+ProfileDocument::~ProfileDocument() = default;
+
+bool ProfileDocument::load()
+{
+    const std::optional<QJsonObject> root = m_store.load();
+    if (!root) {
+        m_root = QJsonObject{{profileMember, QJsonObject()}};
+        m_menuTable = ProfileStore::menuTable(DefaultActions::actionsOf(m_root));
+        return false;
+    }
+    m_root = *root;
+    m_menuTable = ProfileStore::menuTable(DefaultActions::actionsOf(m_root));
+    return true;
+}
+
+bool ProfileDocument::save(QString *error)
+{
+    QString reason;
+    if (!m_store.save(m_root, &reason)) {
+        if (error) {
+            *error = reason;
+        }
+        emit saveFailed(reason);
+        return false;
+    }
+    emit saved();
+    return true;
+}
+
+QString ProfileDocument::startPage() const
+{
+    return m_root.value(startPageMember).toString();
+}
+
+void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
+{
+    m_values = values;
+}
+
+QString ProfileDocument::value(const QString &key) const
+{
+    return m_values.value(key).toString();
+}
+
+QVariantMap ProfileDocument::rulesFor(const QString &address) const
+{
+    return ProfileStore::siteRules(m_root, address);
+}
+
+void ProfileDocument::showPage(const QString &address)
+{
+    if (address.isEmpty()) {
+        m_pageRules.clear();
+        return;
+    }
+    m_pageRules = rulesFor(address);
+}
+
+bool ProfileDocument::recordChoice(const QString &address, const QString &identifier, const QString &key)
+{
+    m_pageRules.insert(identifier, key);
+    ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+    return save();
+}

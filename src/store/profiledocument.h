@@ -1,0 +1,68 @@
+#pragma once
+
+#include "store/profilestore.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+// The profile document in memory and on disk: owns the parsed profile.json, the personal values,
+// the field menu's table and the recorded rules of the page shown.
+//
+// Everything else reads values through value(), the one place where a profile key becomes text.
+class ProfileDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ProfileDocument(QObject *parent = nullptr);
+    ~ProfileDocument() override;
+
+    // Reads profile.json of the current directory. A file that cannot be opened gives an empty
+    // document ({"profile": {}}) and no menu; false is returned then.
+    bool load();
+
+    // Writes the document with the current values. On failure the file on disk stays as it was,
+    // the values stay in memory for the next save, error (when given) says why, and saveFailed is
+    // emitted with the same text.
+    bool save(QString *error = nullptr);
+
+    // The whole top-level object as last loaded or saved.
+    const QJsonObject &root() const { return m_root; }
+    QString startPage() const;
+
+    // Personal values by profile key.
+    const QHash<QString, QVariant> &values() const { return m_values; }
+    void setValues(const QHash<QString, QVariant> &values);
+    bool holds(const QString &key) const { return m_values.contains(key); }
+    // The text a key stands for: what the menu offers and what recorded rules fill in.
+    QString value(const QString &key) const;
+
+    // The field menu's entries: label to a list whose first item is a profile key, in label order.
+    const QVariantMap &menuTable() const { return m_menuTable; }
+
+    // The rules recorded for exactly this address.
+    QVariantMap rulesFor(const QString &address) const;
+
+    // Selects the rules of the page now shown (none for an empty address).
+    void showPage(const QString &address);
+    const QVariantMap &pageRules() const { return m_pageRules; }
+
+    // Records that the input with this identifier got the key (or the clear marker) on the page
+    // shown, stores the page's rules under address and saves.
+    bool recordChoice(const QString &address, const QString &identifier, const QString &key);
+
+signals:
+    // After each save: the reason it failed, for the user, or that it reached the disk.
+    void saveFailed(const QString &error);
+    void saved();
+
+private:
+    QHash<QString, QVariant> m_values;
+    ProfileStore m_store{m_values};
+    QJsonObject m_root;
+    QVariantMap m_menuTable;
+    QVariantMap m_pageRules;
+};

@@ -1,0 +1,177 @@
+// The profile document as the other parts see it: what it answers after loading, the rules of the
+// page shown, recording a choice, and saving that fails and is tried again.
+
+#include "store/defaultactions.h"
+#include "store/profiledocument.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+
+namespace {
+
+QByteArray sampleDocument()
+{
+    const QJsonObject document{
+        {"profile",
+         QJsonObject{
+             {"familyName", "山田"}, {"year", 1980}, {"mail", QJsonValue()}, {"tags", QJsonArray{"a"}}}},
+        {"actions",
+         QJsonObject{{"姓", QJsonArray{"familyName"}}, {"年", QJsonArray{"year"}}, {"壊れた", QJsonArray{}}}},
+        {"sites", QJsonObject{{"http://a.test/form",
+                               QJsonObject{{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}}}},
+        {"startPage", "http://a.test/"}};
+    return QJsonDocument(document).toJson();
+}
+
+} // namespace
+
+class TestProfileDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answersAfterLoading();
+    void missingFile();
+    void values_data();
+    void values();
+    void pageRules_data();
+    void pageRules();
+    void choicesAreRecordedAndSaved();
+    void failedSaveKeepsTheChoice();
+};
+
+void TestProfileDocument::answersAfterLoading()
+{
+    WorkDir dir;
+    dir.write("profile.json", sampleDocument());
+    ProfileDocument profile;
+    QVERIFY(profile.load());
+    QCOMPARE(profile.startPage(), QString("http://a.test/"));
+    QCOMPARE(profile.menuTable().keys(), QStringList({"姓", "年"}));
+    QCOMPARE(profile.rulesFor("http://a.test/form"),
+             QVariantMap({{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}));
+    QVERIFY(profile.rulesFor("http://a.test/form?x").isEmpty());
+    QVERIFY(profile.holds("mail"));
+    QVERIFY(!profile.holds("telephone"));
+    QVERIFY(profile.pageRules().isEmpty());
+}
+
+void TestProfileDocument::missingFile()
+{
+    WorkDir dir;
+    ProfileDocument profile;
+    QVERIFY(!profile.load());
+    QCOMPARE(profile.root(), QJsonObject({{"profile", QJsonObject()}}));
+    QVERIFY(profile.values().isEmpty());
+    // A new user's document offers the built-in menu.
+    QCOMPARE(profile.menuTable(), ProfileStore::menuTable(DefaultActions::table()));
+    QVERIFY(profile.startPage().isEmpty());
+}
+
+void TestProfileDocument::values_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("text") << "familyName"
+                          << "山田";
+    QTest::newRow("whole number") << "year"
+                                  << "1980";
+    QTest::newRow("null") << "mail" << QString();
+    QTest::newRow("list") << "tags" << QString();
+    QTest::newRow("missing") << "telephone" << QString();
+    QTest::newRow("clear marker") << "__DELETE_HERE__" << QString();
+}
+
+void TestProfileDocument::values()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+
+    WorkDir dir;
+    dir.write("profile.json", sampleDocument());
+    ProfileDocument profile;
+    profile.load();
+    QCOMPARE(profile.value(key), text);
+}
+
+void TestProfileDocument::pageRules_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("rules");
+
+    QTest::newRow("recorded page") << "http://a.test/form" << 2;
+    QTest::newRow("other page") << "http://a.test/other" << 0;
+    QTest::newRow("empty address") << "" << 0;
+}
+
+void TestProfileDocument::pageRules()
+{
+    QFETCH(QString, address);
+    QFETCH(int, rules);
+
+    WorkDir dir;
+    dir.write("profile.json", sampleDocument());
+    ProfileDocument profile;
+    profile.load();
+    profile.showPage("http://a.test/form");
+    profile.showPage(address);
+    QCOMPARE(profile.pageRules().size(), rules);
+}
+
+void TestProfileDocument::choicesAreRecordedAndSaved()
+{
+    WorkDir dir;
+    dir.write("profile.json", sampleDocument());
+    ProfileDocument profile;
+    profile.load();
+    QSignalSpy saved(&profile, &ProfileDocument::saved);
+    profile.showPage("http://a.test/form");
+    QVERIFY(profile.recordChoice("http://a.test/form", "mei", "year"));
+    QVERIFY(profile.recordChoice("http://a.test/form", "sei", "__DELETE_HERE__"));
+    QCOMPARE(saved.size(), 2);
+    const QJsonObject expected{{"sei", "__DELETE_HERE__"}, {"gone", "__DELETE_HERE__"}, {"mei", "year"}};
+    QCOMPARE(QJsonObject::fromVariantMap(profile.pageRules()), expected);
+    const QJsonObject onDisk = savedDocument(dir);
+    QCOMPARE(onDisk.value("sites").toObject(), QJsonObject({{"http://a.test/form", expected}}));
+    QCOMPARE(onDisk.value("startPage").toString(), QString("http://a.test/"));
+
+    // New values replace the old ones as a whole and are saved with the next save.
+    profile.setValues({{"familyName", "田中"}});
+    QVERIFY(profile.save());
+    QCOMPARE(savedDocument(dir).value("profile").toObject(), QJsonObject({{"familyName", "田中"}}));
+    QCOMPARE(profile.value("year"), QString());
+}
+
+void TestProfileDocument::failedSaveKeepsTheChoice()
+{
+    WorkDir dir;
+    ProfileDocument profile;
+    profile.load();
+    QSignalSpy failed(&profile, &ProfileDocument::saveFailed);
+    QVERIFY(QDir(dir.path()).mkdir("profile.json"));
+    profile.showPage("http://a.test/");
+    MessageLog log;
+    QString error;
+    QVERIFY(!profile.recordChoice("http://a.test/", "sei", "familyName"));
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(!failed.first().value(0).toString().isEmpty());
+    QVERIFY(!profile.save(&error));
+    QCOMPARE(error, failed.first().value(0).toString());
+    QCOMPARE(log.warnings().filter("saveProfile").size(), 2);
+
+    QVERIFY(QDir(dir.path()).rmdir("profile.json"));
+    QVERIFY(profile.recordChoice("http://a.test/", "mei", "lastName"));
+    QCOMPARE(savedDocument(dir).value("sites").toObject().value("http://a.test/").toObject(),
+             QJsonObject({{"sei", "familyName"}, {"mei", "lastName"}}));
+    QCOMPARE(failed.size(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestProfileDocument)
+#include "TestProfileDocument.moc"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
+#include "bridge/pagebridge.h"
+#include "fill/fieldfiller.h"
+#include "store/profiledocument.h"
+#include "testsupport.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QProgressBar>
+#include <QString>
+
+#include <memory>
+
+namespace TestSupport {
+
+// A browser window in a fresh working directory, with a profile.json written before the window
+// reads it (none when the text or document is empty).
+class Browser
+{
+public:
+    enum class Showing
+    {
+        Hidden,
+        Shown,
+        // Shown, and the test waits until the window is on the screen.
+        Exposed
+    };
+
+    explicit Browser(const QByteArray &profileJson = QByteArray(), Showing showing = Showing::Hidden);
+    explicit Browser(const QJsonObject &document, Showing showing = Showing::Hidden);
+    explicit Browser(Showing showing)
+        : Browser(QByteArray(), showing)
+    {
+    }
+
+    MainWindow &window() const { return *m_window; }
+    QWebView *view() const { return m_window->webView(); }
+    QProgressBar *progressBar() const { return m_window->progressBar(); }
+    ProfileDocument &document() const { return m_window->document(); }
+    PageBridge &bridge() const { return m_window->bridge(); }
+    FieldFiller &filler() const { return m_window->filler(); }
+    QString statusMessage() const;
+    // The window's child of this type and object name.
+    template <typename T> T *child(const char *name) const
+    {
+        return m_window->findChild<T *>(QLatin1String(name));
+    }
+
+    // Shows html under address and waits for the load to finish.
+    bool open(const QString &html, const QString &address) const { return loadHtml(view(), html, address); }
+    // The field's current value, as scripts see it.
+    QString value(const QString &selector) const { return fieldValue(view(), selector); }
+    // profile.json as last saved.
+    QJsonObject saved() const { return savedDocument(dir); }
+
+    const WorkDir dir;
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace TestSupport
