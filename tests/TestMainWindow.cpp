@@ -1,5 +1,7 @@
-#include "mainwindowtestaccess.h"
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
 #include "store/defaultactions.h"
+#include "store/profiledocument.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -141,11 +143,10 @@ void TestMainWindow::startsWithoutProfile()
     MessageLog log;
     {
         MainWindow window;
-        MainWindowTestAccess access(window);
-        QVERIFY(access.startPage().isEmpty());
-        QCOMPARE(access.actionTable(), ProfileStore::menuTable(DefaultActions::table()));
-        QVERIFY(access.profileValues().isEmpty());
-        QCOMPARE(access.profileRoot(), QJsonObject({{"profile", QJsonObject()}}));
+        QVERIFY(window.startPage().isEmpty());
+        QCOMPARE(window.document().menuTable(), ProfileStore::menuTable(DefaultActions::table()));
+        QVERIFY(window.document().values().isEmpty());
+        QCOMPARE(window.document().root(), QJsonObject({{"profile", QJsonObject()}}));
         QCOMPARE(log.warnings().filter("profile.json").size(), 1);
         window.show();
         window.close();

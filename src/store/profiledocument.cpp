@@ -1,6 +1,7 @@
 #include "store/profiledocument.h"
 
 #include "store/defaultactions.h"
+#include "store/derivedvalues.h"
 
 namespace {
 const QString profileMember = QStringLiteral("profile");
@@ -54,7 +55,17 @@ void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
 
 QString ProfileDocument::value(const QString &key) const
 {
-    return m_values.value(key).toString();
+    return DerivedValues::text(m_values, key);
+}
+
+bool ProfileDocument::holds(const QString &key) const
+{
+    if (m_values.contains(key)) {
+        return true;
+    }
+    // A derived Latin-letter form with nothing to show leaves the menu on the Japanese one.
+    const std::optional<QString> derived = DerivedValues::find(m_values, key);
+    return derived && !derived->isEmpty();
 }
 
 QVariantMap ProfileDocument::rulesFor(const QString &address) const

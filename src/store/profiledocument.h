@@ -36,8 +36,10 @@ public:
     // Personal values by profile key.
     const QHash<QString, QVariant> &values() const { return m_values; }
     void setValues(const QHash<QString, QVariant> &values);
-    bool holds(const QString &key) const { return m_values.contains(key); }
-    // The text a key stands for: what the menu offers and what recorded rules fill in.
+    // Whether the profile has a value for key: stored, or derived and not empty.
+    bool holds(const QString &key) const;
+    // The text a key stands for, stored or derived (fullName, zipcode.part1, …): what the menu
+    // offers and what recorded rules fill in.
     QString value(const QString &key) const;
 
     // The field menu's entries: label to a list whose first item is a profile key, in label order.
