@@ -92,6 +92,7 @@ private slots:
     void conversions_data();
     void conversions();
     void choicesAccumulatePerPage();
+    void passwordsStayOutOfTheLog_data();
     void passwordsStayOutOfTheLog();
     void dismissingDoesNothing();
     void failedSaveIsShownAndRetried_data();
@@ -330,13 +331,49 @@ void TestFormFilling::choicesAccumulatePerPage()
     QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
 }
 
+void TestFormFilling::passwordsStayOutOfTheLog_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("secret");
+
+    QTest::newRow("password field") << "type=password"
+                                    << "パスワード"
+                                    << "s3cret!";
+    QTest::newRow("password in a text field") << "type=text"
+                                              << "パスワード"
+                                              << "s3cret!";
+    QTest::newRow("key the profile names secret") << "type=text"
+                                                  << "カード"
+                                                  << "4111-1111";
+}
+
+// Secret values are masked in the menu and in every log line, wherever they are written.
 void TestFormFilling::passwordsStayOutOfTheLog()
 {
-    Session session;
-    QVERIFY(session.open("<input type=password id=pw>"));
+    QFETCH(QString, field);
+    QFETCH(QString, label);
+    QFETCH(QString, secret);
+
+    QJsonObject document = Session::defaultDocument();
+    QJsonObject profile = document.value("profile").toObject();
+    profile.insert("cardNumber", "4111-1111");
+    document.insert("profile", profile);
+    QJsonObject actions = document.value("actions").toObject();
+    actions.insert("カード", QJsonArray{"cardNumber"});
+    document.insert("actions", actions);
+    document.insert("secretKeys", QJsonArray{"cardNumber"});
+    Session session(document);
+    QVERIFY(session.open(QStringLiteral("<input %1 id=pw>").arg(field)));
     MessageLog log;
-    clickAndChoose(session.view(), "#pw", "パスワード: ");
-    QCOMPARE(session.value("#pw"), QString("s3cret!"));
+    const QStringList texts = clickAndChoose(session.view(), "#pw", label + ": ");
+    QVERIFY(texts.contains(label + QString::fromUtf16(u": ••••••••")));
+    QVERIFY(texts.contains(QString::fromUtf16(u"メール: hanako@example.jp")));
+    QCOMPARE(session.value("#pw"), secret);
+    if (field != "type=password") {
+        QVERIFY(!log.contains(secret));
+        return;
+    }
     clickAndChoose(session.view(), "#pw", "→全角");
     clickAndChoose(session.view(), "#pw", "→半角");
     QCOMPARE(session.value("#pw"), QString("s3cret!"));
