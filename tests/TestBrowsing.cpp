@@ -8,11 +8,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
 #include <QStatusBar>
@@ -65,6 +69,7 @@ private slots:
 
     void certificateErrorsAreLoggedAndIgnored_data();
     void certificateErrorsAreLoggedAndIgnored();
+    void noRefillOverCertificateErrors();
     void newWindowRequestsLoadInPlace_data();
     void newWindowRequestsLoadInPlace();
     void progressBarDuringSuccessfulLoad();
@@ -156,6 +161,59 @@ void TestBrowsing::certificateErrorsAreLoggedAndIgnored()
         }
     }
     QCOMPARE(logged, expectedLines);
+}
+
+// Recorded values go into a page on their own only when it came over a sound connection; the user
+// may still fill it.
+void TestBrowsing::noRefillOverCertificateErrors()
+{
+    const QString certificate = QFINDTESTDATA("data/loopback.crt");
+    LoopbackServer https;
+    QVERIFY(https.useTls(certificate, QFINDTESTDATA("data/loopback.key")));
+    const QByteArray form = page("form", "<input type=text id=a><input type=text id=b>");
+    https.setPage(QStringLiteral("/form"), form);
+    http.setPage(QStringLiteral("/form"), form);
+    QVERIFY(https.start());
+    const QString secure = https.url(QStringLiteral("/form"));
+    const QString plain = http.url(QStringLiteral("/form"));
+
+    const QJsonObject rules{{"a", "mail"}};
+    Browser browser(QJsonObject{{"profile", QJsonObject{{"mail", "a@b.jp"}, {"familyName", "山田"}}},
+                                {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}},
+                                {"sites", QJsonObject{{secure, rules}, {plain, rules}}}},
+                    Browser::Showing::Exposed);
+    const auto *marker = browser.child<QLabel>("insecureMarker");
+    QVERIFY(marker);
+    QVERIFY(loadUrl(browser.view(), plain));
+    QCOMPARE(browser.value("#a"), QString("a@b.jp"));
+    QVERIFY(!marker->isVisible());
+
+    QVERIFY(loadUrl(browser.view(), secure));
+    QCOMPARE(markerText(browser.view()), QStringLiteral("form"));
+    QCOMPARE(browser.value("#a"), QString());
+    QCOMPARE(browser.statusMessage(), QStringLiteral("証明書に問題があるため自動入力しませんでした"));
+    QVERIFY(marker->isVisible());
+    clickAndChoose(browser.view(), "#b", "姓: ");
+    QCOMPARE(browser.value("#b"), QStringLiteral("山田"));
+    QCOMPARE(browser.saved().value("sites").toObject().value(secure).toObject(),
+             QJsonObject({{"a", "mail"}, {"b", "familyName"}}));
+
+    QVERIFY(loadUrl(browser.view(), plain));
+    QVERIFY(!marker->isVisible());
+
+    // The same address once its certificate is trusted is refilled as before.
+    const QSslConfiguration previous = QSslConfiguration::defaultConfiguration();
+    const auto restore = qScopeGuard([previous]() { QSslConfiguration::setDefaultConfiguration(previous); });
+    QSslConfiguration trusting = previous;
+    trusting.setCaCertificates(previous.caCertificates() + QSslCertificate::fromPath(certificate));
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    // Connections made before keep the configuration they were made with.
+    browser.view()->page()->networkAccessManager()->clearConnectionCache();
+    QVERIFY(loadUrl(browser.view(), secure));
+    QCOMPARE(browser.value("#a"), QString("a@b.jp"));
+    QCOMPARE(browser.value("#b"), QStringLiteral("山田"));
+    QCOMPARE(browser.statusMessage(), QStringLiteral("ページが表示されました"));
+    QVERIFY(!marker->isVisible());
 }
 
 void TestBrowsing::newWindowRequestsLoadInPlace_data()

@@ -25,6 +25,8 @@ private slots:
     void records();
     void englishForms_data();
     void englishForms();
+    void secretValuesMasked_data();
+    void secretValuesMasked();
 };
 
 void TestFieldMenu::types_data()
@@ -108,6 +110,43 @@ void TestFieldMenu::englishForms()
     const QVector<Entry> menu = entries("f", {{"label", QVariantList{baseKey}}}, values, language);
     QCOMPARE(menu[0].record.value("key").toString(), key);
     QCOMPARE(menu[0].record.value("value").toString(), values.value(key).toString());
+}
+
+void TestFieldMenu::secretValuesMasked_data()
+{
+    QTest::addColumn<QStringList>("secretKeys");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("masked");
+
+    const QStringList none;
+    const QStringList card{"password", "cardNumber"};
+    QTest::newRow("password by default") << none << "password" << true;
+    QTest::newRow("its Latin form") << none << "passwordE" << true;
+    QTest::newRow("a value derived from it") << none << "password.digits" << true;
+    QTest::newRow("other keys shown") << none << "mail" << false;
+    QTest::newRow("a key named secret") << card << "cardNumber" << true;
+    QTest::newRow("derived from a named key") << card << "cardNumber.part1" << true;
+    QTest::newRow("a longer name is another key") << card << "cardNumberHolder" << false;
+}
+
+void TestFieldMenu::secretValuesMasked()
+{
+    QFETCH(QStringList, secretKeys);
+    QFETCH(QString, key);
+    QFETCH(bool, masked);
+
+    QSet<QString> secret{"password", "empty"};
+    for (const QString &name : secretKeys) {
+        secret.insert(name);
+    }
+    const Values values{{key, "s3cret-Value"}, {"empty", ""}};
+    const QVariantMap actions{{"a", QVariantList{key}}, {"b", QVariantList{"empty"}}};
+    const QVector<Entry> menu = entries("f", actions, values, Japanese, secret);
+    QCOMPARE(menu[0].text, masked ? QString("a: ••••••••") : QString("a: s3cret-Value"));
+    // Choosing the entry still writes the value itself.
+    QCOMPARE(menu[0].record.value("value").toString(), QString("s3cret-Value"));
+    // An empty secret has nothing to hide.
+    QCOMPARE(menu[1].text, QString("b: "));
 }
 
 QTEST_GUILESS_MAIN(TestFieldMenu)

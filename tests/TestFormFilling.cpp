@@ -52,10 +52,16 @@ public:
     {
         return saved().value("sites").toObject().value(address).toObject();
     }
-    // Clicks the field from a script (which keeps its selection) and picks the entry.
-    void chooseByScript(const QString &selector, const QString &entryPrefix)
+    // Clicks the field, selects in it while the menu is open (the click itself moved the caret) and
+    // picks the entry.
+    void chooseWithSelection(const QString &selector, const QString &selection, const QString &entryPrefix)
     {
-        onNextMenu([entryPrefix](QMenu *menu) {
+        QWebView *page = view();
+        onNextMenu([=](QMenu *menu) {
+            if (!selection.isEmpty()) {
+                element(page, selector)
+                    .evaluateJavaScript(QStringLiteral("this.setSelectionRange(%1)").arg(selection));
+            }
             for (const QString &text : entryTexts(menu)) {
                 if (text.startsWith(entryPrefix)) {
                     choose(menu, text);
@@ -63,7 +69,7 @@ public:
                 }
             }
         });
-        element(view(), selector).evaluateJavaScript("this.click()");
+        click(page, selector);
     }
 };
 
@@ -86,6 +92,7 @@ private slots:
     void conversions_data();
     void conversions();
     void choicesAccumulatePerPage();
+    void passwordsStayOutOfTheLog_data();
     void passwordsStayOutOfTheLog();
     void dismissingDoesNothing();
     void failedSaveIsShownAndRetried_data();
@@ -251,11 +258,7 @@ void TestFormFilling::insertion()
 
     Session session;
     QVERIFY(session.open(QStringLiteral("<input id=f %1>").arg(field)));
-    if (!selection.isEmpty()) {
-        element(session.view(), "#f")
-            .evaluateJavaScript(QStringLiteral("this.setSelectionRange(%1)").arg(selection));
-    }
-    session.chooseByScript("#f", entry);
+    session.chooseWithSelection("#f", selection, entry);
     QCOMPARE(session.value("#f"), expected);
     QVERIFY(session.savedRules().contains("f"));
 }
@@ -328,13 +331,49 @@ void TestFormFilling::choicesAccumulatePerPage()
     QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
 }
 
+void TestFormFilling::passwordsStayOutOfTheLog_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("secret");
+
+    QTest::newRow("password field") << "type=password"
+                                    << "パスワード"
+                                    << "s3cret!";
+    QTest::newRow("password in a text field") << "type=text"
+                                              << "パスワード"
+                                              << "s3cret!";
+    QTest::newRow("key the profile names secret") << "type=text"
+                                                  << "カード"
+                                                  << "4111-1111";
+}
+
+// Secret values are masked in the menu and in every log line, wherever they are written.
 void TestFormFilling::passwordsStayOutOfTheLog()
 {
-    Session session;
-    QVERIFY(session.open("<input type=password id=pw>"));
+    QFETCH(QString, field);
+    QFETCH(QString, label);
+    QFETCH(QString, secret);
+
+    QJsonObject document = Session::defaultDocument();
+    QJsonObject profile = document.value("profile").toObject();
+    profile.insert("cardNumber", "4111-1111");
+    document.insert("profile", profile);
+    QJsonObject actions = document.value("actions").toObject();
+    actions.insert("カード", QJsonArray{"cardNumber"});
+    document.insert("actions", actions);
+    document.insert("secretKeys", QJsonArray{"cardNumber"});
+    Session session(document);
+    QVERIFY(session.open(QStringLiteral("<input %1 id=pw>").arg(field)));
     MessageLog log;
-    clickAndChoose(session.view(), "#pw", "パスワード: ");
-    QCOMPARE(session.value("#pw"), QString("s3cret!"));
+    const QStringList texts = clickAndChoose(session.view(), "#pw", label + ": ");
+    QVERIFY(texts.contains(label + QString::fromUtf16(u": ••••••••")));
+    QVERIFY(texts.contains(QString::fromUtf16(u"メール: hanako@example.jp")));
+    QCOMPARE(session.value("#pw"), secret);
+    if (field != "type=password") {
+        QVERIFY(!log.contains(secret));
+        return;
+    }
     clickAndChoose(session.view(), "#pw", "→全角");
     clickAndChoose(session.view(), "#pw", "→半角");
     QCOMPARE(session.value("#pw"), QString("s3cret!"));

@@ -72,6 +72,8 @@ private slots:
     void floodedBridge();
     void callsWhileMenuIsOpen();
     void navigationWhileMenuIsOpen();
+    void onlyTheUsersClickOpensTheMenu_data();
+    void onlyTheUsersClickOpensTheMenu();
 };
 
 void TestHostilePages::hostileIdentifiersAndValues()
@@ -153,7 +155,7 @@ void TestHostilePages::callsWhileMenuIsOpen()
         QVERIFY(QTest::qWaitFor([&log]() { return log.count("on_signal( \"b\" )") == 20; }, 30000));
         choose(menu, "value00: one");
     });
-    element(browser.view(), "#a").evaluateJavaScript("this.click()");
+    click(browser.view(), "#a");
     QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
     QCOMPARE(fieldValue(browser.view(), "#b"), QString());
     QCOMPARE(recordedSites(browser).value(address).toObject(), QJsonObject({{"a", "value00"}}));
@@ -172,7 +174,7 @@ void TestHostilePages::navigationWhileMenuIsOpen()
             QVERIFY(loadHtml(browser.view(), nextPage, next));
             choose(menu, "value00: one");
         });
-        element(browser.view(), "#a").evaluateJavaScript("this.click()");
+        click(browser.view(), "#a");
     };
 
     // The field the menu was opened for is gone: nothing is written or recorded.
@@ -186,6 +188,62 @@ void TestHostilePages::navigationWhileMenuIsOpen()
     replaceUnderMenu("<input type=text id=a>");
     QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
     QCOMPARE(recordedSites(browser), QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
+}
+
+void TestHostilePages::onlyTheUsersClickOpensTheMenu_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("pressFirst");
+    QTest::addColumn<QString>("userClick");
+
+    QTest::newRow("click() from a timer") << "document.getElementById('b').click()" << QString() << "#b";
+    QTest::newRow("bridge called from a timer") << "delegate.doSignal('b')" << QString() << "#b";
+    QTest::newRow("sendSignal from a timer") << "sendSignal('b')" << QString() << "#b";
+    // The user's press on one input does not let the page open the menu on another; a click on the
+    // field's label is the user's click on the field.
+    QTest::newRow("right after the user clicked elsewhere") << "document.getElementById('b').click()"
+                                                            << "#c"
+                                                            << "label";
+}
+
+// A menu the page opens at the pointer would take the user's next Return as a choice, writing a
+// stored value into a field the page reads.
+void TestHostilePages::onlyTheUsersClickOpensTheMenu()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, pressFirst);
+    QFETCH(QString, userClick);
+
+    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
+    QVERIFY(loadHtml(browser.view(),
+                     "<input type=text id=a><input type=text id=b><input type=checkbox id=c>"
+                     "<label for=b>field b</label>"
+                     "<script>function later() { setTimeout(function () { "
+                         + script
+                         + "; }, 50); }"
+                           "document.getElementById('c').addEventListener('click', later);</script>",
+                     address));
+    // The one menu expected is the user's; a menu the page opened would take the choice first.
+    int menus = 0;
+    onNextMenu([&menus](QMenu *menu) {
+        ++menus;
+        choose(menu, "value00: one");
+    });
+    MessageLog log;
+    if (pressFirst.isEmpty()) {
+        browser.view()->page()->mainFrame()->evaluateJavaScript("later()");
+    } else {
+        click(browser.view(), pressFirst);
+    }
+    QVERIFY(QTest::qWaitFor([&log]() { return log.count("on_signal( \"b\" )") == 1; }, 5000));
+    QTest::qWait(100);
+    QCOMPARE(menus, 0);
+    QCOMPARE(fieldValue(browser.view(), "#b"), QString());
+
+    // The user's own click still opens it.
+    click(browser.view(), userClick);
+    QCOMPARE(menus, 1);
+    QCOMPARE(fieldValue(browser.view(), "#b"), QString("one"));
 }
 
 QTEST_MAIN(TestHostilePages)

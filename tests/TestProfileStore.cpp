@@ -248,6 +248,13 @@ void TestProfileStore::menuTable()
     QCOMPARE(table.keys(), QStringList({"ID", "メール", "住所"}));
     QCOMPARE(table.value("メール").toList().first().toString(), QString("mail"));
     QCOMPARE(log.debugLines().filter("menu entry").size(), 5);
+
+    // The password is always secret; the file may name more, and odd entries are ignored.
+    using Keys = QSet<QString>;
+    QCOMPARE(ProfileStore::secretKeys({}), Keys({"password"}));
+    QCOMPARE(ProfileStore::secretKeys(parse(R"({"secretKeys": "cardNumber"})")), Keys({"password"}));
+    QCOMPARE(ProfileStore::secretKeys(parse(R"({"secretKeys": ["cardNumber", 3, "", null, "pin"]})")),
+             Keys({"password", "cardNumber", "pin"}));
 }
 
 void TestProfileStore::defaultMenu_data()

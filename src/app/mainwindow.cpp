@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/certificatewatch.h"
 #include "app/singlewebview.h"
 #include "bridge/pagebridge.h"
 #include "fill/fieldfiller.h"
@@ -10,6 +11,7 @@
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProgressBar>
@@ -52,6 +54,14 @@ MainWindow::MainWindow(QWidget *parent)
     m_progressBar->hide();
     m_progressBar->setValue(0);
     ui->statusBar->addPermanentWidget(m_progressBar);
+    m_insecureMarker = new QLabel(tr("⚠ 安全でない接続"));
+    m_insecureMarker->setObjectName(QStringLiteral("insecureMarker"));
+    m_insecureMarker->setToolTip(
+        tr("このページは証明書に問題のある接続で届きました。記録した項目は自動入力しません。"));
+    m_insecureMarker->hide();
+    ui->statusBar->addPermanentWidget(m_insecureMarker);
+    m_certificates =
+        new CertificateWatch(m_webView->page()->networkAccessManager(), m_webView->page()->mainFrame());
 
     connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
             SLOT(connectDelegate()));
@@ -112,7 +122,21 @@ void MainWindow::on_webview_loadFinished(bool ok)
     m_progressBar->setValue(100);
     m_progressBar->hide();
     ui->statusBar->showMessage(tr("ページが表示されました"));
-    m_bridge->applyRules(m_document->pageRules());
+    applyPageRules();
+}
+
+// Recorded values go into a page on their own only when it came over a sound connection: whoever can
+// present a false certificate for the address would receive them. The user may still fill it.
+void MainWindow::applyPageRules()
+{
+    const bool insecure = m_certificates->documentInsecure();
+    m_insecureMarker->setVisible(insecure);
+    if (!insecure) {
+        m_bridge->applyRules(m_document->pageRules());
+    } else if (m_bridge->matchesAnyRule(m_document->pageRules())) {
+        qCDebug(lcApp) << "rules not applied: certificate errors on" << m_webView->url();
+        ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
+    }
 }
 
 void MainWindow::on_webview_loadProgress(int v)

@@ -8,11 +8,13 @@
 
 #include <memory>
 
+class CertificateWatch;
 class FieldFiller;
 class PageBridge;
 class ProfileDocument;
 class QAction;
 class QCloseEvent;
+class QLabel;
 class QNetworkReply;
 class QProgressBar;
 class SingleWebView;
@@ -58,12 +60,16 @@ private slots:
     void on_goHome_clicked();
 
 private:
+    void applyPageRules();
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
 
     std::unique_ptr<Ui_MainWindow> ui;
     SingleWebView *m_webView = nullptr;
     QProgressBar *m_progressBar = nullptr;
+    // Shown while the page came over a connection with certificate errors.
+    QLabel *m_insecureMarker = nullptr;
+    CertificateWatch *m_certificates = nullptr;
     QString m_startPage;
     QString m_saveFailure;
     // Declared in the order they depend on each other: the bridge reads the document, the filler

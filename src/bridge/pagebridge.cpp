@@ -111,6 +111,16 @@ QString PageBridge::nextAutoId()
     return QStringLiteral("unknown%1").arg(++m_autoIdCounter);
 }
 
+bool PageBridge::matchesAnyRule(const QVariantMap &rules) const
+{
+    for (auto it = m_inputs.constBegin(); it != m_inputs.constEnd(); ++it) {
+        if (rules.contains(it.key())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void PageBridge::applyRules(const QVariantMap &rules)
 {
     for (auto it = m_inputs.constBegin(); it != m_inputs.constEnd(); ++it) {

@@ -40,6 +40,9 @@ public:
     // Fills every registered input that has a rule (identifier to profile key) with the key's value.
     void applyRules(const QVariantMap &rules);
 
+    // Whether applyRules would fill anything on the page shown.
+    bool matchesAnyRule(const QVariantMap &rules) const;
+
     // The registered input with this identifier (an id, a name or a generated one), or null.
     QWebElement *input(const QString &identifier) const { return m_inputs.value(identifier); }
     const QHash<QString, QWebElement *> &inputs() const { return m_inputs; }

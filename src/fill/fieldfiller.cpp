@@ -1,5 +1,6 @@
 #include "fill/fieldfiller.h"
 
+#include "bridge/clickgate.h"
 #include "bridge/pagebridge.h"
 #include "bridge/pagescripts.h"
 #include "fill/fieldmenu.h"
@@ -18,10 +19,11 @@ namespace {
 
 const QString typeAttribute = QStringLiteral("type");
 
-// A password field's text is written to the log as asterisks of the same length.
-QVariant forLog(const QWebElement &element, const QVariant &text)
+// A password field's text, and a secret value wherever it goes, is written to the log as asterisks of
+// the same length.
+QVariant forLog(const QWebElement &element, const QVariant &text, bool secret = false)
 {
-    if (element.attribute(typeAttribute) == QLatin1String("password")) {
+    if (secret || element.attribute(typeAttribute) == QLatin1String("password")) {
         return QString(text.toString().size(), QLatin1Char('*'));
     }
     return text;
@@ -40,6 +42,7 @@ FieldFiller::FieldFiller(QWebView *view, const PageBridge &bridge, ProfileDocume
     , m_bridge(bridge)
     , m_document(document)
     , m_inputLanguage(FieldMenu::Japanese)
+    , m_clickGate(new ClickGate(view))
 {
 }
 
@@ -54,6 +57,10 @@ void FieldFiller::openMenu(const QString &identifier)
     }
     QWebElement *element = m_bridge.input(identifier);
     if (!element || !FieldMenu::acceptsType(element->attribute(typeAttribute))) {
+        return;
+    }
+    if (!m_clickGate->admit(*element)) {
+        qCDebug(lcFill) << "no menu: the user did not click" << identifier;
         return;
     }
 
@@ -86,7 +93,8 @@ void FieldFiller::apply(QAction *entry)
     if (key == FieldMenu::clearMarker) {
         element->evaluateJavaScript(PageScripts::clearValue());
     } else {
-        insertValue(*element, record.value(FieldMenu::valueField).toString());
+        insertValue(*element, record.value(FieldMenu::valueField).toString(),
+                    FieldMenu::isSecret(key, m_document.secretKeys()));
     }
     m_document.recordChoice(m_view->url().toString(), identifier, key);
 }
@@ -104,7 +112,7 @@ void FieldFiller::convertWidth(QWebElement &element, const QString &marker)
     element.evaluateJavaScript(PageScripts::assignValue(newText));
 }
 
-void FieldFiller::insertValue(QWebElement &element, const QString &value)
+void FieldFiller::insertValue(QWebElement &element, const QString &value, bool secret)
 {
     if (element.attribute(typeAttribute) == QLatin1String("email")) {
         element.evaluateJavaScript(PageScripts::assignValue(value));
@@ -112,5 +120,5 @@ void FieldFiller::insertValue(QWebElement &element, const QString &value)
         // The engine refuses selections on some field types (number): the value replaces the content.
         element.evaluateJavaScript(PageScripts::assignValue(value));
     }
-    qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
+    qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()), secret);
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class ClickGate;
 class PageBridge;
 class ProfileDocument;
 class QAction;
@@ -38,11 +39,13 @@ signals:
 
 private:
     void convertWidth(QWebElement &element, const QString &marker);
-    void insertValue(QWebElement &element, const QString &value);
+    void insertValue(QWebElement &element, const QString &value, bool secret);
 
     QWebView *m_view;
     const PageBridge &m_bridge;
     ProfileDocument &m_document;
     int m_inputLanguage = 0;
     bool m_menuOpen = false;
+    // Lets only the user's own clicks open the menu; owned by the view it watches.
+    ClickGate *m_clickGate;
 };

@@ -36,7 +36,7 @@ template <typename Holds> QString resolveKeyIn(const QString &baseKey, int input
 
 template <typename Holds, typename Text>
 QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable, int inputLanguage,
-                         const Holds &holds, const Text &text)
+                         const Holds &holds, const Text &text, const QSet<QString> &secretKeys)
 {
     QVector<Entry> menu;
     menu.reserve(actionTable.size() + 3);
@@ -48,7 +48,8 @@ QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable,
         const QString key = resolveKeyIn(keys.first().toString(), inputLanguage, holds);
         const QString value = text(key);
         // One pass, so a label holding "%2" cannot capture the value's place.
-        menu.append({QStringLiteral("%1: %2").arg(it.key(), value), record(element, key, value)});
+        const QString shown = isSecret(key, secretKeys) ? maskedText(value) : value;
+        menu.append({QStringLiteral("%1: %2").arg(it.key(), shown), record(element, key, value)});
     }
     const auto command = [&](const char *label, const QString &marker) {
         menu.append({QCoreApplication::translate("MainWindow", label), record(element, marker, QString())});
@@ -76,12 +77,27 @@ QString resolveKey(const QString &baseKey, const QHash<QString, QVariant> &value
                         [&values](const QString &key) { return values.contains(key); });
 }
 
+bool isSecret(const QString &key, const QSet<QString> &secretKeys)
+{
+    const QString base = key.section(QLatin1Char('.'), 0, 0);
+    if (secretKeys.contains(base)) {
+        return true;
+    }
+    return base.endsWith(QLatin1Char('E')) && secretKeys.contains(base.chopped(1));
+}
+
+QString maskedText(const QString &value)
+{
+    return value.isEmpty() ? value : QString(8, QChar(0x2022));
+}
+
 QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
-                       const QHash<QString, QVariant> &values, int inputLanguage)
+                       const QHash<QString, QVariant> &values, int inputLanguage,
+                       const QSet<QString> &secretKeys)
 {
     return entriesIn(
         element, actionTable, inputLanguage, [&values](const QString &key) { return values.contains(key); },
-        [&values](const QString &key) { return values.value(key).toString(); });
+        [&values](const QString &key) { return values.value(key).toString(); }, secretKeys);
 }
 
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage)
@@ -89,7 +105,7 @@ QVector<Entry> entries(const QString &element, const ProfileDocument &document, 
     return entriesIn(
         element, document.menuTable(), inputLanguage,
         [&document](const QString &key) { return document.holds(key); },
-        [&document](const QString &key) { return document.value(key); });
+        [&document](const QString &key) { return document.value(key); }, document.secretKeys());
 }
 
 } // namespace FieldMenu

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -41,10 +42,21 @@ bool acceptsType(const QString &type);
 // profile holds one.
 QString resolveKey(const QString &baseKey, const QHash<QString, QVariant> &values, int inputLanguage);
 
-// The menu's entries in order, for the input with this identifier.
+// Whether a key's value is shown masked: the key, its Latin-letter form and every value derived from
+// it ("password", "passwordE", "cardNumber.digits") are secret when the key is.
+bool isSecret(const QString &key, const QSet<QString> &secretKeys);
+
+// What the menu shows in place of a secret value: a fixed number of dots, so that the entry tells
+// neither the value nor its length. Nothing is hidden when there is nothing to hide.
+QString maskedText(const QString &value);
+
+// The menu's entries in order, for the input with this identifier. Values of secret keys are
+// masked in the entry's text; the record still carries the value itself.
 QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
-                       const QHash<QString, QVariant> &values, int inputLanguage);
-// The same from the document's menu table, with each value's text as the document gives it.
+                       const QHash<QString, QVariant> &values, int inputLanguage,
+                       const QSet<QString> &secretKeys = {QStringLiteral("password")});
+// The same from the document's menu table, with each value's text as the document gives it and its
+// secret keys masked.
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage);
 
 } // namespace FieldMenu

@@ -42,6 +42,9 @@ public:
     // offers and what recorded rules fill in.
     QString value(const QString &key) const;
 
+    // Keys whose values are never shown: "password" and those named in "secretKeys".
+    QSet<QString> secretKeys() const { return ProfileStore::secretKeys(m_root); }
+
     // The field menu's entries: label to a list whose first item is a profile key, in label order.
     const QVariantMap &menuTable() const { return m_menuTable; }
 

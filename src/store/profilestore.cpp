@@ -125,6 +125,18 @@ QVariantMap ProfileStore::menuTable(const QJsonObject &actions)
     return table;
 }
 
+QSet<QString> ProfileStore::secretKeys(const QJsonObject &root)
+{
+    QSet<QString> keys{QStringLiteral("password")};
+    const QJsonArray named = root.value(QStringLiteral("secretKeys")).toArray();
+    for (const QJsonValue &name : named) {
+        if (name.isString() && !name.toString().isEmpty()) {
+            keys.insert(name.toString());
+        }
+    }
+    return keys;
+}
+
 QVariantMap ProfileStore::siteRules(const QJsonObject &root, const QString &address)
 {
     return root.value(sitesMember).toObject().value(address).toVariant().toMap();

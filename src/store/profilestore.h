@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -39,6 +40,10 @@ public:
     // The field menu's table from the "actions" member: label to a list whose first item is the
     // profile key. Entries that do not carry a key are left out.
     static QVariantMap menuTable(const QJsonObject &actions);
+
+    // The keys whose values are never shown: "password", and those the top-level "secretKeys" member
+    // names.
+    static QSet<QString> secretKeys(const QJsonObject &root);
 
     // The rules recorded for exactly this page address, and their replacement.
     static QVariantMap siteRules(const QJsonObject &root, const QString &address);

@@ -1,0 +1,68 @@
+#include "app/certificatewatch.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QWebFrame>
+
+namespace {
+
+bool fromFrame(const QNetworkReply *reply, const QWebFrame *frame)
+{
+    return reply->request().originatingObject() == frame;
+}
+
+// The address without its fragment: a fragment never reaches the server.
+QUrl documentAddress(const QUrl &url)
+{
+    return url.adjusted(QUrl::RemoveFragment);
+}
+
+const char errorsProperty[] = "kakikomiCertificateErrors";
+
+} // namespace
+
+CertificateWatch::CertificateWatch(QNetworkAccessManager *network, QWebFrame *frame)
+    : QObject(frame)
+    , m_frame(frame)
+{
+    connect(network, &QNetworkAccessManager::sslErrors, this, &CertificateWatch::noteErrors);
+    connect(network, &QNetworkAccessManager::finished, this, &CertificateWatch::noteFinished);
+}
+
+bool CertificateWatch::documentInsecure() const
+{
+    return m_insecure.contains(documentAddress(m_frame->url()));
+}
+
+void CertificateWatch::noteErrors(QNetworkReply *reply)
+{
+    if (fromFrame(reply, m_frame)) {
+        reply->setProperty(errorsProperty, true);
+    }
+}
+
+// Judged when the reply is done: the errors, if any, have been reported by then.
+void CertificateWatch::noteFinished(QNetworkReply *reply)
+{
+    if (!fromFrame(reply, m_frame)) {
+        return;
+    }
+    const QUrl address = documentAddress(reply->url());
+    if (reply->property(errorsProperty).toBool()) {
+        m_insecure.insert(address);
+        return;
+    }
+    if (reply->url().scheme() == QLatin1String("https")) {
+        // A connection kept open after its errors were ignored reports none for later replies:
+        // their certificate chain still tells.
+        const QList<QSslCertificate> chain = reply->sslConfiguration().peerCertificateChain();
+        if (chain.isEmpty() || !QSslCertificate::verify(chain, reply->url().host()).isEmpty()) {
+            m_insecure.insert(address);
+            return;
+        }
+    }
+    m_insecure.remove(address);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPoint>
+
+class QWebElement;
+class QWebView;
+
+// Tells a field click made by the user from one a page script made up. The field menu opens at the
+// pointer, and one stray Return then writes a stored value into a field the page reads, so only a
+// real mouse press on the view, on that very input (or on its label), may open it. Each press opens
+// at most one menu.
+class ClickGate : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Watches the view's mouse presses for as long as both live.
+    explicit ClickGate(QWebView *view);
+
+    // Whether a click on this input answers a press the user made within the last second. A press
+    // that opened a menu is spent.
+    bool admit(const QWebElement &input);
+
+    // How long a press stays good for the click it causes.
+    static constexpr int pressLifetimeMs = 1000;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWebView *m_view;
+    QElapsedTimer m_sincePress;
+    QPoint m_pressPosition;
+    bool m_pressPending = false;
+};
