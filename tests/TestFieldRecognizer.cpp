@@ -40,11 +40,11 @@ QVector<SelectMatcher::Option> optionList(const QString &name)
 }
 
 // "name=zip01;maxlength=3;row=郵便番号" → one field; "select;options=prefs" for a select.
-Field field(const QString &spec)
+Field field(const QString &description)
 {
     Field f;
     f.tag = QStringLiteral("INPUT");
-    for (const QString &part : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &part : description.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const int equals = part.indexOf(QLatin1Char('='));
         const QString name = part.left(equals).trimmed();
         const QString value = equals < 0 ? QString() : part.mid(equals + 1);
@@ -110,7 +110,7 @@ private slots:
 
 void TestFieldRecognizer::recognize_data()
 {
-    QTest::addColumn<QString>("fields"); // field specs separated by " | ", in document order
+    QTest::addColumn<QString>("fields"); // field descriptions separated by " | ", in document order
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("keys"); // expected keys separated by "|"; empty: left alone
 
@@ -261,8 +261,8 @@ void TestFieldRecognizer::recognize()
     QFETCH(QString, keys);
 
     QVector<Field> described;
-    for (const QString &spec : fields.split(QStringLiteral(" | "))) {
-        described.append(field(spec));
+    for (const QString &description : fields.split(QStringLiteral(" | "))) {
+        described.append(field(description));
     }
     const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(described, language);
     QCOMPARE(decisions.size(), described.size());
