@@ -112,6 +112,9 @@ void MainWindow::on_webview_loadFinished(bool ok)
     m_progressBar->setValue(100);
     m_progressBar->hide();
     ui->statusBar->showMessage(tr("ページが表示されました"));
+    // Selects first: a page that redraws its form from its own state when a select changes would
+    // otherwise redraw over inputs filled before it.
+    m_bridge->applySelectRules(m_document->pageRules());
     m_bridge->applyRules(m_document->pageRules());
 }
 
