@@ -162,6 +162,11 @@ QString afterTyping()
     return fieldScript(eventsPiece + afterPiece);
 }
 
+QString readSelectedIndex()
+{
+    return QStringLiteral("this.selectedIndex");
+}
+
 QString setNativeValue(const QString &value)
 {
     return fieldScript(setterPiece + QStringLiteral("s(f,t);"), value);

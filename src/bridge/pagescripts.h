@@ -47,6 +47,9 @@ QString typeAtSelection(const QString &value);
 QString beforeTyping();
 QString afterTyping();
 
+// Run on a <select>: the index of its selected option, -1 when none is.
+QString readSelectedIndex();
+
 // Only the write of typeValue, without events: the native setter of the element's prototype.
 QString setNativeValue(const QString &value);
 
