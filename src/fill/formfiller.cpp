@@ -91,6 +91,7 @@ void FormFiller::fillPage()
     m_busy = true;
     m_cancelled = false;
     m_worked = 0;
+    m_saving = 0;
     m_working.start();
     // An open composition would replace what goes into the focused field with its own text.
     ImeComposition::end(m_view);
@@ -323,7 +324,9 @@ void FormFiller::finish()
         }
     }
     m_controls.clear();
+    const qint64 beforeSave = m_working.nsecsElapsed();
     m_document.recordChoices(m_address, choices);
+    m_saving = m_working.nsecsElapsed() - beforeSave;
     m_worked += m_working.nsecsElapsed();
     m_busy = false;
     qCDebug(lcFill) << "fillPage done" << filled << left;

@@ -35,6 +35,8 @@ public:
 
     // The time the last finished fill spent working, without its wait for the page.
     qint64 lastWorkNanoseconds() const { return m_worked; }
+    // Of it, the save that recorded the fields.
+    qint64 lastSaveNanoseconds() const { return m_saving; }
 
     // How long the page gets to react to the postal code: the wait ends after reaction ms when
     // nothing changed, else once fields have stayed unchanged for quiet ms, and never after longest.
@@ -92,4 +94,5 @@ private:
     QStringList m_lastValues;
     QElapsedTimer m_working;
     qint64 m_worked = 0;
+    qint64 m_saving = 0;
 };
