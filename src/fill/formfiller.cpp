@@ -256,17 +256,19 @@ void FormFiller::fill(Control &control)
         done(Control::Filled, control.evidence);
         return;
     }
-    const QString current = element.evaluateJavaScript(PageScripts::readValue()).toString();
-    if (!current.isEmpty()) {
-        if (agrees(current, control.value, control.key)) {
+    // One call: the page may have filled the field since it was read (a lookup script).
+    const QVariantList typed =
+        element.evaluateJavaScript(PageScripts::typeValueIfEmpty(control.value)).toList();
+    const QString now = typed.value(1).toString();
+    if (!typed.value(0).toBool()) {
+        if (agrees(now, control.value, control.key)) {
             done(Control::Kept, QStringLiteral("the page wrote the same value"));
         } else {
             skip(QStringLiteral("the page wrote another value"));
         }
         return;
     }
-    element.evaluateJavaScript(PageScripts::typeValue(control.value));
-    if (element.evaluateJavaScript(PageScripts::readValue()).toString().isEmpty()) {
+    if (now.isEmpty()) {
         // A number field given text, or a page that clears what it does not like.
         skip(QStringLiteral("the field did not take the value"));
         return;
