@@ -113,6 +113,7 @@ private slots:
     void pages();
     void nothingToFillSavesNothing();
     void selectsTakeNoIdentifiers();
+    void englishFallsBackLikeTheMenu();
     void leavingThePageStopsTheFill();
 };
 
@@ -267,6 +268,29 @@ void TestWholeFormFill::selectsTakeNoIdentifiers()
     QVERIFY(bridge.select("s") && bridge.select("t") && bridge.select("u"));
     QCOMPARE(*bridge.select("t"), *bridge.select("u"));
     QVERIFY(!bridge.select("unknown1") && !bridge.select(""));
+}
+
+// In English a Latin-letter value the profile lacks gives way to the Japanese one, as in the field
+// menu, except in a field that asks for Latin letters itself.
+void TestWholeFormFill::englishFallsBackLikeTheMenu()
+{
+    QJsonObject document = testDocument();
+    QJsonObject profile = document.value("profile").toObject();
+    profile.remove("familyNameE");
+    document.insert("profile", profile);
+    Browser browser(document);
+    browser.child<QAction>("actionToEnglish")->trigger();
+    QVERIFY(browser.open("<form><label for=a>Last name</label><input id=a>"
+                         "<label for=b>City</label><input id=b>"
+                         "<label for=c>Last name (romaji)</label><input id=c name=last_roma></form>",
+                         "http://127.0.0.1:1/english"));
+    browser.child<QAction>("actionFillPage")->trigger();
+    QCOMPARE(browser.value("#a"), QString("山田"));
+    QCOMPARE(browser.value("#b"), QString("Chiyoda-ku"));
+    QCOMPARE(browser.value("#c"), QString());
+    QCOMPARE(browser.statusMessage(), QString("一括入力: 2 項目を入力しました（1 項目は未入力）"));
+    QCOMPARE(browser.saved().value("sites").toObject().value("http://127.0.0.1:1/english").toObject(),
+             QJsonObject({{"a", "familyName"}, {"b", "cityE"}}));
 }
 
 // A page left while the fill waits for it to react to the postal code: nothing more is written,
