@@ -5,6 +5,7 @@
 #include "bridge/pagebridge.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
+#include "fill/formfiller.h"
 #include "logging.h"
 #include "profile/profileeditor.h"
 #include "store/profiledocument.h"
@@ -35,6 +36,16 @@ MainWindow::MainWindow(QWidget *parent)
     m_filler = std::make_unique<FieldFiller>(m_webView, *m_bridge, *m_document);
     connect(m_bridge.get(), &PageBridge::inputClicked, m_filler.get(), &FieldFiller::openMenu);
     connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
+    // このページに一括入力 goes straight to its part: the window's slots stay as they are.
+    m_formFiller = std::make_unique<FormFiller>(m_webView, *m_bridge, *m_document, *m_filler);
+    connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
+    connect(m_formFiller.get(), &FormFiller::finished, this, [this](int filled, int left) {
+        // A failed save of the fill keeps its own message in the status bar.
+        if (m_saveFailure.isEmpty()) {
+            ui->statusBar->showMessage(
+                tr("一括入力: %1 項目を入力しました（%2 項目は未入力）").arg(filled).arg(left));
+        }
+    });
     connect(m_document.get(), &ProfileDocument::saveFailed, this, &MainWindow::showSaveFailure);
     connect(m_document.get(), &ProfileDocument::saved, this, &MainWindow::clearSaveFailure);
 
@@ -132,6 +143,9 @@ void MainWindow::applyPageRules()
     const bool insecure = m_certificates->documentInsecure();
     m_insecureMarker->setVisible(insecure);
     if (!insecure) {
+        // Selects first: a page that redraws its form from its own state when a select changes would
+        // otherwise redraw over inputs filled before it.
+        m_bridge->applySelectRules(m_document->pageRules());
         m_bridge->applyRules(m_document->pageRules());
     } else if (m_bridge->matchesAnyRule(m_document->pageRules())) {
         qCDebug(lcApp) << "rules not applied: certificate errors on" << m_webView->url();

@@ -10,6 +10,7 @@
 
 class CertificateWatch;
 class FieldFiller;
+class FormFiller;
 class PageBridge;
 class ProfileDocument;
 class QAction;
@@ -21,7 +22,8 @@ class SingleWebView;
 class Ui_MainWindow;
 
 // The browser's one window: owns its widgets, the web view and the parts that do the work (the
-// profile document, the page bridge and the field filler); its slots wire the widgets to the parts.
+// profile document, the page bridge, the field filler and the form filler); its slots wire the widgets to the
+// parts.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -37,6 +39,7 @@ public:
     ProfileDocument &document() { return *m_document; }
     PageBridge &bridge() { return *m_bridge; }
     FieldFiller &filler() { return *m_filler; }
+    FormFiller &formFiller() { return *m_formFiller; }
     SingleWebView *webView() const { return m_webView; }
     QProgressBar *progressBar() const { return m_progressBar; }
     QString startPage() const { return m_startPage; }
@@ -77,4 +80,5 @@ private:
     std::unique_ptr<ProfileDocument> m_document;
     std::unique_ptr<PageBridge> m_bridge;
     std::unique_ptr<FieldFiller> m_filler;
+    std::unique_ptr<FormFiller> m_formFiller;
 };

@@ -2,6 +2,8 @@
 
 #include "bridge/delegate.h"
 #include "bridge/pagescripts.h"
+#include "fill/formscanner.h"
+#include "fill/selectmatcher.h"
 #include "store/profiledocument.h"
 
 #include <QWebElement>
@@ -9,6 +11,8 @@
 #include <QWebPage>
 #include <QWebSettings>
 #include <QWebView>
+
+#include <algorithm>
 
 PageBridge::PageBridge(QWebView *view, const ProfileDocument &document, QObject *parent)
     : QObject(parent)
@@ -63,6 +67,7 @@ void PageBridge::releaseElements()
     qDeleteAll(m_handles);
     m_handles.clear();
     m_inputs.clear();
+    m_selects.clear();
     QWebSettings::clearMemoryCaches();
     QWebSettings::clearIconDatabase();
 }
@@ -72,6 +77,7 @@ void PageBridge::instrumentPage()
     auto *document = new QWebElement(m_view->page()->mainFrame()->documentElement());
     m_handles.append(document);
     instrumentChildren(document);
+    registerSelects();
 }
 
 void PageBridge::instrumentChildren(QWebElement *parent)
@@ -113,12 +119,11 @@ QString PageBridge::nextAutoId()
 
 bool PageBridge::matchesAnyRule(const QVariantMap &rules) const
 {
-    for (auto it = m_inputs.constBegin(); it != m_inputs.constEnd(); ++it) {
-        if (rules.contains(it.key())) {
-            return true;
-        }
-    }
-    return false;
+    const auto anyRuleFor = [&rules](const auto &table) {
+        return std::any_of(table.keyBegin(), table.keyEnd(),
+                           [&rules](const QString &identifier) { return rules.contains(identifier); });
+    };
+    return anyRuleFor(m_inputs) || anyRuleFor(m_selects);
 }
 
 void PageBridge::applyRules(const QVariantMap &rules)
@@ -129,5 +134,44 @@ void PageBridge::applyRules(const QVariantMap &rules)
             continue;
         }
         it.value()->evaluateJavaScript(PageScripts::assignValue(m_document.value(rule.value().toString())));
+    }
+}
+
+void PageBridge::registerSelects()
+{
+    m_selects.clear();
+    const QWebElement document = m_view->page()->mainFrame()->documentElement();
+    for (const QWebElement &select : document.findAll(QStringLiteral("select"))) {
+        const QString id = select.attribute(QStringLiteral("id"));
+        const QString name = select.attribute(QStringLiteral("name"));
+        if (!id.trimmed().isEmpty()) {
+            m_selects.insert(id, select);
+        }
+        if (!name.trimmed().isEmpty()) {
+            m_selects.insert(name, select);
+        }
+    }
+}
+
+const QWebElement *PageBridge::select(const QString &identifier) const
+{
+    const auto found = m_selects.constFind(identifier);
+    return found == m_selects.constEnd() ? nullptr : &found.value();
+}
+
+void PageBridge::applySelectRules(const QVariantMap &rules)
+{
+    for (auto it = m_selects.begin(); it != m_selects.end(); ++it) {
+        const auto rule = rules.constFind(it.key());
+        if (rule == rules.constEnd()) {
+            continue;
+        }
+        const QString key = rule.value().toString();
+        const QVector<SelectMatcher::Option> options = FormScanner::options(it.value());
+        const int index =
+            SelectMatcher::match(options, m_document.value(key), SelectMatcher::kindForKey(key));
+        if (index >= 0) {
+            it.value().evaluateJavaScript(PageScripts::typeValue(options[index].value));
+        }
     }
 }

@@ -40,12 +40,18 @@ public:
     // Fills every registered input that has a rule (identifier to profile key) with the key's value.
     void applyRules(const QVariantMap &rules);
 
-    // Whether applyRules would fill anything on the page shown.
+    // Sets every registered select that has a rule to the option standing for the key's value, with
+    // the events a user's choice causes; a select with no such option stays as it is.
+    void applySelectRules(const QVariantMap &rules);
+
+    // Whether applyRules or applySelectRules would fill anything on the page shown.
     bool matchesAnyRule(const QVariantMap &rules) const;
 
     // The registered input with this identifier (an id, a name or a generated one), or null.
     QWebElement *input(const QString &identifier) const { return m_inputs.value(identifier); }
     const QHash<QString, QWebElement *> &inputs() const { return m_inputs; }
+    // The registered <select> with this identifier (its id, else its name; also its name), or null.
+    const QWebElement *select(const QString &identifier) const;
     // Element handles held for the page shown, the document element included.
     int handleCount() const { return m_handles.size(); }
     // Bridge objects alive, the current one included.
@@ -62,11 +68,15 @@ signals:
 private:
     void instrumentChildren(QWebElement *parent);
     QString nextAutoId();
+    // Selects get a table of their own, filled after the inputs' walk: they take no generated
+    // identifiers and no click handlers, so the inputs' numbering stays as it was.
+    void registerSelects();
 
     QWebView *m_view;
     const ProfileDocument &m_document;
     QHash<QString, QWebElement *> m_inputs;
     QList<QWebElement *> m_handles;
+    QHash<QString, QWebElement> m_selects;
     int m_autoIdCounter = 0;
     BridgeKeeper m_bridges;
 };

@@ -162,6 +162,19 @@ QString afterTyping()
     return fieldScript(eventsPiece + afterPiece);
 }
 
+QString typeValueIfEmpty(const QString &value)
+{
+    return QStringLiteral("(function(f,t){") + eventsPiece + setterPiece
+           + QStringLiteral("var o=f.value;if(o!=='')return[false,o];") + beforePiece
+           + QStringLiteral("s(f,t);") + afterPiece + QStringLiteral("return[true,f.value]})(this,'")
+           + quoteForScript(value) + QStringLiteral("')");
+}
+
+QString readSelectedIndex()
+{
+    return QStringLiteral("this.selectedIndex");
+}
+
 QString setNativeValue(const QString &value)
 {
     return fieldScript(setterPiece + QStringLiteral("s(f,t);"), value);

@@ -47,6 +47,13 @@ QString typeAtSelection(const QString &value);
 QString beforeTyping();
 QString afterTyping();
 
+// typeValue on a field that is still empty; a field holding text is left as it is. The completion
+// value is [whether it typed, the field's value afterwards]: one call per field for a whole form.
+QString typeValueIfEmpty(const QString &value);
+
+// Run on a <select>: the index of its selected option, -1 when none is.
+QString readSelectedIndex();
+
 // Only the write of typeValue, without events: the native setter of the element's prototype.
 QString setNativeValue(const QString &value);
 

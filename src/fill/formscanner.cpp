@@ -129,12 +129,7 @@ QVector<Control> scan(QWebFrame *frame)
         field.disabled = element.hasAttribute(QStringLiteral("disabled")) || state.value(3).toBool();
         if (field.tag == QLatin1String("SELECT")) {
             field.type.clear();
-            for (const QWebElement &option : element.findAll(QStringLiteral("option"))) {
-                const QString text = option.toPlainText().simplified();
-                field.options.append({text, option.hasAttribute(QStringLiteral("value"))
-                                                ? option.attribute(QStringLiteral("value"))
-                                                : text});
-            }
+            field.options = options(element);
             field.selectedIndex = state.value(2, -1).toInt();
         } else {
             field.value = state.value(1).toString();
@@ -142,6 +137,18 @@ QVector<Control> scan(QWebFrame *frame)
         controls.append(control);
     }
     return controls;
+}
+
+QVector<SelectMatcher::Option> options(const QWebElement &select)
+{
+    QVector<SelectMatcher::Option> found;
+    for (const QWebElement &option : select.findAll(QStringLiteral("option"))) {
+        const QString text = option.toPlainText().simplified();
+        found.append({text, option.hasAttribute(QStringLiteral("value"))
+                                ? option.attribute(QStringLiteral("value"))
+                                : text});
+    }
+    return found;
 }
 
 QVector<FieldRecognizer::Field> fields(const QVector<Control> &controls)

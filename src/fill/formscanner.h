@@ -20,6 +20,10 @@ struct Control
 // recognizer decides which it leaves alone).
 QVector<Control> scan(QWebFrame *frame);
 
+// The options of a <select>, in order: each one's text, and its value (its text when it has no value
+// attribute).
+QVector<SelectMatcher::Option> options(const QWebElement &select);
+
 // Only the descriptions, in the same order, for FieldRecognizer::recognize.
 QVector<FieldRecognizer::Field> fields(const QVector<Control> &controls);
 

@@ -88,3 +88,15 @@ bool ProfileDocument::recordChoice(const QString &address, const QString &identi
     ProfileStore::storeSiteRules(m_root, address, m_pageRules);
     return save();
 }
+
+bool ProfileDocument::recordChoices(const QString &address, const QVariantMap &choices)
+{
+    if (choices.isEmpty()) {
+        return true;
+    }
+    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
+        m_pageRules.insert(it.key(), it.value());
+    }
+    ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+    return save();
+}

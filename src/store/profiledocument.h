@@ -58,6 +58,9 @@ public:
     // Records that the input with this identifier got the key (or the clear marker) on the page
     // shown, stores the page's rules under address and saves.
     bool recordChoice(const QString &address, const QString &identifier, const QString &key);
+    // The same for several inputs at once (identifier to key), with one save; nothing is saved when
+    // choices is empty.
+    bool recordChoices(const QString &address, const QVariantMap &choices);
 
 signals:
     // After each save: the reason it failed, for the user, or that it reached the disk.

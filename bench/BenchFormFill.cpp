@@ -1,0 +1,198 @@
+// このページに一括入力 in the real window: the whole fill of sign-up forms of 30 and 300 controls
+// (reading, recognising, typing every field, recording with one save), without the deliberate wait
+// for the page to react to the postal code; and how the values end up on the test pages.
+
+#include "app/mainwindow.h"
+#include "app/singlewebview.h"
+#include "benchsupport.h"
+#include "fill/formfiller.h"
+#include "fill/selectmatcher.h"
+#include "store/profiledocument.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTimer>
+#include <QUrl>
+#include <QWebElement>
+#include <QWebFrame>
+
+namespace {
+
+// Ten controls labelled the way shop forms label them, in table rows, with ids that say nothing.
+QString block(int n)
+{
+    QString prefectures = QStringLiteral("<option value=''>都道府県を選択</option>");
+    for (int code = 1; code <= 47; ++code) {
+        prefectures += QStringLiteral("<option value='%1'>%2</option>")
+                           .arg(code)
+                           .arg(SelectMatcher::prefectureName(code));
+    }
+    const auto box = [n](int i) { return QStringLiteral("<input type='text' id='b%1_%2'>").arg(n).arg(i); };
+    return QStringLiteral("<table>"
+                          "<tr><th>氏名</th><td>姓 %1 名 %2</td></tr>"
+                          "<tr><th>フリガナ</th><td>セイ %3 メイ %4</td></tr>"
+                          "<tr><th>郵便番号</th><td>%5 - %6</td></tr>"
+                          "<tr><th>都道府県</th><td><select id='b%11_6'>%12</select></td></tr>"
+                          "<tr><th>市区町村</th><td>%7</td></tr>"
+                          "<tr><th>電話番号</th><td>%8</td></tr>"
+                          "<tr><th>メールアドレス</th><td>%9</td></tr>"
+                          "</table>")
+        .arg(box(0), box(1), box(2), box(3), box(4), box(5), box(7), box(8), box(9))
+        .arg(n)
+        .arg(prefectures);
+}
+
+QString form(int controls)
+{
+    QString html = QStringLiteral("<!DOCTYPE html><html><body><form>");
+    for (int n = 0; n < controls / 10; ++n) {
+        html += block(n);
+    }
+    return html + QStringLiteral("</form></body></html>");
+}
+
+// Runs the action and waits for its end; false when it did not end.
+bool fillAndWait(MainWindow &window)
+{
+    QEventLoop loop;
+    bool ended = false;
+    const QMetaObject::Connection connection =
+        QObject::connect(&window.formFiller(), &FormFiller::finished, [&]() {
+            ended = true;
+            loop.quit();
+        });
+    window.findChild<QAction *>(QStringLiteral("actionFillPage"))->trigger();
+    if (!ended) {
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QObject::disconnect(connection);
+    return ended;
+}
+
+QString shown(QWebElement element)
+{
+    if (element.tagName() == QLatin1String("SELECT")) {
+        return element
+            .evaluateJavaScript(
+                QStringLiteral("this.selectedIndex < 0 ? '' : this.options[this.selectedIndex].text"))
+            .toString()
+            .simplified();
+    }
+    return element.evaluateJavaScript(QStringLiteral("this.value")).toString();
+}
+
+struct Tally
+{
+    int right = 0, wrong = 0, missed = 0, leftAlone = 0, pages = 0;
+};
+
+// Every control of the page after the fill against what its data-expect attributes say.
+void tally(MainWindow &window, const QString &path, Tally &counts)
+{
+    QWebView *view = window.webView();
+    if (!Bench::loadAndWait(view, [&]() { view->setUrl(QUrl::fromLocalFile(path)); })) {
+        qFatal("cannot load %s", qPrintable(path));
+    }
+    ++counts.pages;
+    struct Control
+    {
+        QWebElement element;
+        QString before;
+    };
+    QVector<Control> controls;
+    for (const QWebElement &element :
+         view->page()->mainFrame()->findAllElements(QStringLiteral("input, select"))) {
+        controls.append({element, shown(element)});
+    }
+    if (!fillAndWait(window)) {
+        qFatal("the fill of %s did not end", qPrintable(path));
+    }
+    for (const Control &control : qAsConst(controls)) {
+        const QWebElement &element = control.element;
+        const QString key = element.attribute(QStringLiteral("data-expect-key"));
+        QString want = control.before;
+        if (element.hasAttribute(QStringLiteral("data-expect-value"))) {
+            want = element.attribute(QStringLiteral("data-expect-value"));
+        } else if (!key.isEmpty()) {
+            want = element.tagName() == QLatin1String("SELECT")
+                       ? element.attribute(QStringLiteral("data-expect-option"))
+                       : window.document().value(key);
+        }
+        const QString got = shown(element);
+        if (key.isEmpty()) {
+            ++(got == want ? counts.leftAlone : counts.wrong);
+        } else if (got == want) {
+            ++counts.right;
+        } else {
+            ++(got == control.before ? counts.missed : counts.wrong);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const Bench::GuiProgram program(argc, argv);
+    QFile demo(QStringLiteral(KAKIKOMI_DEMO_DIR "/profile.json"));
+    if (!demo.open(QIODevice::ReadOnly)) {
+        qFatal("cannot read the demo profile");
+    }
+    QJsonObject document = QJsonDocument::fromJson(demo.readAll()).object();
+    document.remove(QStringLiteral("startPage"));
+    Bench::writeProfile(document);
+    MainWindow window;
+
+    int page = 0;
+    for (const int controls : {30, 300}) {
+        const QString html = form(controls);
+        std::vector<qint64> times;
+        std::vector<qint64> saves;
+        for (int round = 0; round < 9; ++round) {
+            // A new address each time: recorded rules would refill the fields at load.
+            const QUrl address(QStringLiteral("http://127.0.0.1:1/form?%1").arg(++page));
+            Bench::loadAndWait(window.webView(), [&]() { window.webView()->setHtml(html, address); });
+            if (!fillAndWait(window)) {
+                qFatal("the fill did not end");
+            }
+            times.push_back(window.formFiller().lastWorkNanoseconds());
+            saves.push_back(window.formFiller().lastSaveNanoseconds());
+        }
+        const QString rules =
+            window.document().rulesFor(QStringLiteral("http://127.0.0.1:1/form?%1").arg(page)).size()
+                    == controls
+                ? QString()
+                : QStringLiteral(" (not all recorded)");
+        const double median = Bench::medianMs(times);
+        const double target = controls; // 1 ms per control
+        Bench::printRow({QStringLiteral("7 whole-form fill") + rules,
+                         Bench::count(controls) + QStringLiteral(" controls"), Bench::ms(median), QString(),
+                         QString(), QStringLiteral("< %1 ms").arg(target),
+                         median < target && rules.isEmpty()});
+        Bench::printRow({QStringLiteral("7   of it, the one save"),
+                         Bench::count(controls) + QStringLiteral(" controls"),
+                         Bench::ms(Bench::medianMs(saves)), QString(), QString(), QString(), true});
+    }
+
+    Tally counts;
+    const QDir forms(QStringLiteral(KAKIKOMI_FORMS_DIR));
+    for (const QString &file : forms.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name)) {
+        tally(window, forms.filePath(file), counts);
+    }
+    const QString size = QStringLiteral("%1 pages").arg(counts.pages);
+    const int toFill = counts.right + counts.wrong + counts.missed;
+    Bench::printRow({QStringLiteral("7 filled right"), size,
+                     QStringLiteral("%1 of %2").arg(counts.right).arg(toFill), QString(), QString(),
+                     QStringLiteral("all"), counts.right == toFill});
+    Bench::printRow({QStringLiteral("7 filled wrong"), size, QString::number(counts.wrong), QString(),
+                     QString(), QStringLiteral("0"), counts.wrong == 0});
+    Bench::printRow({QStringLiteral("7 left empty, should fill"), size, QString::number(counts.missed),
+                     QString(), QString(), QStringLiteral("0"), counts.missed == 0});
+    Bench::printRow({QStringLiteral("7 left as it was, rightly"), size, QString::number(counts.leftAlone),
+                     QString(), QString(), QString(), true});
+    return 0;
+}
