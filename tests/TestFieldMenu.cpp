@@ -1,5 +1,10 @@
 #include "fill/fieldmenu.h"
+#include "store/profiledocument.h"
+#include "testsupport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace FieldMenu;
@@ -27,6 +32,8 @@ private slots:
     void englishForms();
     void secretValuesMasked_data();
     void secretValuesMasked();
+    void englishFormsOfDerivedKeys_data();
+    void englishFormsOfDerivedKeys();
 };
 
 void TestFieldMenu::types_data()
@@ -147,6 +154,52 @@ void TestFieldMenu::secretValuesMasked()
     QCOMPARE(menu[0].record.value("value").toString(), QString("s3cret-Value"));
     // An empty secret has nothing to hide.
     QCOMPARE(menu[1].text, QString("b: "));
+}
+
+void TestFieldMenu::englishFormsOfDerivedKeys_data()
+{
+    QTest::addColumn<QString>("baseKey");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("joined name has a Latin form") << "fullName"
+                                                  << "fullNameE"
+                                                  << "Hanako Yamada";
+    QTest::newRow("suffix: no Latin form") << "zipcode.part1"
+                                           << "zipcode.part1"
+                                           << "100";
+    QTest::newRow("reading: no Latin form") << "familyNameK.hiragana"
+                                            << "familyNameK.hiragana"
+                                            << "やまだ";
+    QTest::newRow("stored Latin form of a suffixed key") << "telephone.part1"
+                                                         << "telephone.part1E"
+                                                         << "+81-3";
+    QTest::newRow("derived Latin form empty") << "fullAddress"
+                                              << "fullAddress"
+                                              << "東京都";
+}
+
+// In English the menu asks the document, so derived keys find their Latin form as stored ones do;
+// an appended "E" that makes no key leaves the Japanese value.
+void TestFieldMenu::englishFormsOfDerivedKeys()
+{
+    QFETCH(QString, baseKey);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+
+    const TestSupport::WorkDir dir;
+    const QJsonObject profile{
+        {"familyName", "山田"},        {"lastName", "花子"},          {"familyNameE", "Yamada"},
+        {"lastNameE", "Hanako"},       {"familyNameK", "ヤマダ"},     {"zipcode", "100-0001"},
+        {"telephone", "03-1234-5678"}, {"telephone.part1E", "+81-3"}, {"pref", "東京都"}};
+    const QJsonObject actions{{"label", QJsonArray{baseKey}}};
+    dir.write("profile.json",
+              QJsonDocument(QJsonObject{{"profile", profile}, {"actions", actions}}).toJson());
+    ProfileDocument document;
+    QVERIFY(document.load());
+    const QVector<Entry> menu = entries("f", document, English);
+    QCOMPARE(menu[0].record.value("key").toString(), key);
+    QCOMPARE(menu[0].record.value("value").toString(), value);
 }
 
 QTEST_GUILESS_MAIN(TestFieldMenu)

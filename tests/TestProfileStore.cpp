@@ -289,7 +289,7 @@ void TestProfileStore::defaultMenuIsTheDemos()
     const QJsonObject demoActions = parse(demo.readAll()).value("actions").toObject();
     QCOMPARE(DefaultActions::table(), demoActions);
     const QVariantMap table = ProfileStore::menuTable(DefaultActions::table());
-    QCOMPARE(table.size(), 25);
+    QCOMPARE(table.size(), 33);
     QCOMPARE(table.value("姓").toList(), QVariantList{"familyName"});
 }
 

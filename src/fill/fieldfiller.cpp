@@ -1,6 +1,7 @@
 #include "fill/fieldfiller.h"
 
 #include "bridge/clickgate.h"
+#include "bridge/imecomposition.h"
 #include "bridge/pagebridge.h"
 #include "bridge/pagescripts.h"
 #include "fill/fieldmenu.h"
@@ -86,12 +87,14 @@ void FieldFiller::apply(QAction *entry)
         return;
     }
     const QString key = record.value(FieldMenu::keyField).toString();
+    // An open composition would cover what is written, and the input method's next text replace it.
+    ImeComposition::end(m_view);
     if (key == FieldMenu::toFullWidthMarker || key == FieldMenu::toHalfWidthMarker) {
         convertWidth(*element, key);
         return;
     }
     if (key == FieldMenu::clearMarker) {
-        element->evaluateJavaScript(PageScripts::clearValue());
+        element->evaluateJavaScript(PageScripts::typeValue(QString()));
     } else {
         insertValue(*element, record.value(FieldMenu::valueField).toString(),
                     FieldMenu::isSecret(key, m_document.secretKeys()));
@@ -109,16 +112,17 @@ void FieldFiller::convertWidth(QWebElement &element, const QString &marker)
     const QString newText =
         toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
     qCDebug(lcFill) << "[" << textForLog(element, oldText) << "] → [" << textForLog(element, newText) << "]";
-    element.evaluateJavaScript(PageScripts::assignValue(newText));
+    element.evaluateJavaScript(PageScripts::typeValue(newText));
 }
 
+// Every write goes through the typing scripts, so that pages keeping their own state take it.
 void FieldFiller::insertValue(QWebElement &element, const QString &value, bool secret)
 {
     if (element.attribute(typeAttribute) == QLatin1String("email")) {
-        element.evaluateJavaScript(PageScripts::assignValue(value));
-    } else if (!element.evaluateJavaScript(PageScripts::tryInsertAtSelection(value)).toBool()) {
-        // The engine refuses selections on some field types (number): the value replaces the content.
-        element.evaluateJavaScript(PageScripts::assignValue(value));
+        element.evaluateJavaScript(PageScripts::typeValue(value));
+    } else {
+        // At the selection; where the engine refuses selections (number) the value replaces the content.
+        element.evaluateJavaScript(PageScripts::typeAtSelection(value));
     }
     qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()), secret);
 }

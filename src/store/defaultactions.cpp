@@ -8,12 +8,15 @@ namespace DefaultActions {
 
 QJsonObject table()
 {
-    // The demo profile's entries: the personal values the dialog edits, and their Latin-letter forms.
+    // The demo profile's entries: the personal values the dialog edits, their Latin-letter forms, and
+    // the derived values split and spelled forms ask for.
     static const struct
     {
         const char *label; // UTF-8
         const char *key;
     } entries[] = {
+        {"せい", "familyNameK.hiragana"},
+        {"めい", "lastNameK.hiragana"},
         {"セイ", "familyNameK"},
         {"パスワード", "password"},
         {"メイ", "lastNameK"},
@@ -31,14 +34,20 @@ QJsonObject table()
         {"市区町村（英語）", "cityE"},
         {"建物名", "building"},
         {"建物名（英語）", "buildingE"},
+        {"氏名", "fullName"},
         {"生まれ年", "year"},
         {"生まれ日", "day"},
         {"生まれ月", "month"},
         {"番地", "street"},
         {"郵便番号", "zipcode"},
+        {"郵便番号（3桁）", "zipcode.part1"},
+        {"郵便番号（4桁）", "zipcode.part2"},
         {"都道府県", "pref"},
         {"都道府県（英語）", "prefE"},
         {"電話番号", "telephone"},
+        {"電話番号（1）", "telephone.part1"},
+        {"電話番号（2）", "telephone.part2"},
+        {"電話番号（3）", "telephone.part3"},
     };
     QJsonObject actions;
     for (const auto &entry : entries) {
