@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QSslError>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -60,12 +61,14 @@ private slots:
 private:
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
+    void deferStatusPaint();
 
     std::unique_ptr<Ui_MainWindow> ui;
     SingleWebView *m_webView = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QString m_startPage;
     QString m_saveFailure;
+    QTimer m_statusPaint;
     // Declared in the order they depend on each other: the bridge reads the document, the filler
     // uses both.
     std::unique_ptr<ProfileDocument> m_document;
