@@ -49,23 +49,47 @@ double medianMs(std::vector<qint64> nanoseconds)
 }
 
 namespace {
-const char *const rowFormat = "%-30s %-22s %12s %12s %9s %-14s %s\n";
+const char *const rowFormat = "%-36s %-22s %12s %12s %9s %-14s %s\n";
+bool tabSeparated = false;
+
+// A figure for the tab-separated table: milliseconds as a bare number, other units kept.
+QString tsvFigure(const QString &figure)
+{
+    return figure.endsWith(QLatin1String(" ms")) ? figure.chopped(3) : figure;
 }
+} // namespace
 
 void printHeader(int argc, char *argv[])
 {
+    bool header = true;
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--no-header") == 0) {
-            return;
+            header = false;
+        } else if (qstrcmp(argv[i], "--tsv") == 0) {
+            tabSeparated = true;
         }
     }
+    if (!header) {
+        return;
+    }
     QTextStream out(stdout);
-    out << QString::asprintf(rowFormat, "measurement", "size", "ours", "baseline", "ratio", "target", "met");
+    if (tabSeparated) {
+        out << "measurement\tsize\tours_ms\tbaseline_ms\tratio\n";
+    } else {
+        out << QString::asprintf(rowFormat, "measurement", "size", "ours", "baseline", "ratio", "target",
+                                 "met");
+    }
 }
 
 void printRow(const Row &row)
 {
     QTextStream out(stdout);
+    if (tabSeparated) {
+        out << QStringList{row.measurement, row.size, tsvFigure(row.ours), tsvFigure(row.baseline), row.ratio}
+                   .join(QLatin1Char('\t'))
+            << '\n';
+        return;
+    }
     out << QString::asprintf(rowFormat, qPrintable(row.measurement), qPrintable(row.size),
                              qPrintable(row.ours), qPrintable(row.baseline),
                              qPrintable(row.ratio.isEmpty() ? QStringLiteral("-") : row.ratio),
@@ -130,6 +154,108 @@ QString generatedForm(int elements)
                     .arg(row);
     }
     return html + QStringLiteral("</fieldset></form></body></html>");
+}
+
+QString japaneseForm(int fields)
+{
+    static const char16_t *const labels[] = {u"お名前（姓）",
+                                             u"お名前（名）",
+                                             u"フリガナ（セイ）",
+                                             u"フリガナ（メイ）",
+                                             u"郵便番号",
+                                             u"市区町村",
+                                             u"番地",
+                                             u"建物名・部屋番号",
+                                             u"電話番号",
+                                             u"携帯電話番号",
+                                             u"メールアドレス",
+                                             u"メールアドレス（確認）",
+                                             u"ユーザーID",
+                                             u"パスワード",
+                                             u"生年月日",
+                                             u"会社名"};
+    static const char16_t *const prefectures[] = {
+        u"北海道", u"青森県", u"岩手県", u"宮城県", u"秋田県", u"山形県",   u"福島県", u"茨城県",
+        u"栃木県", u"群馬県", u"埼玉県", u"千葉県", u"東京都", u"神奈川県", u"新潟県", u"富山県",
+        u"石川県", u"福井県", u"山梨県", u"長野県", u"岐阜県", u"静岡県",   u"愛知県", u"三重県",
+        u"滋賀県", u"京都府", u"大阪府", u"兵庫県", u"奈良県", u"和歌山県", u"鳥取県", u"島根県",
+        u"岡山県", u"広島県", u"山口県", u"徳島県", u"香川県", u"愛媛県",   u"高知県", u"福岡県",
+        u"佐賀県", u"長崎県", u"熊本県", u"大分県", u"宮崎県", u"鹿児島県", u"沖縄県"};
+    QString prefectureOptions = QStringLiteral("<option value=\"\">都道府県を選択してください</option>");
+    for (int i = 0; i < 47; ++i) {
+        prefectureOptions += QStringLiteral("<option value=\"%1\">%2</option>")
+                                 .arg(i + 1)
+                                 .arg(QString::fromUtf16(prefectures[i]));
+    }
+    QString html = QStringLiteral(
+        "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\"><title>会員登録 | "
+        "サンプル通販</title>"
+        "<style>body{font-family:sans-serif;margin:0;color:#333;line-height:1.6}"
+        "header{background:#c00;color:#fff;padding:8px 20px}nav ul{list-style:none;margin:0;padding:0}"
+        "nav li{display:inline-block;margin-right:12px}table{border-collapse:collapse;width:100%}"
+        "th{background:#f4f4f4;text-align:left;padding:6px 10px;width:14em;border:1px solid #ddd}"
+        "td{padding:6px 10px;border:1px solid #ddd}.req{color:#fff;background:#e60;font-size:80%;"
+        "padding:0 4px;margin-left:6px;border-radius:2px}.note{font-size:85%;color:#666}"
+        "input[type=text],input[type=tel],input[type=email],input[type=password]{width:16em;padding:3px}"
+        "footer{background:#333;color:#ccc;padding:16px 20px;font-size:85%}</style></head><body>"
+        "<header><h1>サンプル通販 会員登録</h1><form><input type=\"search\" name=\"keyword\" "
+        "placeholder=\"キーワードで探す\"><button>検索</button></form><nav><ul><li><a "
+        "href=\"#\">ホーム</a></li>"
+        "<li><a href=\"#\">新着商品</a></li><li><a href=\"#\">ランキング</a></li><li><a "
+        "href=\"#\">お問い合わせ"
+        "</a></li></ul></nav></"
+        "header><main><p>以下の項目をご入力のうえ、「確認画面へ進む」ボタンを押してください。"
+        "<span class=\"req\">必須</span>の項目は必ずご入力ください。</p>"
+        "<form action=\"#\" method=\"post\" onsubmit=\"return false;\">"
+        "<input type=\"hidden\" name=\"_token\" value=\"d41d8cd98f00b204\">");
+    int field = 0;
+    for (int section = 0; field < fields; ++section) {
+        html += QStringLiteral("<h2>%1. %2</h2><table>")
+                    .arg(section + 1)
+                    .arg(section % 2 ? QStringLiteral("お届け先情報") : QStringLiteral("ご登録者情報"));
+        for (int row = 0; row < 20 && field < fields; ++row) {
+            const QString label = QString::fromUtf16(labels[row % 16]);
+            html += QStringLiteral("<tr><th>%1%2</th><td>")
+                        .arg(label, row % 3 ? QStringLiteral("<span class=\"req\">必須</span>") : QString());
+            switch (row % 10) {
+            case 4:
+                html += QStringLiteral("〒<input type=\"tel\" name=\"zip%1a\" size=\"4\" maxlength=\"3\"> - "
+                                       "<input type=\"tel\" name=\"zip%1b\" size=\"5\" maxlength=\"4\">"
+                                       "<select name=\"pref%1\">%2</select>")
+                            .arg(field)
+                            .arg(prefectureOptions);
+                field += 3;
+                break;
+            case 6:
+                html += QStringLiteral(
+                            "<label><input type=\"radio\" name=\"sex%1\" value=\"m\">男性</label>"
+                            "<label><input type=\"radio\" name=\"sex%1\" value=\"f\">女性</label>"
+                            "<label><input type=\"checkbox\" name=\"dm%1\">お知らせメールを受け取る</label>")
+                            .arg(field);
+                field += 3;
+                break;
+            case 9:
+                html +=
+                    QStringLiteral("<textarea name=\"memo%1\" rows=\"3\" cols=\"40\"></textarea>").arg(field);
+                field += 1;
+                break;
+            default:
+                html +=
+                    QStringLiteral("<input type=\"text\" name=\"f%1\" id=\"f%1\" placeholder=\"例）山田\">")
+                        .arg(field);
+                field += 1;
+            }
+            html += QStringLiteral(
+                "<p class=\"note\">※全角で入力してください。半角カナ・機種依存文字はご利用いただけません。"
+                "</p></td></tr>");
+        }
+        html += QStringLiteral("</table>");
+    }
+    return html
+           + QStringLiteral("<p><input type=\"submit\" value=\"確認画面へ進む\"></p></form></main>"
+                            "<footer><p>会社概要 | 利用規約 | 個人情報の取り扱いについて</p>"
+                            "<p>Copyright &copy; サンプル通販 All Rights Reserved.</p></footer>"
+                            "<script>document.forms[1].elements[1].focus;</script></body></html>");
 }
 
 QString generatedFormAddress()

@@ -50,7 +50,8 @@ struct Row
 };
 
 // Prints the column titles unless the program was started with --no-header (as scripts/bench does
-// for all but the first).
+// for all but the first). With --tsv, this and every row are printed as tab-separated
+// measurement, size, ours_ms, baseline_ms and ratio (figures in milliseconds without their unit).
 void printHeader(int argc, char *argv[]);
 void printRow(const Row &row);
 
@@ -66,6 +67,11 @@ QJsonObject fullProfile();
 // A sign-up form with about the given number of elements, a tenth of them text inputs with the
 // identifiers "f0", "f1", …; rows are grouped into fieldsets of a hundred, as long forms are.
 QString generatedForm(int elements);
+// A long Japanese sign-up page as real ones are built: a styled header, navigation and footer, a
+// table of labelled rows with notes, prefecture selects, radio buttons, check boxes and text
+// areas among the text fields, about the given number of fields in all.
+QString japaneseForm(int fields);
+
 // The address the generated pages are shown under.
 QString generatedFormAddress();
 

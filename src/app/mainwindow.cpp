@@ -20,6 +20,13 @@
 #include <QWebFrame>
 #include <QWebPage>
 
+namespace {
+// How long the status bar may show an earlier state while a page loads. Its progress bar and
+// messages would otherwise be drawn at once on every change, and with them the web view, which
+// makes the engine lay out and paint a page still loading.
+const int statusPaintDelayMs = 100;
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui_MainWindow>())
@@ -80,6 +87,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->pushButton->hide();
     ui->url->hide();
 
+    m_statusPaint.setSingleShot(true);
+    m_statusPaint.setInterval(statusPaintDelayMs);
+    connect(&m_statusPaint, &QTimer::timeout, this, [this]() { ui->statusBar->setUpdatesEnabled(true); });
+
     m_document->load();
     m_startPage = m_document->startPage();
 }
@@ -133,6 +144,9 @@ void MainWindow::on_webview_loadFinished(bool ok)
     m_progressBar->setValue(100);
     m_progressBar->hide();
     ui->statusBar->showMessage(tr("ページが表示されました"));
+    // Drawn together with the page's first paint.
+    m_statusPaint.stop();
+    ui->statusBar->setUpdatesEnabled(true);
     applyPageRules();
 }
 
@@ -153,8 +167,17 @@ void MainWindow::applyPageRules()
     }
 }
 
+void MainWindow::deferStatusPaint()
+{
+    ui->statusBar->setUpdatesEnabled(false);
+    if (!m_statusPaint.isActive()) {
+        m_statusPaint.start();
+    }
+}
+
 void MainWindow::on_webview_loadProgress(int v)
 {
+    deferStatusPaint();
     if (!m_progressBar->isVisible()) {
         m_progressBar->setVisible(true);
     }
@@ -163,6 +186,7 @@ void MainWindow::on_webview_loadProgress(int v)
 
 void MainWindow::on_webview_loadStarted()
 {
+    deferStatusPaint();
     ui->statusBar->showMessage(QString());
     if (!m_progressBar->isVisible()) {
         m_progressBar->setVisible(true);
@@ -177,6 +201,7 @@ void MainWindow::on_profileSelected(QAction *a)
 
 void MainWindow::on_webview_urlChanged(QUrl u)
 {
+    deferStatusPaint();
     m_bridge->restartIdentifiers();
     const QString address = u.toString();
     ui->statusBar->showMessage(tr("表示中: ") + address);

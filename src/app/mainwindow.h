@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QSslError>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -66,6 +67,7 @@ private:
     void applyPageRules();
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
+    void deferStatusPaint();
 
     std::unique_ptr<Ui_MainWindow> ui;
     SingleWebView *m_webView = nullptr;
@@ -75,6 +77,7 @@ private:
     CertificateWatch *m_certificates = nullptr;
     QString m_startPage;
     QString m_saveFailure;
+    QTimer m_statusPaint;
     // Declared in the order they depend on each other: the bridge reads the document, the filler
     // uses both.
     std::unique_ptr<ProfileDocument> m_document;

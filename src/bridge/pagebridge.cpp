@@ -6,6 +6,8 @@
 #include "fill/selectmatcher.h"
 #include "store/profiledocument.h"
 
+#include <QEvent>
+#include <QFile>
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
@@ -13,12 +15,18 @@
 #include <QWebView>
 
 #include <algorithm>
+#include <unistd.h>
 
 PageBridge::PageBridge(QWebView *view, const ProfileDocument &document, QObject *parent)
     : QObject(parent)
     , m_view(view)
     , m_document(document)
 {
+    m_tidyFallback.setSingleShot(true);
+    connect(&m_tidyFallback, &QTimer::timeout, this, &PageBridge::tidyUp);
+    m_idleClear.setSingleShot(true);
+    connect(&m_idleClear, &QTimer::timeout, this, &PageBridge::clearCaches);
+    m_view->installEventFilter(this);
 }
 
 PageBridge::~PageBridge()
@@ -54,61 +62,176 @@ void PageBridge::restartIdentifiers()
     m_autoIdCounter = 0;
 }
 
+namespace {
+
+// How often the engine's memory caches are cleared (what keeps memory flat over a long session):
+// after so many pages, or once resident memory has grown by so much since the last clearing.
+const int pagesPerClear = 10;
+const qint64 residentGrowthPerClear = 32 * 1024 * 1024;
+// Clearing empties the font cache too, so the engine styles and lays out the page shown again,
+// which holds up typing and scrolling for a moment: it waits until nothing has happened in the
+// view for this long. A session without such a moment gets it at twice the figures above, right
+// after a paint.
+const int idleBeforeClearMs = 1500;
+// A page that is not painted this soon after its load (its window covered, say) gets its tidying
+// up anyway; a hidden one at once.
+const int tidyFallbackMs = 500;
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    static const long pageSize = sysconf(_SC_PAGESIZE);
+    return statm.readLine().split(' ').value(1).toLongLong() * pageSize;
+}
+
+} // namespace
+
 void PageBridge::pageLoaded(bool ok)
 {
-    releaseElements();
+    // The previous page's handles are freed only after the new page's first paint: freeing them
+    // here would run the engine's teardown of that page on the way to the screen.
+    m_retired += m_handles;
+    m_handles.clear();
+    m_inputs.clear();
+    m_selects.clear();
+    m_idleClear.stop();
+    ++m_pagesSinceClear;
     if (ok) {
         instrumentPage();
     }
+    m_tidyPending = true;
+    m_tidyFallback.start(m_view->isVisible() ? tidyFallbackMs : 0);
+}
+
+bool PageBridge::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_view) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::Paint:
+        if (m_tidyPending) {
+            // After the paint has been shown, not inside it.
+            m_tidyFallback.start(0);
+        }
+        break;
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+        if (m_idleClear.isActive()) {
+            m_idleClear.start();
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PageBridge::tidyUp()
+{
+    m_tidyPending = false;
+    qDeleteAll(m_retired);
+    m_retired.clear();
+    const qint64 resident = residentBytes();
+    if (m_residentAtClear == 0) {
+        m_residentAtClear = resident;
+    }
+    const qint64 grown = resident - m_residentAtClear;
+    if (m_pagesSinceClear >= 2 * pagesPerClear || grown > 2 * residentGrowthPerClear) {
+        // No idle moment came: the memory bound wins.
+        clearCaches();
+    } else if (m_pagesSinceClear >= pagesPerClear || grown > residentGrowthPerClear) {
+        m_idleClear.start(idleBeforeClearMs);
+    }
+}
+
+void PageBridge::clearCaches()
+{
+    m_idleClear.stop();
+    QWebSettings::clearMemoryCaches();
+    QWebSettings::clearIconDatabase();
+    m_pagesSinceClear = 0;
+    m_residentAtClear = residentBytes();
 }
 
 void PageBridge::releaseElements()
 {
+    m_tidyPending = false;
+    m_tidyFallback.stop();
+    qDeleteAll(m_retired);
+    m_retired.clear();
     qDeleteAll(m_handles);
     m_handles.clear();
     m_inputs.clear();
     m_selects.clear();
-    QWebSettings::clearMemoryCaches();
-    QWebSettings::clearIconDatabase();
+    clearCaches();
 }
 
 void PageBridge::instrumentPage()
 {
-    auto *document = new QWebElement(m_view->page()->mainFrame()->documentElement());
-    m_handles.append(document);
-    instrumentChildren(document);
+    const QWebElement root = m_view->page()->mainFrame()->documentElement();
+    // One query finds the inputs in document order, which is the walk's order unless an input has
+    // element children (only scripts can give it some): then the walk's post-order is followed.
+    // Both case spellings, for documents that match names case-sensitively; the tag name decides.
+    const QWebElementCollection inputs = root.findAll(QStringLiteral("input, INPUT"));
+    for (const QWebElement &input : inputs) {
+        if (input.tagName() == QLatin1String("INPUT") && !input.firstChild().isNull()) {
+            instrumentChildren(root);
+            registerSelects();
+            return;
+        }
+    }
+    for (const QWebElement &input : inputs) {
+        if (input.tagName() == QLatin1String("INPUT")) {
+            instrument(new QWebElement(input));
+        }
+    }
+    for (QWebElement popup : root.findAll(QStringLiteral("[id=\"sliding-popup\"]"))) {
+        if (popup.tagName() == QLatin1String("DIV")
+            && popup.attribute(QStringLiteral("id")) == QLatin1String("sliding-popup")) {
+            popup.setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
+        }
+    }
     registerSelects();
 }
 
-void PageBridge::instrumentChildren(QWebElement *parent)
+void PageBridge::instrumentChildren(const QWebElement &parent)
 {
-    for (QWebElement element = parent->firstChild(); !element.isNull(); element = element.nextSibling()) {
-        auto *child = new QWebElement(element);
-        // Children first: inputs are then handled in document order.
+    for (QWebElement child = parent.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        // Children first: inputs without element children are then handled in document order.
         instrumentChildren(child);
-        m_handles.append(child);
-
-        const QString tag = child->tagName();
+        const QString tag = child.tagName();
         if (tag == QLatin1String("INPUT")) {
-            const QString id = child->attribute(QStringLiteral("id"));
-            const QString name = child->attribute(QStringLiteral("name"));
-            QString identifier = id;
-            if (identifier.trimmed().isEmpty()) {
-                identifier = name;
-            }
-            if (identifier.trimmed().isEmpty()) {
-                identifier = nextAutoId();
-                child->setAttribute(QStringLiteral("id"), identifier);
-            }
-            child->setAttribute(QStringLiteral("onclick"), PageScripts::clickHandler(identifier));
-            m_inputs.insert(identifier, child);
-            if (!name.isEmpty()) {
-                m_inputs.insert(name, child);
-            }
+            instrument(new QWebElement(child));
         } else if (tag == QLatin1String("DIV")
-                   && child->attribute(QStringLiteral("id")) == QLatin1String("sliding-popup")) {
-            child->setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
+                   && child.attribute(QStringLiteral("id")) == QLatin1String("sliding-popup")) {
+            child.setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
         }
+    }
+}
+
+void PageBridge::instrument(QWebElement *input)
+{
+    m_handles.append(input);
+    const QString id = input->attribute(QStringLiteral("id"));
+    const QString name = input->attribute(QStringLiteral("name"));
+    QString identifier = id;
+    if (identifier.trimmed().isEmpty()) {
+        identifier = name;
+    }
+    if (identifier.trimmed().isEmpty()) {
+        identifier = nextAutoId();
+        input->setAttribute(QStringLiteral("id"), identifier);
+    }
+    input->setAttribute(QStringLiteral("onclick"), PageScripts::clickHandler(identifier));
+    m_inputs.insert(identifier, input);
+    if (!name.isEmpty()) {
+        m_inputs.insert(name, input);
     }
 }
 

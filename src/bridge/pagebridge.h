@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
 class ProfileDocument;
@@ -30,11 +31,16 @@ public:
     // A new address is shown: generated identifiers count from 1 again.
     void restartIdentifiers();
 
-    // Releases the previous page's handles, then, after a successful load, walks the page: gives
+    // Forgets the previous page's inputs, then, after a successful load, walks the page: gives
     // every input its identifier and click handler, registers it, and hides the "sliding-popup" DIV.
+    // Nothing here makes the engine redo work before it paints the new page: the previous page's
+    // handles are freed, and now and then the engine's memory caches cleared, once the new page has
+    // been painted (or soon after, if it is not painted).
     void pageLoaded(bool ok);
-    // The two halves of pageLoaded, for measuring them apart.
+    // Frees every handle at once, the previous pages' included, empties the table of inputs and
+    // clears the engine's memory caches.
     void releaseElements();
+    // The walk alone.
     void instrumentPage();
 
     // Fills every registered input that has a rule (identifier to profile key) with the key's value.
@@ -52,8 +58,10 @@ public:
     const QHash<QString, QWebElement *> &inputs() const { return m_inputs; }
     // The registered <select> with this identifier (its id, else its name; also its name), or null.
     const QWebElement *select(const QString &identifier) const;
-    // Element handles held for the page shown, the document element included.
+    // Element handles held for the page shown: one per input.
     int handleCount() const { return m_handles.size(); }
+    // Handles of earlier pages that wait for the new page's first paint to be freed.
+    int retiredCount() const { return m_retired.size(); }
     // Bridge objects alive, the current one included.
     int liveBridges() const { return m_bridges.liveCount(); }
 
@@ -65,18 +73,33 @@ public slots:
 signals:
     void inputClicked(const QString &identifier);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void instrumentChildren(QWebElement *parent);
+    void instrument(QWebElement *input);
+    void instrumentChildren(const QWebElement &parent);
     QString nextAutoId();
     // Selects get a table of their own, filled after the inputs' walk: they take no generated
     // identifiers and no click handlers, so the inputs' numbering stays as it was.
     void registerSelects();
+    // Runs once the page shown was painted or the fallback timer fired: frees the previous pages'
+    // handles and, every so many pages or once resident memory has grown enough, clears the
+    // engine's memory caches.
+    void tidyUp();
+    void clearCaches();
 
     QWebView *m_view;
     const ProfileDocument &m_document;
     QHash<QString, QWebElement *> m_inputs;
     QList<QWebElement *> m_handles;
     QHash<QString, QWebElement> m_selects;
+    QList<QWebElement *> m_retired;
     int m_autoIdCounter = 0;
+    bool m_tidyPending = false;
+    QTimer m_tidyFallback;
+    QTimer m_idleClear;
+    int m_pagesSinceClear = 0;
+    qint64 m_residentAtClear = 0;
     BridgeKeeper m_bridges;
 };
