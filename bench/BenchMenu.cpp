@@ -12,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QWebElement>
 
 namespace {
 
@@ -74,6 +76,11 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             MenuWatch watch(timer);
             qApp->installEventFilter(&watch);
+            // The menu opens only for the user's own press on the input, made just before the click.
+            QWebElement *input = window.bridge().input(QStringLiteral("f0"));
+            QMouseEvent press(QEvent::MouseButtonPress, input->geometry().center(), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.webView(), &press);
             timer.start();
             window.bridge().receive(QStringLiteral("f0"));
             qApp->removeEventFilter(&watch);
