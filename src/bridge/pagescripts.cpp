@@ -15,14 +15,6 @@ bool needsEscape(char16_t u)
     return u == u'\\' || u == u'\'' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
 }
 
-// Called as (function)(field, text): sets the value through the setter of the element's prototype,
-// or by assignment where there is none (or a page broke the lookup).
-const QString nativeSetter = QStringLiteral(
-    "function(f,t){try{var P=f instanceof HTMLTextAreaElement?HTMLTextAreaElement:"
-    "f instanceof HTMLSelectElement?HTMLSelectElement:f instanceof HTMLInputElement?HTMLInputElement:null,"
-    "d=P&&Object.getOwnPropertyDescriptor(P.prototype,'value');if(d&&d.set){d.set.call(f,t);return true}}"
-    "catch(x){}try{f.value=t}catch(x){}return true}");
-
 // The typing scripts are put together from the pieces below, each run as
 // (function(f,t){...; return true})(this,'text'): f the field, t the text. Every step is guarded on
 // its own: a page may have replaced or broken any of the objects used here, and what it broke must
