@@ -1,5 +1,7 @@
 #include "benchsupport.h"
 
+#include "fill/selectmatcher.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -12,6 +14,43 @@
 #include <algorithm>
 
 namespace Bench {
+
+namespace {
+
+// Ten controls labelled the way shop forms label them, in table rows, with ids that say nothing.
+QString block(int n)
+{
+    QString prefectures = QStringLiteral("<option value=''>都道府県を選択</option>");
+    for (int code = 1; code <= 47; ++code) {
+        prefectures += QStringLiteral("<option value='%1'>%2</option>")
+                           .arg(code)
+                           .arg(SelectMatcher::prefectureName(code));
+    }
+    const auto box = [n](int i) { return QStringLiteral("<input type='text' id='b%1_%2'>").arg(n).arg(i); };
+    return QStringLiteral("<table>"
+                          "<tr><th>氏名</th><td>姓 %1 名 %2</td></tr>"
+                          "<tr><th>フリガナ</th><td>セイ %3 メイ %4</td></tr>"
+                          "<tr><th>郵便番号</th><td>%5 - %6</td></tr>"
+                          "<tr><th>都道府県</th><td><select id='b%11_6'>%12</select></td></tr>"
+                          "<tr><th>市区町村</th><td>%7</td></tr>"
+                          "<tr><th>電話番号</th><td>%8</td></tr>"
+                          "<tr><th>メールアドレス</th><td>%9</td></tr>"
+                          "</table>")
+        .arg(box(0), box(1), box(2), box(3), box(4), box(5), box(7), box(8), box(9))
+        .arg(n)
+        .arg(prefectures);
+}
+
+} // namespace
+
+QString shopForm(int controls)
+{
+    QString html = QStringLiteral("<!DOCTYPE html><html><body><form>");
+    for (int n = 0; n < controls / 10; ++n) {
+        html += block(n);
+    }
+    return html + QStringLiteral("</form></body></html>");
+}
 
 GuiProgram::GuiProgram(int &argc, char *argv[])
 {

@@ -74,6 +74,10 @@ QString japaneseForm(int fields);
 
 // The address the generated pages are shown under.
 QString generatedFormAddress();
+// A sign-up form of shop pages' kind with this many controls: ten a block, in table rows labelled
+// by their headings (names, readings, a split postal code, a prefecture select, city, phone,
+// e-mail), with ids that say nothing.
+QString shopForm(int controls);
 
 // Starts a load with start and returns once the view reports it finished; onFinished runs inside the
 // view's load-finished signal, before anything else returns to the event loop.
