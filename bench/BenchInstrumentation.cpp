@@ -5,7 +5,7 @@
 // engine's caches cleared after the first paint.
 
 #include "benchsupport.h"
-#include "bridge/pagebridge.h"
+#include "page/webkit/pagebridge.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>

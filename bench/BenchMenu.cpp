@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
 #include "benchsupport.h"
-#include "bridge/pagebridge.h"
+#include "page/webkit/pagebridge.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
 #include "benchsupport.h"
-#include "bridge/pagebridge.h"
-#include "bridge/pagescripts.h"
+#include "page/webkit/pagebridge.h"
+#include "page/pagescripts.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>

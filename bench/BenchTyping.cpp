@@ -3,7 +3,7 @@
 // keys, which a refill asks for once per rule.
 
 #include "benchsupport.h"
-#include "bridge/pagescripts.h"
+#include "page/pagescripts.h"
 #include "store/derivedvalues.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "bridge/pagescripts.h"
+#include "page/pagescripts.h"
 
 #include <QTest>
 #include <QWebElement>

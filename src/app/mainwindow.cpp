@@ -2,11 +2,13 @@
 
 #include "app/certificatewatch.h"
 #include "app/singlewebview.h"
-#include "bridge/pagebridge.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
 #include "fill/formfiller.h"
+#include "fill/rulefiller.h"
 #include "logging.h"
+#include "page/webkit/pagebridge.h"
+#include "page/webkit/webkitpage.h"
 #include "profile/profileeditor.h"
 #include "store/profiledocument.h"
 #include "ui_mainwindow.h"
@@ -39,12 +41,18 @@ MainWindow::MainWindow(QWidget *parent)
     frameLayout->addWidget(m_webView);
 
     m_document = std::make_unique<ProfileDocument>();
-    m_bridge = std::make_unique<PageBridge>(m_webView, *m_document);
-    m_filler = std::make_unique<FieldFiller>(m_webView, *m_bridge, *m_document);
-    connect(m_bridge.get(), &PageBridge::inputClicked, m_filler.get(), &FieldFiller::openMenu);
+    m_page = std::make_unique<WebKitPage>(m_webView, *m_document);
+    m_filler = std::make_unique<FieldFiller>(*m_page, *m_document);
+    connect(m_page.get(), &Page::controlClicked, m_filler.get(), &FieldFiller::openMenu);
     connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
     // このページに一括入力 goes straight to its part: the window's slots stay as they are.
-    m_formFiller = std::make_unique<FormFiller>(m_webView, *m_bridge, *m_document, *m_filler);
+    m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
+    m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
+    connect(m_page.get(), &Page::controlsAppeared, this, [this](const QVector<PageControl> &controls) {
+        if (!m_certificates->documentInsecure()) {
+            m_ruleFiller->apply(controls);
+        }
+    });
     connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
     connect(m_formFiller.get(), &FormFiller::finished, this, [this](int filled, int left) {
         // A failed save of the fill keeps its own message in the status bar.
@@ -98,6 +106,11 @@ MainWindow::MainWindow(QWidget *parent)
 // The parts go before the widgets (the bridge releases its element handles while the view lives).
 MainWindow::~MainWindow() = default;
 
+PageBridge &MainWindow::bridge()
+{
+    return m_page->bridge();
+}
+
 void MainWindow::loadStartPage()
 {
     m_webView->setUrl(QUrl(m_startPage, QUrl::TolerantMode));
@@ -110,13 +123,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::connectDelegate()
 {
-    m_bridge->publish(this, SLOT(on_signal(const QString &)));
+    m_page->bridge().publish(this, SLOT(on_signal(const QString &)));
 }
 
 void MainWindow::on_signal(const QString &sender)
 {
     qCDebug(lcBridge) << "on_signal(" << sender << ")";
-    m_bridge->receive(sender);
+    m_page->bridge().receive(sender);
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -137,7 +150,7 @@ void MainWindow::on_actionProfile_triggered()
 void MainWindow::on_webview_loadFinished(bool ok)
 {
     qCDebug(lcApp) << "finished with ok: " << ok;
-    m_bridge->pageLoaded(ok);
+    m_page->pageLoaded(ok);
     if (!ok) {
         return;
     }
@@ -159,9 +172,14 @@ void MainWindow::applyPageRules()
     if (!insecure) {
         // Selects first: a page that redraws its form from its own state when a select changes would
         // otherwise redraw over inputs filled before it.
-        m_bridge->applySelectRules(m_document->pageRules());
-        m_bridge->applyRules(m_document->pageRules());
-    } else if (m_bridge->matchesAnyRule(m_document->pageRules())) {
+        bridge().applySelectRules(m_document->pageRules());
+        bridge().applyRules(m_document->pageRules());
+        if (!m_document->pageRules().isEmpty()) {
+            // Same-origin frames have no bridge of their own.
+            m_page->scan([this](const QVector<PageControl> &controls) { m_ruleFiller->apply(controls); },
+                         Page::Frames::Sub);
+        }
+    } else if (bridge().matchesAnyRule(m_document->pageRules())) {
         qCDebug(lcApp) << "rules not applied: certificate errors on" << m_webView->url();
         ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
     }
@@ -202,7 +220,7 @@ void MainWindow::on_profileSelected(QAction *a)
 void MainWindow::on_webview_urlChanged(QUrl u)
 {
     deferStatusPaint();
-    m_bridge->restartIdentifiers();
+    bridge().restartIdentifiers();
     const QString address = u.toString();
     ui->statusBar->showMessage(tr("表示中: ") + address);
     qCDebug(lcApp) << "on_webview_urlChanged url: " << u;

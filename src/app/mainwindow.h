@@ -14,6 +14,8 @@ class FieldFiller;
 class FormFiller;
 class PageBridge;
 class ProfileDocument;
+class RuleFiller;
+class WebKitPage;
 class QAction;
 class QCloseEvent;
 class QLabel;
@@ -23,8 +25,8 @@ class SingleWebView;
 class Ui_MainWindow;
 
 // The browser's one window: owns its widgets, the web view and the parts that do the work (the
-// profile document, the page bridge, the field filler and the form filler); its slots wire the widgets to the
-// parts.
+// profile document, the page, the field filler, the form filler and the rule filler); its slots wire
+// the widgets to the parts.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -38,7 +40,8 @@ public:
 
     // The parts, for programs that drive the window.
     ProfileDocument &document() { return *m_document; }
-    PageBridge &bridge() { return *m_bridge; }
+    WebKitPage &page() { return *m_page; }
+    PageBridge &bridge();
     FieldFiller &filler() { return *m_filler; }
     FormFiller &formFiller() { return *m_formFiller; }
     SingleWebView *webView() const { return m_webView; }
@@ -78,10 +81,11 @@ private:
     QString m_startPage;
     QString m_saveFailure;
     QTimer m_statusPaint;
-    // Declared in the order they depend on each other: the bridge reads the document, the filler
-    // uses both.
+    // Declared in the order they depend on each other: the page reads the document, the fillers
+    // use both.
     std::unique_ptr<ProfileDocument> m_document;
-    std::unique_ptr<PageBridge> m_bridge;
+    std::unique_ptr<WebKitPage> m_page;
     std::unique_ptr<FieldFiller> m_filler;
     std::unique_ptr<FormFiller> m_formFiller;
+    std::unique_ptr<RuleFiller> m_ruleFiller;
 };

@@ -1,9 +1,5 @@
 #include "fill/fieldfiller.h"
 
-#include "bridge/clickgate.h"
-#include "bridge/imecomposition.h"
-#include "bridge/pagebridge.h"
-#include "bridge/pagescripts.h"
 #include "fill/fieldmenu.h"
 #include "fill/widthconversion.h"
 #include "logging.h"
@@ -13,60 +9,46 @@
 #include <QCursor>
 #include <QMenu>
 #include <QScopedValueRollback>
-#include <QWebElement>
-#include <QWebView>
 
 namespace {
 
-const QString typeAttribute = QStringLiteral("type");
-
 // A password field's text, and a secret value wherever it goes, is written to the log as asterisks of
 // the same length.
-QVariant forLog(const QWebElement &element, const QVariant &text, bool secret = false)
+QVariant forLog(const PageControl &control, const QVariant &text, bool secret = false)
 {
-    if (secret || element.attribute(typeAttribute) == QLatin1String("password")) {
+    if (secret || control.type == QLatin1String("password")) {
         return QString(text.toString().size(), QLatin1Char('*'));
     }
     return text;
 }
 
-QString textForLog(const QWebElement &element, const QString &text)
-{
-    return forLog(element, text).toString();
-}
-
 } // namespace
 
-FieldFiller::FieldFiller(QWebView *view, const PageBridge &bridge, ProfileDocument &document, QObject *parent)
+FieldFiller::FieldFiller(Page &page, ProfileDocument &document, QObject *parent)
     : QObject(parent)
-    , m_view(view)
-    , m_bridge(bridge)
+    , m_page(page)
     , m_document(document)
     , m_inputLanguage(FieldMenu::Japanese)
-    , m_clickGate(new ClickGate(view))
 {
 }
 
 FieldFiller::~FieldFiller() = default;
 
-void FieldFiller::openMenu(const QString &identifier)
+void FieldFiller::openMenu(const PageControl &control)
 {
     if (m_menuOpen) {
         // Page scripts keep running while the menu is open; a page calling the bridge from a timer
         // must not stack menus on the user.
         return;
     }
-    QWebElement *element = m_bridge.input(identifier);
-    if (!element || !FieldMenu::acceptsType(element->attribute(typeAttribute))) {
+    if (control.tag != QLatin1String("INPUT")
+        || !FieldMenu::acceptsType(m_page.literalTypes() ? control.type : control.htmlType)) {
         return;
     }
-    if (!m_clickGate->admit(*element)) {
-        qCDebug(lcFill) << "no menu: the user did not click" << identifier;
-        return;
-    }
-
-    QMenu menu(m_view);
-    const QVector<FieldMenu::Entry> entries = FieldMenu::entries(identifier, m_document, m_inputLanguage);
+    m_control = control;
+    QMenu menu(m_page.widget());
+    const QVector<FieldMenu::Entry> entries =
+        FieldMenu::entries(control.identifier, m_document, m_inputLanguage);
     for (const FieldMenu::Entry &entry : entries) {
         menu.addAction(entry.text)->setData(entry.record);
     }
@@ -80,49 +62,81 @@ void FieldFiller::apply(QAction *entry)
 {
     const QVariantMap record = entry->data().toMap();
     qCDebug(lcFill) << "on_profileSelected(" << record.value(FieldMenu::keyField) << ")";
-    // Looked up now: the page may have changed while the menu was open.
     const QString identifier = record.value(FieldMenu::elementField).toString();
-    QWebElement *element = m_bridge.input(identifier);
-    if (!element) {
-        return;
-    }
     const QString key = record.value(FieldMenu::keyField).toString();
-    // An open composition would cover what is written, and the input method's next text replace it.
-    ImeComposition::end(m_view);
-    if (key == FieldMenu::toFullWidthMarker || key == FieldMenu::toHalfWidthMarker) {
-        convertWidth(*element, key);
-        return;
-    }
-    if (key == FieldMenu::clearMarker) {
-        element->evaluateJavaScript(PageScripts::typeValue(QString()));
-    } else {
-        insertValue(*element, record.value(FieldMenu::valueField).toString(),
-                    FieldMenu::isSecret(key, m_document.secretKeys()));
-    }
-    m_document.recordChoice(m_view->url().toString(), identifier, key);
+    const QString value = record.value(FieldMenu::valueField).toString();
+    // Looked up now: the page may have changed while the menu was open.
+    withTarget(identifier, [this, identifier, key, value](const PageControl &control) {
+        // An open composition would cover what is written, and the input method's next text replace it.
+        m_page.endComposition();
+        if (key == FieldMenu::toFullWidthMarker || key == FieldMenu::toHalfWidthMarker) {
+            convertWidth(control, key);
+            return;
+        }
+        if (key == FieldMenu::clearMarker) {
+            m_page.write({{control.handle, QString(), Page::How::Replace}},
+                         [](const QVector<Page::State> &) {});
+        } else {
+            insertValue(control, value, FieldMenu::isSecret(key, m_document.secretKeys()));
+        }
+        if (!identifier.isEmpty()) {
+            m_document.recordChoice(m_page.address(), identifier, key);
+        }
+    });
 }
 
-void FieldFiller::convertWidth(QWebElement &element, const QString &marker)
+void FieldFiller::withTarget(const QString &identifier, const std::function<void(const PageControl &)> &use)
+{
+    if (identifier != m_control.identifier || !m_control.handle) {
+        return;
+    }
+    const PageControl clicked = m_control;
+    m_page.read({clicked.handle}, [this, clicked, identifier, use](const QVector<Page::State> &states) {
+        if (states.value(0).found) {
+            use(clicked);
+            return;
+        }
+        // Another page replaced the one clicked: the field that now answers to the identifier, if any.
+        m_page.scan([identifier, use](const QVector<PageControl> &controls) {
+            for (const PageControl &control : controls) {
+                if (control.ownsIdentifier && control.identifier == identifier) {
+                    use(control);
+                    return;
+                }
+            }
+        });
+    });
+}
+
+void FieldFiller::convertWidth(const PageControl &control, const QString &marker)
 {
     const bool toFull = marker == FieldMenu::toFullWidthMarker;
-    if (toFull) {
-        qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()));
-    }
-    const QString oldText = element.evaluateJavaScript(PageScripts::readValue()).toString();
-    const QString newText =
-        toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
-    qCDebug(lcFill) << "[" << textForLog(element, oldText) << "] → [" << textForLog(element, newText) << "]";
-    element.evaluateJavaScript(PageScripts::typeValue(newText));
+    m_page.read({control.handle}, [this, control, toFull](const QVector<Page::State> &states) {
+        const Page::State state = states.value(0);
+        if (!state.found) {
+            return;
+        }
+        const QString oldText = state.value;
+        if (toFull) {
+            qCDebug(lcFill) << forLog(control, QVariant(oldText));
+        }
+        const QString newText =
+            toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
+        qCDebug(lcFill) << "[" << forLog(control, oldText).toString() << "] → ["
+                        << forLog(control, newText).toString() << "]";
+        m_page.write({{control.handle, newText, Page::How::Replace}}, [](const QVector<Page::State> &) {});
+    });
 }
 
-// Every write goes through the typing scripts, so that pages keeping their own state take it.
-void FieldFiller::insertValue(QWebElement &element, const QString &value, bool secret)
+// Every write goes the way typing does, so that pages keeping their own state take it.
+void FieldFiller::insertValue(const PageControl &control, const QString &value, bool secret)
 {
-    if (element.attribute(typeAttribute) == QLatin1String("email")) {
-        element.evaluateJavaScript(PageScripts::typeValue(value));
-    } else {
-        // At the selection; where the engine refuses selections (number) the value replaces the content.
-        element.evaluateJavaScript(PageScripts::typeAtSelection(value));
-    }
-    qCDebug(lcFill) << forLog(element, element.evaluateJavaScript(PageScripts::readValue()), secret);
+    // An e-mail address replaces what is there; elsewhere the value goes in at the selection.
+    const QString type = m_page.literalTypes() ? control.type : control.htmlType;
+    const Page::How how = type == QLatin1String("email") ? Page::How::Replace : Page::How::AtSelection;
+    m_page.write({{control.handle, value, how}}, [control, secret](const QVector<Page::State> &states) {
+        if (states.value(0).found) {
+            qCDebug(lcFill) << forLog(control, QVariant(states.value(0).value), secret);
+        }
+    });
 }

@@ -1,51 +1,52 @@
 #pragma once
 
+#include "page/page.h"
+
 #include <QObject>
 #include <QString>
 
-class ClickGate;
-class PageBridge;
+#include <functional>
+
 class ProfileDocument;
 class QAction;
-class QWebElement;
-class QWebView;
 
-// Fills a clicked input: owns the field menu while it is open and the input language it offers
-// values in; writes the chosen value or command into the field and records the choice.
+// Fills a clicked control: owns the field menu while it is open and the input language it offers
+// values in; writes the chosen value or command into the control and records the choice.
 class FieldFiller : public QObject
 {
     Q_OBJECT
 
 public:
-    // The menu opens over view; inputs are found through bridge, values and rules in document.
-    FieldFiller(QWebView *view, const PageBridge &bridge, ProfileDocument &document,
-                QObject *parent = nullptr);
+    // The menu opens over the page's widget; values and rules come from document.
+    FieldFiller(Page &page, ProfileDocument &document, QObject *parent = nullptr);
     ~FieldFiller() override;
 
     // FieldMenu::Japanese or FieldMenu::English.
     int inputLanguage() const { return m_inputLanguage; }
     void setInputLanguage(int language) { m_inputLanguage = language; }
 
-    // Runs the field menu for the input at the mouse pointer, if it is registered and of a text type.
-    // Each entry triggered is reported with entryTriggered. At most one menu is open at a time.
-    void openMenu(const QString &identifier);
+    // Runs the field menu at the mouse pointer for the control the user clicked, if it is of a text
+    // type. Each entry triggered is reported with entryTriggered. At most one menu is open at a time.
+    void openMenu(const PageControl &control);
 
-    // Carries out a menu entry: writes its value into the field, or clears it, or converts its width.
-    // Values and clearing are recorded for the page shown and saved.
+    // Carries out a menu entry: writes its value into the control, or clears it, or converts its
+    // width. Values and clearing are recorded for the page shown and saved.
     void apply(QAction *entry);
 
 signals:
     void entryTriggered(QAction *entry);
 
 private:
-    void convertWidth(QWebElement &element, const QString &marker);
-    void insertValue(QWebElement &element, const QString &value, bool secret);
+    // Runs use on the control the menu was opened for, or, when another page has replaced it, on the
+    // one that now answers to its identifier; not at all when there is none.
+    void withTarget(const QString &identifier, const std::function<void(const PageControl &)> &use);
+    void convertWidth(const PageControl &control, const QString &marker);
+    void insertValue(const PageControl &control, const QString &value, bool secret);
 
-    QWebView *m_view;
-    const PageBridge &m_bridge;
+    Page &m_page;
     ProfileDocument &m_document;
     int m_inputLanguage = 0;
     bool m_menuOpen = false;
-    // Lets only the user's own clicks open the menu; owned by the view it watches.
-    ClickGate *m_clickGate;
+    // The control whose menu is open, or was last.
+    PageControl m_control;
 };

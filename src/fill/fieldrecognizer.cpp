@@ -711,6 +711,8 @@ Reading read(const Field &field, const QString &textAfter)
     }
     clues << labelClue(field.label, QStringLiteral("label"))
           << labelClue(field.ariaLabel, QStringLiteral("aria"))
+          << labelClue(field.labelledBy, QStringLiteral("labelledby"))
+          << labelClue(field.title, QStringLiteral("title"))
           << labelClue(isUnit(field.textBefore) ? QString() : field.textBefore, QStringLiteral("text"))
           << labelClue(textAfter, QStringLiteral("text after"))
           << labelClue(field.placeholder, QStringLiteral("placeholder"))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fill/selectmatcher.h"
+#include "page/pagecontrol.h"
 
 #include <QString>
 #include <QVector>
@@ -10,27 +11,7 @@
 namespace FieldRecognizer {
 
 // One form control as the page describes it. Texts are as found; the recognizer folds them.
-struct Field
-{
-    QString tag; // "INPUT" or "SELECT"
-    QString type; // the type attribute as written; empty for an input without one and for selects
-    QString name;
-    QString id;
-    QString autocomplete;
-    QString label; // from <label for>, or the <label> around the control
-    QString textBefore; // the text right before the control in its container ("姓", "〒", "-")
-    QString rowLabel; // the row's heading: its <th>, the preceding cell or <dt>
-    QString placeholder;
-    QString ariaLabel;
-    int maxLength = -1; // -1: none
-    QString pattern;
-    QString inputMode;
-    QString value; // the current value
-    bool readOnly = false;
-    bool disabled = false;
-    QVector<SelectMatcher::Option> options; // selects only
-    int selectedIndex = -1; // selects only
-};
+using Field = PageControl;
 
 struct Decision
 {

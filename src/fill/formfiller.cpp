@@ -1,21 +1,17 @@
 #include "fill/formfiller.h"
 
-#include "bridge/imecomposition.h"
-#include "bridge/pagebridge.h"
-#include "bridge/pagescripts.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
-#include "fill/formscanner.h"
 #include "fill/selectmatcher.h"
 #include "logging.h"
 #include "store/profiledocument.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <QVariantMap>
-#include <QWebFrame>
-#include <QWebPage>
-#include <QWebView>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,20 +22,33 @@ bool isPostal(const QString &key)
     return key.startsWith(QLatin1String("zipcode"));
 }
 
-// The field's identifier as the page walk gives it: the id, else the name.
-QString identifierOf(const FieldRecognizer::Field &field)
+// How the log names a control: what it is known by, else its name.
+QString shownIdentifierOf(const PageControl &control)
 {
-    return field.id.trimmed().isEmpty() ? field.name : field.id;
+    if (!control.identifier.isEmpty()) {
+        return control.identifier;
+    }
+    return control.id.trimmed().isEmpty() ? control.name : control.id;
 }
 
-QWebElement formOf(const QWebElement &element)
+bool isEmptyState(const PageControl &control, const Page::State &state)
 {
-    for (QWebElement up = element.parent(); !up.isNull(); up = up.parent()) {
-        if (up.tagName() == QLatin1String("FORM")) {
-            return up;
-        }
+    if (control.tag != QLatin1String("SELECT")) {
+        return state.value.isEmpty();
     }
-    return QWebElement();
+    // A placeholder ("選択してください") or nothing chosen.
+    const int index = state.selectedIndex;
+    return index < 0 || index >= control.options.size() || control.options[index].value.isEmpty();
+}
+
+// What a lookup script would change: the values and choices of the fields still to fill.
+QStringList valuesOf(const QVector<Page::State> &states)
+{
+    QStringList values;
+    for (const Page::State &state : states) {
+        values.append(state.value + QLatin1Char('\n') + QString::number(state.selectedIndex));
+    }
+    return values;
 }
 
 // Width, case and spaces aside; in postal codes and phone numbers only the digits count.
@@ -66,18 +75,16 @@ bool agrees(const QString &onPage, const QString &ours, const QString &key)
 
 } // namespace
 
-FormFiller::FormFiller(QWebView *view, const PageBridge &bridge, ProfileDocument &document,
-                       const FieldFiller &menu, QObject *parent)
+FormFiller::FormFiller(Page &page, ProfileDocument &document, const FieldFiller &menu, QObject *parent)
     : QObject(parent)
-    , m_view(view)
-    , m_bridge(bridge)
+    , m_page(page)
     , m_document(document)
     , m_menu(menu)
 {
     m_poll.setInterval(pollMs);
     connect(&m_poll, &QTimer::timeout, this, &FormFiller::poll);
     // A fill waiting for the page ends with the page: nothing of it is written into the next one.
-    connect(m_view, &QWebView::loadStarted, this, &FormFiller::cancel);
+    connect(&m_page, &Page::loadStarted, this, &FormFiller::cancel);
 }
 
 FormFiller::~FormFiller() = default;
@@ -89,22 +96,36 @@ void FormFiller::fillPage()
         return;
     }
     m_busy = true;
-    m_cancelled = false;
+    ++m_run;
+    m_readPending = false;
     m_worked = 0;
     m_saving = 0;
     m_working.start();
     // An open composition would replace what goes into the focused field with its own text.
-    ImeComposition::end(m_view);
-    m_address = m_view->url().toString();
+    m_page.endComposition();
+    m_address = m_page.address();
+    const int run = m_run;
+    m_page.scan([this, run](const QVector<PageControl> &scanned) {
+        if (current(run)) {
+            start(scanned);
+        }
+    });
+}
 
-    const QVector<FormScanner::Control> scanned = FormScanner::scan(m_view->page()->mainFrame());
-    const QVector<FieldRecognizer::Field> fields = FormScanner::fields(scanned);
+void FormFiller::start(QVector<PageControl> scanned)
+{
+    // Text areas are left to the user for now: nothing the profile holds is known to belong there.
+    scanned.erase(
+        std::remove_if(scanned.begin(), scanned.end(),
+                       [](const PageControl &control) { return control.tag == QLatin1String("TEXTAREA"); }),
+        scanned.end());
     const int language = m_menu.inputLanguage();
-    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(fields, language);
+    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language);
     // In English a Latin-letter key the profile lacks falls back to the Japanese one, as in the menu;
     // not where the field itself asks for Latin letters.
     const QVector<FieldRecognizer::Decision> japanese =
-        language == FieldMenu::Japanese ? decisions : FieldRecognizer::recognize(fields, FieldMenu::Japanese);
+        language == FieldMenu::Japanese ? decisions
+                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese);
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -117,25 +138,26 @@ void FormFiller::fillPage()
     m_controls.clear();
     m_controls.reserve(scanned.size());
     for (int i = 0; i < scanned.size(); ++i) {
-        const FieldRecognizer::Field &field = fields[i];
+        const PageControl &field = scanned[i];
         Control control;
-        control.element = scanned[i].element;
-        control.form = formOf(control.element);
+        control.page = field;
         control.select = field.tag == QLatin1String("SELECT");
         control.countsWhenEmpty = (control.select || textTypes.contains(field.type.trimmed().toLower()))
-                                  && !field.readOnly && !field.disabled;
-        control.shownIdentifier = identifierOf(field);
-        const QWebElement *known = control.select ? m_bridge.select(control.shownIdentifier)
-                                                  : m_bridge.input(control.shownIdentifier);
-        if (known && *known == control.element) {
-            control.identifier = control.shownIdentifier;
+                                  && !field.readOnly && !field.disabled && field.visible;
+        control.shownIdentifier = shownIdentifierOf(field);
+        if (field.ownsIdentifier) {
+            control.identifier = field.identifier;
         }
         control.evidence = decisions[i].evidence;
         QString key = decisions[i].key;
         if (!key.isEmpty() && key != japanese[i].key && !m_document.holds(key)) {
             key = japanese[i].key;
         }
-        if (!key.isEmpty()) {
+        if (!key.isEmpty() && !field.visible) {
+            // What the user cannot see is not filled: a page may hide fields to collect more than it
+            // shows.
+            control.evidence = QStringLiteral("not visible");
+        } else if (!key.isEmpty()) {
             control.value = m_document.value(key);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
@@ -151,124 +173,97 @@ void FormFiller::fillPage()
     }
 
     // Postal code first: lookup scripts write the address from it, sometimes over what is there.
-    bool postal = false;
-    bool more = false;
-    for (Control &control : m_controls) {
-        if (control.state != Control::Pending) {
-            continue;
-        }
-        if (isPostal(control.key)) {
-            fill(control);
-            postal = true;
-            if (m_cancelled) {
-                end();
-                return;
-            }
-        } else {
-            more = true;
-        }
-    }
+    const bool postal = std::any_of(m_controls.cbegin(), m_controls.cend(), [](const Control &control) {
+        return control.state == Control::Pending && isPostal(control.key);
+    });
+    const bool more = std::any_of(m_controls.cbegin(), m_controls.cend(), [](const Control &control) {
+        return control.state == Control::Pending && !isPostal(control.key);
+    });
     if (!postal || !more) {
         finish();
         return;
     }
-    m_lastValues = currentValues();
-    m_pageChanged = false;
-    m_waited.start();
-    m_worked += m_working.nsecsElapsed();
-    m_poll.start();
+    fillPending(true, [this] { waitForPage(); });
 }
 
-void FormFiller::poll()
+void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
 {
-    const QStringList values = currentValues();
-    if (values != m_lastValues) {
-        m_lastValues = values;
-        m_pageChanged = true;
-        m_sinceChange.start();
-    }
-    const qint64 waited = m_waited.elapsed();
-    if (waited < longestMs && (m_pageChanged ? m_sinceChange.elapsed() < quietMs : waited < reactionMs)) {
-        return;
-    }
-    m_poll.stop();
-    m_working.start();
-    finish();
-}
-
-void FormFiller::end()
-{
-    m_controls.clear();
-    m_busy = false;
-    qCDebug(lcFill) << "fillPage cancelled";
-}
-
-// The values of the fields still to fill: what a lookup script would change.
-QStringList FormFiller::currentValues() const
-{
-    QStringList values;
-    for (const Control &control : m_controls) {
-        if (control.state == Control::Pending) {
-            QWebElement element = control.element; // a handle: the copy reads the same field
-            values.append(element
-                              .evaluateJavaScript(control.select ? PageScripts::readSelectedIndex()
-                                                                 : PageScripts::readValue())
-                              .toString());
+    QVector<Page::Write> writes;
+    QVector<int> asked;
+    for (int i = 0; i < m_controls.size(); ++i) {
+        Control &control = m_controls[i];
+        if (control.state != Control::Pending || (postalOnly && !isPostal(control.key))) {
+            continue;
         }
+        if (control.select) {
+            control.option = SelectMatcher::match(control.page.options, control.value,
+                                                  SelectMatcher::kindForKey(control.key));
+            if (control.option < 0) {
+                control.state = Control::Untouched;
+                qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key
+                                << QStringLiteral("no option matches, ") + control.evidence;
+                continue;
+            }
+            writes.append(
+                {control.page.handle, control.page.options[control.option].value, Page::How::IfUnchosen});
+        } else {
+            // The page may have filled the field since it was read (a lookup script): only if empty.
+            writes.append({control.page.handle, control.value, Page::How::IfEmpty});
+        }
+        asked.append(i);
     }
-    return values;
+    const int run = m_run;
+    m_page.write(writes, [this, run, asked, next](const QVector<Page::State> &states) {
+        if (!current(run)) {
+            return;
+        }
+        for (int i = 0; i < asked.size(); ++i) {
+            settle(m_controls[asked[i]], states.value(i));
+        }
+        if (m_busy && run == m_run) {
+            next();
+        }
+    });
 }
 
-void FormFiller::fill(Control &control)
+void FormFiller::settle(Control &control, const Page::State &state)
 {
-    QWebElement &element = control.element;
     const auto skip = [&control](const QString &why) {
         control.state = Control::Untouched;
         qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key << why;
     };
-    const auto done = [&control](Control::State state, const QString &why) {
-        control.state = state;
-        qCDebug(lcFill) << (state == Control::Kept ? "fillPage kept" : "fillPage filled")
+    const auto done = [&control](Control::State result, const QString &why) {
+        control.state = result;
+        qCDebug(lcFill) << (result == Control::Kept ? "fillPage kept" : "fillPage filled")
                         << control.shownIdentifier << control.key << why;
     };
+    if (!state.found) {
+        skip(QStringLiteral("gone from the page"));
+        return;
+    }
     if (control.select) {
-        const QVector<SelectMatcher::Option> options = FormScanner::options(element);
-        const int index =
-            SelectMatcher::match(options, control.value, SelectMatcher::kindForKey(control.key));
-        const int current = element.evaluateJavaScript(PageScripts::readSelectedIndex()).toInt();
-        if (current > 0 && current < options.size() && !options[current].value.isEmpty()) {
-            if (current == index) {
+        if (!state.written) {
+            if (state.selectedIndex == control.option) {
                 done(Control::Kept, QStringLiteral("the page chose the same option"));
             } else {
                 skip(QStringLiteral("the page chose another option"));
             }
-            return;
-        }
-        if (index < 0) {
-            skip(QStringLiteral("no option matches, ") + control.evidence);
-            return;
-        }
-        element.evaluateJavaScript(PageScripts::typeValue(options[index].value));
-        if (element.evaluateJavaScript(PageScripts::readSelectedIndex()).toInt() != index) {
+        } else if (state.selectedIndex != control.option) {
             skip(QStringLiteral("the page undid the choice"));
-            return;
+        } else {
+            done(Control::Filled, control.evidence);
         }
-        done(Control::Filled, control.evidence);
         return;
     }
-    // One call: the page may have filled the field since it was read (a lookup script).
-    const QVariantList typed =
-        element.evaluateJavaScript(PageScripts::typeValueIfEmpty(control.value)).toList();
-    const QString now = typed.value(1).toString();
-    if (!typed.value(0).toBool()) {
-        if (agrees(now, control.value, control.key)) {
+    if (!state.written) {
+        if (agrees(state.value, control.value, control.key)) {
             done(Control::Kept, QStringLiteral("the page wrote the same value"));
         } else {
             skip(QStringLiteral("the page wrote another value"));
         }
         return;
     }
-    if (now.isEmpty()) {
+    if (state.value.isEmpty()) {
         // A number field given text, or a page that clears what it does not like.
         skip(QStringLiteral("the field did not take the value"));
         return;
@@ -276,31 +271,121 @@ void FormFiller::fill(Control &control)
     done(Control::Filled, control.evidence);
 }
 
-bool FormFiller::isEmpty(const Control &control) const
+QVector<Page::Handle> FormFiller::pendingHandles() const
 {
-    QWebElement element = control.element;
-    if (!control.select) {
-        return element.evaluateJavaScript(PageScripts::readValue()).toString().isEmpty();
+    QVector<Page::Handle> handles;
+    for (const Control &control : m_controls) {
+        if (control.state == Control::Pending) {
+            handles.append(control.page.handle);
+        }
     }
-    // A placeholder ("選択してください") or nothing chosen.
-    const int index = element.evaluateJavaScript(PageScripts::readSelectedIndex()).toInt();
-    const QVector<SelectMatcher::Option> options = FormScanner::options(element);
-    return index < 0 || index >= options.size() || options[index].value.isEmpty();
+    return handles;
+}
+
+void FormFiller::waitForPage()
+{
+    m_pageChanged = false;
+    m_waited.start();
+    m_worked += m_working.nsecsElapsed();
+    const int run = m_run;
+    m_page.read(pendingHandles(), [this, run](const QVector<Page::State> &states) {
+        if (current(run)) {
+            m_lastValues = valuesOf(states);
+            m_poll.start();
+        }
+    });
+}
+
+void FormFiller::poll()
+{
+    if (m_readPending) {
+        return;
+    }
+    m_readPending = true;
+    const int run = m_run;
+    m_page.read(pendingHandles(), [this, run](const QVector<Page::State> &states) {
+        if (!current(run)) {
+            return;
+        }
+        m_readPending = false;
+        const QStringList values = valuesOf(states);
+        if (values != m_lastValues) {
+            m_lastValues = values;
+            m_pageChanged = true;
+            m_sinceChange.start();
+        }
+        const qint64 waited = m_waited.elapsed();
+        if (waited < longestMs && (m_pageChanged ? m_sinceChange.elapsed() < quietMs : waited < reactionMs)) {
+            return;
+        }
+        m_poll.stop();
+        m_working.start();
+        // The page may have changed its options (a city list that follows the prefecture).
+        m_page.scan([this, run](const QVector<PageControl> &scanned) {
+            if (!current(run)) {
+                return;
+            }
+            for (Control &control : m_controls) {
+                const auto now =
+                    std::find_if(scanned.cbegin(), scanned.cend(), [&control](const PageControl &c) {
+                        return c.handle == control.page.handle;
+                    });
+                if (now != scanned.cend()) {
+                    control.page.options = now->options;
+                }
+            }
+            finish();
+        });
+    });
+}
+
+void FormFiller::end()
+{
+    m_poll.stop();
+    m_controls.clear();
+    m_busy = false;
+    qCDebug(lcFill) << "fillPage cancelled";
 }
 
 void FormFiller::finish()
 {
-    for (Control &control : m_controls) {
-        if (control.state == Control::Pending) {
-            fill(control);
-            if (m_cancelled) {
-                end();
-                return;
+    const int run = m_run;
+    fillPending(false, [this, run] {
+        // The empty fields left for the user, in the forms filled.
+        QVector<int> asked;
+        QVector<Page::Handle> handles;
+        QStringList filledForms;
+        for (const Control &control : qAsConst(m_controls)) {
+            if ((control.state == Control::Filled || control.state == Control::Kept)
+                && !filledForms.contains(control.page.form)) {
+                filledForms.append(control.page.form);
             }
         }
-    }
+        for (int i = 0; i < m_controls.size(); ++i) {
+            const Control &control = m_controls[i];
+            if (control.state != Control::Filled && control.state != Control::Kept && control.countsWhenEmpty
+                && filledForms.contains(control.page.form)) {
+                asked.append(i);
+                handles.append(control.page.handle);
+            }
+        }
+        m_page.read(handles, [this, run, asked](const QVector<Page::State> &states) {
+            if (current(run)) {
+                conclude(states, asked);
+            }
+        });
+    });
+}
 
-    QVector<QWebElement> filledForms;
+void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int> &asked)
+{
+    int left = 0;
+    for (int i = 0; i < asked.size(); ++i) {
+        const Page::State &state = states.value(i);
+        if (state.found && isEmptyState(m_controls[asked[i]].page, state)) {
+            ++left;
+        }
+    }
     QVariantMap choices;
     int filled = 0;
     for (const Control &control : qAsConst(m_controls)) {
@@ -308,21 +393,11 @@ void FormFiller::finish()
             continue;
         }
         ++filled;
-        if (!filledForms.contains(control.form)) {
-            filledForms.append(control.form);
-        }
         if (control.identifier.isEmpty()) {
             // Another field answers to its identifier: a rule would refill that one.
             qCDebug(lcFill) << "fillPage not recorded" << control.shownIdentifier;
         } else {
             choices.insert(control.identifier, control.key);
-        }
-    }
-    int left = 0;
-    for (const Control &control : qAsConst(m_controls)) {
-        if (control.state != Control::Filled && control.state != Control::Kept && control.countsWhenEmpty
-            && filledForms.contains(control.form) && isEmpty(control)) {
-            ++left;
         }
     }
     m_controls.clear();
@@ -340,10 +415,7 @@ void FormFiller::cancel()
     if (!m_busy) {
         return;
     }
-    m_cancelled = true;
-    if (m_poll.isActive()) {
-        m_poll.stop();
-        end();
-    }
-    // Else a write of ours made the page leave: the fill stops after that write.
+    // Whatever the page answers from now on belongs to a fill that is over.
+    ++m_run;
+    end();
 }

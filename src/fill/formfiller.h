@@ -1,30 +1,30 @@
 #pragma once
 
+#include "page/page.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QVector>
-#include <QWebElement>
+
+#include <functional>
 
 class FieldFiller;
-class PageBridge;
 class ProfileDocument;
-class QWebView;
 
-// Fills the whole form of the page shown in one action: every input and select the recognizer is
-// sure of gets its value the way typing would put it there, and each one filled is recorded for the
-// page like a choice from the field menu, so that the next visit refills it.
+// Fills the whole form of the page shown in one action: every control the user can see and the
+// recognizer is sure of gets its value the way typing would put it there, and each one filled is
+// recorded for the page like a choice from the field menu, so that the next visit refills it.
 class FormFiller : public QObject
 {
     Q_OBJECT
 
 public:
-    // Fills the main frame of view; identifiers come from bridge, values and rules from document,
-    // the input language from menu (the fill offers what the field menu would).
-    FormFiller(QWebView *view, const PageBridge &bridge, ProfileDocument &document, const FieldFiller &menu,
-               QObject *parent = nullptr);
+    // Fills the page; values and rules come from document, the input language from menu (the fill
+    // offers what the field menu would).
+    FormFiller(Page &page, ProfileDocument &document, const FieldFiller &menu, QObject *parent = nullptr);
     ~FormFiller() override;
 
     // Fills what is empty on the page shown. A postal code goes in first; when more is to come, the
@@ -52,15 +52,15 @@ signals:
 private:
     struct Control
     {
-        QWebElement element;
-        QWebElement form; // null outside any form
-        QString identifier; // as the bridge knows it; empty when it knows another element by it
+        PageControl page;
+        QString identifier; // to record under; empty when rules would refill another control
         QString shownIdentifier; // for the log
         bool select = false;
         bool countsWhenEmpty = false; // a field the user is expected to fill when it is empty
         QString key; // what goes in; empty when the field is left alone
         QString evidence;
         QString value;
+        int option = -1; // selects: the option standing for the value
         enum State
         {
             Untouched,
@@ -70,27 +70,33 @@ private:
         } state = Untouched;
     };
 
-    void fill(Control &control);
+    void start(QVector<PageControl> scanned);
+    // Writes the pending controls (only postal codes when postalOnly), then calls next.
+    void fillPending(bool postalOnly, const std::function<void()> &next);
+    void settle(Control &control, const Page::State &state);
+    void waitForPage();
     void poll();
     void finish();
+    void conclude(const QVector<Page::State> &states, const QVector<int> &asked);
     void cancel();
     void end();
-    QStringList currentValues() const;
-    bool isEmpty(const Control &control) const;
+    // Whether a callback of the fill started as run still belongs to the fill under way.
+    bool current(int run) const { return m_busy && run == m_run; }
+    QVector<Page::Handle> pendingHandles() const;
 
-    QWebView *m_view;
-    const PageBridge &m_bridge;
+    Page &m_page;
     ProfileDocument &m_document;
     const FieldFiller &m_menu;
 
     bool m_busy = false;
-    bool m_cancelled = false;
+    int m_run = 0;
     QString m_address;
     QVector<Control> m_controls;
     QTimer m_poll;
     QElapsedTimer m_waited;
     QElapsedTimer m_sinceChange;
     bool m_pageChanged = false;
+    bool m_readPending = false;
     QStringList m_lastValues;
     QElapsedTimer m_working;
     qint64 m_worked = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "page/pagecontrol.h"
+
 #include <QString>
 #include <QVector>
 
@@ -8,11 +10,7 @@
 // with an era, era letters.
 namespace SelectMatcher {
 
-struct Option
-{
-    QString text; // as shown
-    QString value; // the option's value (its text when it has no value attribute)
-};
+using Option = PageControl::Option;
 
 enum class Kind
 {

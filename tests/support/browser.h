@@ -2,7 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
-#include "bridge/pagebridge.h"
+#include "page/webkit/pagebridge.h"
 #include "fill/fieldfiller.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"

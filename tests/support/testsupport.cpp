@@ -1,5 +1,8 @@
 #include "testsupport.h"
 
+#include "page/webkit/webkitpage.h"
+#include "store/profiledocument.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -48,6 +51,15 @@ bool loadUrl(QWebView *view, const QString &url)
     QSignalSpy finished(view, &QWebView::loadFinished);
     view->setUrl(QUrl(url));
     return waitForLoad(finished);
+}
+
+QVector<PageControl> scanControls(QWebView *view)
+{
+    static const ProfileDocument noValues;
+    WebKitPage page(view, noValues);
+    QVector<PageControl> controls;
+    page.scan([&controls](const QVector<PageControl> &scanned) { controls = scanned; });
+    return controls;
 }
 
 QWebElement element(QWebView *view, const QString &selector)

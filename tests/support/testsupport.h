@@ -1,5 +1,7 @@
 #pragma once
 
+#include "page/pagecontrol.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -82,6 +84,9 @@ QString attributeText(const QString &text);
 bool loadHtml(QWebView *view, const QString &html, const QString &baseUrl);
 // Navigates the view and waits for the load to finish; returns the load's result.
 bool loadUrl(QWebView *view, const QString &url);
+
+// The controls of the page in the view, as the fill code sees them.
+QVector<PageControl> scanControls(QWebView *view);
 
 // The element of the view's main frame that the CSS selector finds first.
 QWebElement element(QWebView *view, const QString &selector);

@@ -6,6 +6,12 @@
 // quoteForScript has escaped them, so what a page receives is exactly the text we meant.
 namespace PageScripts {
 
+// The typing function of typing.js: (function(f,t,how){...}), for calls on a control.
+QString typing();
+// The page script of pagescript.js: (function(type,report){...}), which answers the object the
+// browser works through in a page.
+QString pageScript();
+
 // Escapes text for use inside a single-quoted script string literal.
 QString quoteForScript(const QString &text);
 
@@ -26,13 +32,7 @@ QString clearValue();
 // (as it does for fields whose type has no selection).
 QString tryInsertAtSelection(const QString &value);
 
-// Writing the way typing does, run on a field ("this"). Pages built on frameworks keep their own state
-// and update it only from events, so around each write the field gets, in this order: focus,
-// keydown, the value, input, keyup, change, blur (all bubbling; compositionend first when the field
-// has the focus, so that a page waiting for an open composition to end takes the input). The value
-// goes through the native setter of the element's prototype, past any setter a framework put on
-// the element itself. A page handler that throws stops neither the write nor the later events. The
-// completion value is true.
+// Writing the way typing does (see typing.js), run on a field ("this"). The completion value is true.
 
 // The field's whole value becomes value.
 QString typeValue(const QString &value);

@@ -1,4 +1,4 @@
-#include "bridge/imecomposition.h"
+#include "page/webkit/imecomposition.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

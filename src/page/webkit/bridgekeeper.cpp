@@ -1,6 +1,6 @@
-#include "bridge/bridgekeeper.h"
+#include "page/webkit/bridgekeeper.h"
 
-#include "bridge/delegate.h"
+#include "page/webkit/delegate.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bridge/bridgekeeper.h"
+#include "page/webkit/bridgekeeper.h"
 
 #include <QHash>
 #include <QList>
@@ -42,6 +42,9 @@ public:
     void releaseElements();
     // The walk alone.
     void instrumentPage();
+    // Inputs added to the page since its walk get their identifiers and click handlers, and are
+    // registered, as the walk does; so do those whose click handler the page replaced.
+    void instrumentAppeared();
 
     // Fills every registered input that has a rule (identifier to profile key) with the key's value.
     void applyRules(const QVariantMap &rules);

@@ -1,4 +1,4 @@
-#include "bridge/delegate.h"
+#include "page/webkit/delegate.h"
 
 Delegate::Delegate(QObject *parent)
     : QObject(parent)

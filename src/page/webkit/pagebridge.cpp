@@ -1,9 +1,8 @@
-#include "bridge/pagebridge.h"
+#include "page/webkit/pagebridge.h"
 
-#include "bridge/delegate.h"
-#include "bridge/pagescripts.h"
-#include "fill/formscanner.h"
 #include "fill/selectmatcher.h"
+#include "page/pagescripts.h"
+#include "page/webkit/delegate.h"
 #include "store/profiledocument.h"
 
 #include <QEvent>
@@ -76,6 +75,20 @@ const int idleBeforeClearMs = 1500;
 // A page that is not painted this soon after its load (its window covered, say) gets its tidying
 // up anyway; a hidden one at once.
 const int tidyFallbackMs = 500;
+
+// The options of a <select>, in order: each one's text, and its value (its text when it has no value
+// attribute).
+QVector<SelectMatcher::Option> optionsOf(const QWebElement &select)
+{
+    QVector<SelectMatcher::Option> found;
+    for (const QWebElement &option : select.findAll(QStringLiteral("option"))) {
+        const QString text = option.toPlainText().simplified();
+        found.append({text, option.hasAttribute(QStringLiteral("value"))
+                                ? option.attribute(QStringLiteral("value"))
+                                : text});
+    }
+    return found;
+}
 
 qint64 residentBytes()
 {
@@ -200,6 +213,18 @@ void PageBridge::instrumentPage()
     registerSelects();
 }
 
+void PageBridge::instrumentAppeared()
+{
+    const QWebElement root = m_view->page()->mainFrame()->documentElement();
+    const QString bare = QStringLiteral(":not([onclick^=\"sendSignal(\"])");
+    for (const QWebElement &input :
+         root.findAll(QStringLiteral("input") + bare + QStringLiteral(", INPUT") + bare)) {
+        if (input.tagName() == QLatin1String("INPUT")) {
+            instrument(new QWebElement(input));
+        }
+    }
+}
+
 void PageBridge::instrumentChildren(const QWebElement &parent)
 {
     for (QWebElement child = parent.firstChild(); !child.isNull(); child = child.nextSibling()) {
@@ -291,7 +316,7 @@ void PageBridge::applySelectRules(const QVariantMap &rules)
             continue;
         }
         const QString key = rule.value().toString();
-        const QVector<SelectMatcher::Option> options = FormScanner::options(it.value());
+        const QVector<SelectMatcher::Option> options = optionsOf(it.value());
         const int index =
             SelectMatcher::match(options, m_document.value(key), SelectMatcher::kindForKey(key));
         if (index >= 0) {

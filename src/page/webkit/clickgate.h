@@ -4,13 +4,12 @@
 #include <QObject>
 #include <QPoint>
 
-class QWebElement;
 class QWebView;
 
 // Tells a field click made by the user from one a page script made up. The field menu opens at the
 // pointer, and one stray Return then writes a stored value into a field the page reads, so only a
-// real mouse press on the view, on that very input (or on its label), may open it. Each press opens
-// at most one menu.
+// real mouse press on the view, on that very control (or on its label), may open it. Each press
+// opens at most one menu.
 class ClickGate : public QObject
 {
     Q_OBJECT
@@ -19,9 +18,11 @@ public:
     // Watches the view's mouse presses for as long as both live.
     explicit ClickGate(QWebView *view);
 
-    // Whether a click on this input answers a press the user made within the last second. A press
-    // that opened a menu is spent.
-    bool admit(const QWebElement &input);
+    // The page script's handle of the control the user pressed within the last second (directly or
+    // through its label), in any frame; 0 when there is none.
+    int pressedControl() const;
+    // The press opened a menu: it opens no other.
+    void spend() { m_pressPending = false; }
 
     // How long a press stays good for the click it causes.
     static constexpr int pressLifetimeMs = 1000;

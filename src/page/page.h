@@ -1,0 +1,88 @@
+#pragma once
+
+#include "page/pagecontrol.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class QWidget;
+
+// All the fill code sees of the page shown, whatever engine shows it. Calls that reach into the page
+// answer through a callback: an engine may answer at once, inside the call, or later from the event
+// loop. A callback is not called when the page it asked has gone.
+class Page : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Handle = qint64;
+
+    // How a write puts its text into the control, always the way typing does (focus, keydown, the
+    // value, input, keyup, change, blur).
+    enum class How
+    {
+        Replace, // the whole value becomes the text
+        AtSelection, // the text replaces the selection or goes in at the caret
+        IfEmpty, // Replace, on a control that is still empty; others stay as they are
+        IfUnchosen, // Replace, on a select still at a placeholder (an empty value, or nothing chosen)
+    };
+
+    struct Write
+    {
+        Handle handle = 0;
+        QString text;
+        How how = How::Replace;
+    };
+
+    // A control's state after a write, or as read.
+    struct State
+    {
+        bool found = false; // false when the handle reaches no control
+        bool written = false; // whether the write took place (IfEmpty, IfUnchosen may decline)
+        QString value;
+        int selectedIndex = -1; // selects only
+    };
+
+    using Scanned = std::function<void(const QVector<PageControl> &)>;
+    using Done = std::function<void(const QVector<State> &)>;
+
+    explicit Page(QObject *parent = nullptr)
+        : QObject(parent)
+    {
+    }
+
+    // The widget the page is shown in: menus open over it.
+    virtual QWidget *widget() const = 0;
+    // The address shown, in its default text form.
+    virtual QString address() const = 0;
+
+    enum class Frames
+    {
+        All, // the main frame and its same-origin frames
+        Sub, // the same-origin frames only
+    };
+
+    // The controls (inputs, selects, text areas) of the frames, in document order, frame after frame.
+    virtual void scan(const Scanned &done, Frames frames = Frames::All) = 0;
+    // Carries out the writes in order; done gets one state per write.
+    virtual void write(const QVector<Write> &writes, const Done &done) = 0;
+    // The controls' current states.
+    virtual void read(const QVector<Handle> &handles, const Done &done) = 0;
+
+    // Ends any input method composition open in the page, so that what is written next stays.
+    virtual void endComposition() = 0;
+    // Whether the field menu goes by the type attribute exactly as written (the classic bridge's
+    // rule) rather than by the type HTML understands.
+    virtual bool literalTypes() const { return false; }
+
+signals:
+    // A load began; whatever was asked of the previous page is void.
+    void loadStarted();
+    // The user's own click on a control (a page script's click() or made-up events never count).
+    void controlClicked(const PageControl &control);
+    // Controls added to the page after its load, in batches.
+    void controlsAppeared(const QVector<PageControl> &controls);
+};

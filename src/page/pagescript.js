@@ -1,0 +1,462 @@
+// The browser's script in a page: finds the form controls of the main frame and of its same-origin
+// frames, describes them for recognition, writes into them the way typing does, and watches for
+// controls that appear later. Installed once per document, as a function of the typing function
+// and of report(kind, data), the engine's way back to the browser:
+//   report('appeared')                      controls were added since the last takeAppeared()
+//   report('clicked', [handle, trusted])    a click on a control, with event.isTrusted
+// Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
+(function (type, report) {
+    var CONTROLS = 'input,select,textarea,INPUT,SELECT,TEXTAREA';
+    var BOUNDARY = /^(FORM|BODY|TABLE|FIELDSET|HTML)$/;
+    var FIELD = /^(INPUT|SELECT|TEXTAREA)$/;
+    var controls = [];
+    var appeared = [];
+    var flushPending = false;
+    // How long additions gather before they are reported: a page that keeps changing its DOM costs
+    // one report per interval, not one per change.
+    var BATCH_MS = 100;
+
+    function isControl(n) {
+        return n && n.nodeType === 1 && FIELD.test(n.tagName);
+    }
+
+    function handleOf(el) {
+        if (!el.__kakikomiHandle) {
+            controls.push(el);
+            el.__kakikomiHandle = controls.length;
+        }
+        return el.__kakikomiHandle;
+    }
+
+    function clean(text) {
+        return String(text || '').replace(/\s+/g, ' ').replace(/^ | $/g, '').slice(0, 80);
+    }
+
+    function textOf(n) {
+        var t = n.innerText;
+        return typeof t === 'string' ? t : n.textContent;
+    }
+
+    function windowOf(n) {
+        var d = n.ownerDocument || n;
+        return d.defaultView || window;
+    }
+
+    // The documents to work in: this one, then its same-origin frames, depth first. A frame of
+    // another origin has no contentDocument for us and is left alone.
+    function documents() {
+        var found = [];
+        function add(doc, path, frameElement) {
+            found.push({ doc: doc, path: path, frame: frameElement });
+            var frames = doc.querySelectorAll('iframe,frame,IFRAME,FRAME');
+            for (var i = 0; i < frames.length; ++i) {
+                var sub = null;
+                try { sub = frames[i].contentDocument; } catch (x) {}
+                if (sub && sub.documentElement) {
+                    var key = frames[i].id || frames[i].getAttribute('name') || ('#' + i);
+                    add(sub, path ? path + '/' + key : key, frames[i]);
+                }
+            }
+        }
+        add(document, '', null);
+        return found;
+    }
+
+    function holdsControls(n) {
+        return FIELD.test(n.tagName) || !!n.querySelector('input,select,textarea');
+    }
+
+    function enclosingLabel(el) {
+        for (var up = el.parentNode; up && up.nodeType === 1 && !BOUNDARY.test(up.tagName); up = up.parentNode) {
+            if (up.tagName === 'LABEL') {
+                var own = textOf(el) || '';
+                return clean(textOf(up).replace(own, ''));
+            }
+        }
+        return '';
+    }
+
+    // The heading of the row the control sits in: the cell before its cell (a <th> or a <td>), the
+    // <dt> before its <dd>, or the element before its container, whichever comes first going up.
+    function rowLabel(el) {
+        var depth = 0;
+        for (var up = el.parentNode; up && up.nodeType === 1 && !BOUNDARY.test(up.tagName) && depth < 4;
+             up = up.parentNode, ++depth) {
+            var before = up.previousElementSibling;
+            var cell = up.tagName === 'TD' || up.tagName === 'DD';
+            if (!before || holdsControls(before)) {
+                if (cell) return '';
+                continue;
+            }
+            var text = clean(textOf(before));
+            if (text && text.length <= 40) return text;
+            if (cell) return '';
+        }
+        return '';
+    }
+
+    // The text right before the control within its parent: text nodes, or the one element before it
+    // such as <span>姓</span>, never another control's text.
+    function textBefore(el) {
+        var t = '';
+        for (var n = el.previousSibling; n; n = n.previousSibling) {
+            if (n.nodeType === 3) {
+                t = n.data + t;
+                if (/\S/.test(t)) break;
+                continue;
+            }
+            if (n.nodeType !== 1 || n.tagName === 'BR') continue;
+            if (holdsControls(n)) break;
+            t = n.textContent + t;
+            break;
+        }
+        return clean(t);
+    }
+
+    function legendOf(el) {
+        for (var up = el.parentNode; up && up.nodeType === 1; up = up.parentNode) {
+            if (up.tagName === 'FIELDSET') {
+                for (var c = up.firstElementChild; c; c = c.nextElementSibling) {
+                    if (c.tagName === 'LEGEND') return clean(textOf(c));
+                }
+                return '';
+            }
+        }
+        return '';
+    }
+
+    function labelledBy(el, doc) {
+        var ids = (el.getAttribute('aria-labelledby') || '').split(/\s+/), texts = [];
+        for (var i = 0; i < ids.length; ++i) {
+            var target = ids[i] ? doc.getElementById(ids[i]) : null;
+            if (target) texts.push(textOf(target));
+        }
+        return clean(texts.join(' '));
+    }
+
+    function isDisabled(el) {
+        try { return el.matches(':disabled'); } catch (x) {}
+        try { return el.webkitMatchesSelector(':disabled'); } catch (x) {}
+        return !!el.disabled;
+    }
+
+    function zeroClip(style) {
+        var clip = style.clip || '';
+        var m = /rect\(\s*([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px/.exec(clip);
+        if (m && (parseFloat(m[3]) - parseFloat(m[1]) < 2 || parseFloat(m[2]) - parseFloat(m[4]) < 2)) return true;
+        var path = style.clipPath || style.webkitClipPath || '';
+        var inset = /inset\(\s*(\d+(\.\d+)?)%/.exec(path);
+        return !!inset && parseFloat(inset[1]) >= 50;
+    }
+
+    // Whether the user can see the element in its own document: rendered, not transparent, with a
+    // box of some size inside the page and inside every ancestor that clips what overflows it.
+    function seen(el) {
+        var w = windowOf(el), doc = el.ownerDocument;
+        var style = w.getComputedStyle(el);
+        if (!style || style.visibility === 'hidden' || style.visibility === 'collapse') return false;
+        var r = el.getBoundingClientRect();
+        var left = r.left, top = r.top, right = r.right, bottom = r.bottom;
+        if (right - left < 2 || bottom - top < 2) return false;
+        for (var n = el; n && n.nodeType === 1; n = n.parentNode) {
+            var s = n === el ? style : w.getComputedStyle(n);
+            if (!s || s.display === 'none' || n.hidden) return false;
+            if (parseFloat(s.opacity) < 0.05) return false;
+            if (zeroClip(s)) return false;
+            if (n !== el && /(hidden|clip)/.test(s.overflowX + ' ' + s.overflowY + ' ' + s.overflow)
+                && n !== doc.body && n !== doc.documentElement) {
+                var c = n.getBoundingClientRect();
+                if (/(hidden|clip)/.test(s.overflowX || s.overflow)) {
+                    left = Math.max(left, c.left); right = Math.min(right, c.right);
+                }
+                if (/(hidden|clip)/.test(s.overflowY || s.overflow)) {
+                    top = Math.max(top, c.top); bottom = Math.min(bottom, c.bottom);
+                }
+                if (right - left < 2 || bottom - top < 2) return false;
+            }
+        }
+        // Off the page: placed where no scrolling reaches it.
+        var root = doc.documentElement, body = doc.body;
+        var sx = w.pageXOffset || 0, sy = w.pageYOffset || 0;
+        var width = Math.max(root.scrollWidth, body ? body.scrollWidth : 0, root.clientWidth);
+        var height = Math.max(root.scrollHeight, body ? body.scrollHeight : 0, root.clientHeight);
+        return right + sx > 0 && bottom + sy > 0 && left + sx < width && top + sy < height;
+    }
+
+    function options(el) {
+        var found = [];
+        var list = el.getElementsByTagName('option');
+        for (var i = 0; i < list.length; ++i) {
+            var text = clean(list[i].textContent);
+            found.push([text, list[i].hasAttribute('value') ? list[i].getAttribute('value') : text]);
+        }
+        return found;
+    }
+
+    function effectiveIdentifier(el) {
+        var id = el.getAttribute('id') || '', name = el.getAttribute('name') || '';
+        if (id.replace(/\s/g, '')) return id;
+        if (name.replace(/\s/g, '')) return name;
+        return '';
+    }
+
+    // Which control answers to each identifier when rules are applied: the last one in document order
+    // registered under it, as its identifier or (inputs) its name; selects and text areas apart.
+    function owners(doc) {
+        var table = { INPUT: {}, SELECT: {}, TEXTAREA: {} };
+        var all = doc.querySelectorAll(CONTROLS);
+        for (var i = 0; i < all.length; ++i) {
+            var el = all[i], kind = table[el.tagName], own = effectiveIdentifier(el);
+            if (!kind) continue;
+            if (own) kind['=' + own] = el;
+            var name = el.getAttribute('name') || '';
+            if (name && (el.tagName === 'INPUT' || name.replace(/\s/g, ''))) kind['=' + name] = el;
+        }
+        return table;
+    }
+
+    function formKey(el, entry) {
+        var form = el.form;
+        if (!form) return '';
+        var forms = entry.doc.forms;
+        for (var i = 0; i < forms.length; ++i) {
+            if (forms[i] === form) return entry.path + ':' + i;
+        }
+        return entry.path + ':?';
+    }
+
+    function describe(el, entry, context) {
+        var doc = entry.doc;
+        var id = el.getAttribute('id') || '';
+        var own = effectiveIdentifier(el);
+        var identifier = own && entry.path ? entry.path + '/' + own : own;
+        var label = id ? (context.labels['=' + id] || '') : '';
+        if (!label) label = enclosingLabel(el);
+        var max = parseInt(el.getAttribute('maxlength'), 10);
+        var select = el.tagName === 'SELECT';
+        while (context.heading + 1 < context.headings.length
+               && (context.headings[context.heading + 1].compareDocumentPosition(el) & 4)) {
+            ++context.heading;
+        }
+        var heading = context.heading >= 0 ? context.headings[context.heading] : null;
+        return {
+            handle: handleOf(el),
+            frame: entry.path,
+            identifier: identifier,
+            owns: !!own && context.owners[el.tagName]['=' + own] === el,
+            form: formKey(el, entry),
+            tag: el.tagName,
+            type: select ? '' : (el.getAttribute('type') || ''),
+            htmlType: String(el.type || '').toLowerCase(),
+            name: el.getAttribute('name') || '',
+            id: id,
+            autocomplete: el.getAttribute('autocomplete') || '',
+            label: label,
+            labelledBy: labelledBy(el, doc),
+            title: el.getAttribute('title') || '',
+            textBefore: textBefore(el),
+            rowLabel: rowLabel(el),
+            legend: legendOf(el),
+            heading: heading && !heading.contains(el) ? clean(textOf(heading)) : '',
+            placeholder: el.getAttribute('placeholder') || '',
+            ariaLabel: el.getAttribute('aria-label') || '',
+            maxLength: isNaN(max) || max < 0 ? -1 : max,
+            pattern: el.getAttribute('pattern') || '',
+            inputMode: el.getAttribute('inputmode') || '',
+            value: select ? '' : String(el.value),
+            readOnly: el.hasAttribute('readonly'),
+            disabled: el.hasAttribute('disabled') || isDisabled(el),
+            visible: context.frameSeen && seen(el),
+            options: select ? options(el) : [],
+            selectedIndex: select ? el.selectedIndex : -1
+        };
+    }
+
+    function contextFor(entry) {
+        var labels = {};
+        var list = entry.doc.querySelectorAll('label[for]');
+        for (var i = 0; i < list.length; ++i) {
+            var key = '=' + list[i].getAttribute('for');
+            if (!(key in labels)) labels[key] = clean(textOf(list[i]));
+        }
+        var frameSeen = true;
+        for (var f = entry.frame; f && frameSeen; f = windowOf(f).frameElement) {
+            frameSeen = seen(f);
+        }
+        return {
+            labels: labels,
+            owners: owners(entry.doc),
+            headings: entry.doc.querySelectorAll('h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
+            heading: -1,
+            frameSeen: frameSeen
+        };
+    }
+
+    // Describes the controls that pass only (all when it is null) in document order; from the
+    // same-origin frames alone when framesOnly.
+    function scan(only, framesOnly) {
+        var records = [];
+        var docs = documents();
+        for (var d = framesOnly ? 1 : 0; d < docs.length; ++d) {
+            var entry = docs[d];
+            var all = entry.doc.querySelectorAll(CONTROLS);
+            var context = null;
+            for (var i = 0; i < all.length; ++i) {
+                if (only && !only(all[i])) continue;
+                context = context || contextFor(entry);
+                records.push(describe(all[i], entry, context));
+            }
+        }
+        return records;
+    }
+
+    function stateOf(el, found, written) {
+        var select = el && el.tagName === 'SELECT';
+        return [found, written, el && !select ? String(el.value) : (select ? String(el.value) : ''),
+                select ? el.selectedIndex : -1];
+    }
+
+    function live(handle) {
+        var el = controls[handle - 1];
+        return el && el.ownerDocument && el.ownerDocument.documentElement
+            && el.ownerDocument.documentElement.contains(el) ? el : null;
+    }
+
+    // writes: [[handle, text, how]], how 0 replace, 1 at the selection, 2 if empty, 3 if unchosen.
+    function write(writes) {
+        var states = [];
+        for (var i = 0; i < writes.length; ++i) {
+            var el = live(writes[i][0]), text = writes[i][1], how = writes[i][2], written = true;
+            if (!el) {
+                states.push([false, false, '', -1]);
+                continue;
+            }
+            if (how === 2) {
+                written = type(el, text, 2)[0];
+            } else if (how === 3) {
+                var current = el.selectedIndex, chosen = el.options && el.options[current];
+                var value = chosen ? (chosen.hasAttribute('value') ? chosen.getAttribute('value') : clean(chosen.textContent)) : '';
+                written = !(current > 0 && value !== '');
+                if (written) type(el, text, 0);
+            } else {
+                type(el, text, how === 1 ? 1 : 0);
+            }
+            states.push(stateOf(el, true, written));
+        }
+        return states;
+    }
+
+    function read(handles) {
+        var states = [];
+        for (var i = 0; i < handles.length; ++i) {
+            var el = live(handles[i]);
+            states.push(el ? stateOf(el, true, false) : [false, false, '', -1]);
+        }
+        return states;
+    }
+
+    function flush() {
+        flushPending = false;
+        if (appeared.length) report('appeared');
+    }
+
+    function note(n) {
+        if (isControl(n)) {
+            appeared.push(n);
+        } else if (n.nodeType === 1 && n.firstElementChild) {
+            var inner = n.querySelectorAll(CONTROLS);
+            for (var i = 0; i < inner.length; ++i) appeared.push(inner[i]);
+            var frames = n.querySelectorAll('iframe,IFRAME');
+            for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);
+        }
+        if (n.tagName === 'IFRAME') watchFrame(n);
+    }
+
+    function observed(mutations) {
+        var before = appeared.length;
+        for (var i = 0; i < mutations.length; ++i) {
+            var added = mutations[i].addedNodes;
+            for (var j = 0; j < added.length; ++j) {
+                if (added[j].nodeType === 1) note(added[j]);
+            }
+        }
+        if (appeared.length > before && !flushPending) {
+            flushPending = true;
+            setTimeout(flush, BATCH_MS);
+        }
+    }
+
+    function onClick(event) {
+        var target = event.target;
+        if (isControl(target) && target.__kakikomiHandle) {
+            report('clicked', [target.__kakikomiHandle, event.isTrusted === true]);
+        } else if (isControl(target)) {
+            report('clicked', [handleOf(target), event.isTrusted === true]);
+        }
+    }
+
+    function watch(doc) {
+        if (!doc || doc.__kakikomiWatched) return;
+        doc.__kakikomiWatched = true;
+        doc.addEventListener('click', onClick, true);
+        var Observer = windowOf(doc).MutationObserver || window.MutationObserver;
+        if (Observer) new Observer(observed).observe(doc, { childList: true, subtree: true });
+    }
+
+    // A frame's document is replaced whenever it loads: each new one is watched, and its controls
+    // count as appeared.
+    function watchFrame(frame) {
+        if (frame.__kakikomiWatched) return;
+        frame.__kakikomiWatched = true;
+        frame.addEventListener('load', function () {
+            var sub = null;
+            try { sub = frame.contentDocument; } catch (x) {}
+            if (!sub || !sub.documentElement) return;
+            watch(sub);
+            note(sub.documentElement);
+            observed([]);
+            if (appeared.length && !flushPending) {
+                flushPending = true;
+                setTimeout(flush, BATCH_MS);
+            }
+        }, false);
+    }
+
+    var docs = documents();
+    for (var i = 0; i < docs.length; ++i) {
+        watch(docs[i].doc);
+        var frames = docs[i].doc.querySelectorAll('iframe,IFRAME');
+        for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);
+    }
+
+    return {
+        scan: function (framesOnly) { return scan(null, !!framesOnly); },
+        // The controls added since the last call that are still in their documents.
+        takeAppeared: function () {
+            var pending = appeared;
+            appeared = [];
+            var seenHandles = {};
+            var wanted = {};
+            for (var i = 0; i < pending.length; ++i) {
+                var el = pending[i];
+                if (el.ownerDocument && el.ownerDocument.documentElement.contains(el)) {
+                    wanted[handleOf(el)] = true;
+                }
+            }
+            return scan(function (el) {
+                var h = el.__kakikomiHandle;
+                if (!h || !wanted[h] || seenHandles[h]) return false;
+                seenHandles[h] = true;
+                return true;
+            });
+        },
+        describe: function (handles) {
+            var wanted = {};
+            for (var i = 0; i < handles.length; ++i) wanted[handles[i]] = true;
+            return scan(function (el) { return !!wanted[el.__kakikomiHandle]; });
+        },
+        handleOf: handleOf,
+        write: write,
+        read: read
+    };
+})

@@ -1,0 +1,249 @@
+#include "page/webkit/webkitpage.h"
+
+#include "fill/fieldmenu.h"
+#include "logging.h"
+#include "page/pagescripts.h"
+#include "page/webkit/clickgate.h"
+#include "page/webkit/imecomposition.h"
+#include "page/webkit/pagebridge.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebView>
+
+namespace {
+
+// What the page script reports through. Published to the page only for the moment the script is
+// installed, which takes it into its own scope.
+class Reporter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Reporter(WebKitPage *page)
+        : QObject(page)
+        , m_page(page)
+    {
+    }
+
+    Q_INVOKABLE void report(const QString &kind, const QVariant &data) { m_page->report(kind, data); }
+
+private:
+    WebKitPage *m_page;
+};
+
+const QString reporterName = QStringLiteral("__kakikomiPage");
+
+// JSON is script syntax, but for the two line separators that end a line in a script string.
+QString scriptLiteral(const QJsonArray &values)
+{
+    QString text = QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
+    text.replace(QChar(0x2028), QLatin1String("\\u2028"));
+    text.replace(QChar(0x2029), QLatin1String("\\u2029"));
+    return text;
+}
+
+} // namespace
+
+WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent)
+    : Page(parent)
+    , m_view(view)
+    , m_bridge(std::make_unique<PageBridge>(view, document))
+    , m_clickGate(new ClickGate(view))
+    , m_reporter(new Reporter(this))
+{
+    // A new script environment is a new document: what the page script knew is gone.
+    connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] {
+        ++m_generation;
+        m_installed = false;
+    });
+    connect(m_view, &QWebView::loadStarted, this, &Page::loadStarted);
+    connect(m_bridge.get(), &PageBridge::inputClicked, this, &WebKitPage::inputClicked);
+}
+
+WebKitPage::~WebKitPage() = default;
+
+QWidget *WebKitPage::widget() const
+{
+    return m_view;
+}
+
+QString WebKitPage::address() const
+{
+    return m_view->url().toString();
+}
+
+void WebKitPage::pageLoaded(bool ok)
+{
+    m_bridge->pageLoaded(ok);
+    if (ok) {
+        install();
+    }
+}
+
+bool WebKitPage::install()
+{
+    if (m_installed) {
+        return true;
+    }
+    QWebFrame *frame = m_view->page()->mainFrame();
+    frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
+    const QString script =
+        QStringLiteral("(function () {"
+                       "  var r = window.")
+        + reporterName
+        + QStringLiteral(";"
+                         "  try { delete window.")
+        + reporterName
+        + QStringLiteral("; } catch (x) {}"
+                         "  if (window.__kakikomi) return true;"
+                         "  var api = ")
+        + PageScripts::pageScript() + QStringLiteral("(") + PageScripts::typing()
+        + QStringLiteral(", function (kind, data) { r.report(kind, data === undefined ? null : data); });"
+                         "  try { Object.defineProperty(window, '__kakikomi', { value: api }); }"
+                         "  catch (x) { window.__kakikomi = api; }"
+                         "  return true;"
+                         "})()");
+    m_installed = frame->evaluateJavaScript(script).toBool();
+    if (!m_installed) {
+        qCWarning(lcBridge) << "page script not installed on" << m_view->url();
+    }
+    return m_installed;
+}
+
+QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
+{
+    if (!install()) {
+        return QVariant();
+    }
+    const QString text = arguments.isValid() ? scriptLiteral(QJsonArray{QJsonValue::fromVariant(arguments)})
+                                             : QStringLiteral("[]");
+    return m_view->page()->mainFrame()->evaluateJavaScript(
+        QStringLiteral("(function (a) { var k = window.__kakikomi; return k ? k.") + function
+        + QStringLiteral(".apply(k, a) : null; })(") + text + QLatin1Char(')'));
+}
+
+Page::Handle WebKitPage::handleBase() const
+{
+    return Handle(m_generation) << 32;
+}
+
+int WebKitPage::localHandle(Handle handle) const
+{
+    return quint32(handle >> 32) == m_generation ? int(handle & 0xffffffff) : 0;
+}
+
+void WebKitPage::scan(const Scanned &done, Frames frames)
+{
+    done(PageControl::listFromVariant(call(QStringLiteral("scan"), frames == Frames::Sub), handleBase()));
+}
+
+QVector<Page::State> WebKitPage::statesFrom(const QVariant &answer, int count)
+{
+    const QVariantList list = answer.toList();
+    QVector<State> states(count);
+    for (int i = 0; i < count && i < list.size(); ++i) {
+        const QVariantList state = list[i].toList();
+        states[i].found = state.value(0).toBool();
+        states[i].written = state.value(1).toBool();
+        states[i].value = state.value(2).toString();
+        states[i].selectedIndex = state.value(3, -1).toInt();
+    }
+    return states;
+}
+
+void WebKitPage::write(const QVector<Write> &writes, const Done &done)
+{
+    QVariantList list;
+    for (const Write &write : writes) {
+        list.append(QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how)}));
+    }
+    done(statesFrom(call(QStringLiteral("write"), list), writes.size()));
+}
+
+void WebKitPage::read(const QVector<Handle> &handles, const Done &done)
+{
+    QVariantList list;
+    for (const Handle handle : handles) {
+        list.append(localHandle(handle));
+    }
+    done(statesFrom(call(QStringLiteral("read"), list), handles.size()));
+}
+
+void WebKitPage::endComposition()
+{
+    ImeComposition::end(m_view);
+}
+
+void WebKitPage::inputClicked(const QString &identifier)
+{
+    // Inputs that get no menu stay silent, as they always have.
+    const QWebElement *input = m_bridge->input(identifier);
+    if (!input || !FieldMenu::acceptsType(input->attribute(QStringLiteral("type")))) {
+        return;
+    }
+    const int pressed = install() ? m_clickGate->pressedControl() : 0;
+    const QVector<PageControl> described =
+        pressed ? PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{pressed}),
+                                               handleBase())
+                : QVector<PageControl>();
+    // The press must be on a control that answers to the identifier the click reported: a page
+    // script reporting another input's identifier opens nothing.
+    if (described.size() != 1 || described.first().identifier != identifier) {
+        qCDebug(lcFill) << "no menu: the user did not click" << identifier;
+        return;
+    }
+    m_clickGate->spend();
+    emit controlClicked(described.first());
+}
+
+void WebKitPage::report(const QString &kind, const QVariant &data)
+{
+    if (kind == QLatin1String("appeared")) {
+        // Handled from the event loop, not inside the page's script.
+        if (!m_appearedPending) {
+            m_appearedPending = true;
+            QTimer::singleShot(0, this, &WebKitPage::takeAppeared);
+        }
+        return;
+    }
+    if (kind != QLatin1String("clicked")) {
+        return;
+    }
+    // Clicks in the main frame come through the bridge; those in frames only this way.
+    const QVariantList click = data.toList();
+    const int handle = click.value(0).toInt();
+    const bool trusted = click.value(1).toBool();
+    if (!trusted || handle <= 0) {
+        return;
+    }
+    const QVector<PageControl> described =
+        PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{handle}), handleBase());
+    if (described.size() != 1 || described.first().frame.isEmpty()) {
+        return;
+    }
+    if (m_clickGate->pressedControl() != handle) {
+        qCDebug(lcFill) << "no menu: the user did not click" << described.first().identifier;
+        return;
+    }
+    m_clickGate->spend();
+    emit controlClicked(described.first());
+}
+
+void WebKitPage::takeAppeared()
+{
+    m_appearedPending = false;
+    // Inputs of the main frame get their identifiers and click handlers as at load.
+    m_bridge->instrumentAppeared();
+    const QVector<PageControl> controls =
+        PageControl::listFromVariant(call(QStringLiteral("takeAppeared")), handleBase());
+    if (!controls.isEmpty()) {
+        emit controlsAppeared(controls);
+    }
+}
+
+#include "webkitpage.moc"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "page/page.h"
+
+#include <QPointer>
+#include <QVariant>
+
+#include <memory>
+
+class ClickGate;
+class PageBridge;
+class ProfileDocument;
+class QWebView;
+
+// The page shown in a Qt WebKit view. The classic bridge (the "delegate" object, sendSignal, the
+// inputs' onclick handlers and their identifiers, the refill at load) works as it always has; the page
+// script, installed once the page has loaded, does the rest: describing controls, writing, and
+// watching for controls that appear later or sit in same-origin frames. Every call answers at once.
+class WebKitPage : public Page
+{
+    Q_OBJECT
+
+public:
+    // Rules refilled by the bridge read their values from document.
+    WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent = nullptr);
+    ~WebKitPage() override;
+
+    PageBridge &bridge() const { return *m_bridge; }
+
+    QWidget *widget() const override;
+    QString address() const override;
+    void scan(const Scanned &done, Frames frames = Frames::All) override;
+    void write(const QVector<Write> &writes, const Done &done) override;
+    void read(const QVector<Handle> &handles, const Done &done) override;
+    void endComposition() override;
+    bool literalTypes() const override { return true; }
+
+    // After the bridge's walk of a loaded page: installs the page script.
+    void pageLoaded(bool ok);
+    // The bridge reported a click on the input with this identifier.
+    void inputClicked(const QString &identifier);
+
+    // Called by the page script, through the object published for it.
+    void report(const QString &kind, const QVariant &data);
+
+private:
+    bool install();
+    // Runs a function of the page script with arguments; invalid when the script is not there.
+    QVariant call(const QString &function, const QVariant &arguments = QVariant());
+    // What the page script's handles are combined with: tells the document.
+    Handle handleBase() const;
+    // The page script's handle, or 0 when the handle belongs to another document.
+    int localHandle(Handle handle) const;
+    void takeAppeared();
+    static QVector<State> statesFrom(const QVariant &answer, int count);
+
+    QWebView *m_view;
+    std::unique_ptr<PageBridge> m_bridge;
+    ClickGate *m_clickGate;
+    QObject *m_reporter;
+    // Counts the documents shown: handles of earlier ones are void.
+    quint32 m_generation = 1;
+    bool m_installed = false;
+    bool m_appearedPending = false;
+};
