@@ -48,7 +48,7 @@ def main():
         errors.append('bad header')
     pages = {}
     for r in rows[1:]:
-        if len(r) != 3:
+        if len(r) != 3 or not r[2]:
             errors.append('bad row %r' % r); continue
         pages.setdefault(r[0], []).append((r[1], r[2]))
     files = sorted(f for f in os.listdir(HERE) if f.endswith('.html'))
