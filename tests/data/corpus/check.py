@@ -31,7 +31,7 @@ class Page(HTMLParser):
         if tag == 'select':
             self.select = None
 
-SEL = re.compile(r'^([a-z]+)?(?:#([\w:-]+))?((?:\[[\w-]+="[^"]*"\])*)$')
+SEL = re.compile(r'^([a-z]+)?(?:#([A-Za-z_][\w-]*))?((?:\[[\w-]+="[^"]*"\])*)$')
 
 def matches(sel, tag, a):
     m = SEL.match(sel)
