@@ -96,8 +96,10 @@ void FieldFiller::apply(QAction *entry)
     if (key == FieldMenu::clearMarker) {
         element->evaluateJavaScript(PageScripts::typeValue(QString()));
     } else {
-        insertValue(*element, record.value(FieldMenu::valueField).toString(),
-                    FieldMenu::isSecret(key, m_document.secretKeys()));
+        // A secret is read now, perhaps from the secret store: the menu showed only dots.
+        const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
+        insertValue(*element, secret ? m_document.value(key) : record.value(FieldMenu::valueField).toString(),
+                    secret);
     }
     m_document.recordChoice(m_view->url().toString(), identifier, key);
 }
