@@ -210,6 +210,16 @@ void TestSecretStore::pickedIntoAPasswordField()
     QVERIFY(!browser.dir.read("profile.json").contains("pw-from-store"));
     QCOMPARE(browser.saved().value("sites").toObject().value("http://a.test/login").toObject(),
              QJsonObject({{"pw", "password"}}));
+
+    // A new password leaves the file like an old one, and the status bar says so.
+    QHash<QString, QVariant> values = browser.document().values();
+    values.insert("password", "pw-changed");
+    browser.document().setValues(values);
+    QVERIFY(browser.document().save());
+    QTRY_COMPARE_WITH_TIMEOUT(browser.statusMessage(),
+                              QString::fromUtf16(u"パスワードを profile.json からキーリングに移しました"),
+                              10000);
+    QVERIFY(!browser.dir.read("profile.json").contains("pw-changed"));
 }
 
 void TestSecretStore::withoutStore_data()
