@@ -8,14 +8,19 @@
 #include "fill/fieldmenu.h"
 #include "store/secretstore.h"
 
+#include <QAction>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -44,6 +49,16 @@ QString storedValue(const QString &folder, const QString &key)
     return result.ok ? result.value : QStringLiteral("<%1>").arg(result.missing ? "missing" : result.error);
 }
 
+// Writes an entry straight into the store and waits for it.
+bool storeEntry(const QString &folder, const QString &key, const QString &value)
+{
+    QObject context;
+    bool written = false;
+    SecretStore(folder).write(key, value, &context,
+                              [&written](const SecretStore::Result &result) { written = result.ok; });
+    return QTest::qWaitFor([&written]() { return written; }, 10000);
+}
+
 // Loads dir's profile.json, saves it and waits until the secrets have left the file.
 bool moveSecrets(const WorkDir &dir, const QByteArrayList &secrets)
 {
@@ -69,6 +84,7 @@ private slots:
     void editedSecrets();
     void separateEntriesPerFolder();
     void pickedIntoAPasswordField();
+    void passwordEnteredInTheDialog();
     void withoutStore_data();
     void withoutStore();
     // Locks the keyring for good: last.
@@ -198,11 +214,7 @@ void TestSecretStore::separateEntriesPerFolder()
 void TestSecretStore::pickedIntoAPasswordField()
 {
     Browser browser(profileWith({}, {{"inSecretStore", QJsonArray{"password"}}}), Browser::Showing::Shown);
-    bool written = false;
-    SecretStore(browser.dir.path())
-        .write("password", "pw-from-store", this,
-               [&](const SecretStore::Result &result) { written = result.ok; });
-    QTRY_VERIFY_WITH_TIMEOUT(written, 10000);
+    QVERIFY(storeEntry(browser.dir.path(), "password", "pw-from-store"));
     QVERIFY(browser.open("<input type=password id=pw>", "http://a.test/login"));
     const QStringList texts = clickAndChoose(browser.view(), "#pw", QString::fromUtf16(u"パスワード: "));
     QVERIFY(texts.contains(QString::fromUtf16(u"パスワード: ••••••••")));
@@ -220,6 +232,30 @@ void TestSecretStore::pickedIntoAPasswordField()
                               QString::fromUtf16(u"パスワードを profile.json からキーリングに移しました"),
                               10000);
     QVERIFY(!browser.dir.read("profile.json").contains("pw-changed"));
+}
+
+// 個人情報入力 shows the password from the store, and the one entered there ends up in the store
+// and not in the file.
+void TestSecretStore::passwordEnteredInTheDialog()
+{
+    Browser browser(profileWith({}, {{"inSecretStore", QJsonArray{"password"}}}), Browser::Showing::Shown);
+    QVERIFY(storeEntry(browser.dir.path(), "password", "old-pw"));
+    QString shown;
+    onNextDialog([&](QDialog *dialog) {
+        auto *password = dialog->findChild<QLineEdit *>("password");
+        shown = password->text();
+        password->setFocus();
+        password->selectAll();
+        type(password, "new-pw");
+        QTest::keyClick(password, Qt::Key_Tab);
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+    });
+    browser.child<QAction>("actionProfile")->trigger();
+    QCOMPARE(shown, QString("old-pw"));
+    QTRY_COMPARE_WITH_TIMEOUT(storedValue(browser.dir.path(), "password"), QString("new-pw"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!browser.dir.read("profile.json").contains("new-pw"), 10000);
+    QVERIFY(!browser.dir.read("profile.json").contains("old-pw"));
 }
 
 void TestSecretStore::withoutStore_data()
