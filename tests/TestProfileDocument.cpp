@@ -44,6 +44,8 @@ private slots:
     void pageRules();
     void choicesAreRecordedAndSaved();
     void failedSaveKeepsTheChoice();
+    void secretsListedAsInTheStore_data();
+    void secretsListedAsInTheStore();
 };
 
 void TestProfileDocument::answersAfterLoading()
@@ -171,6 +173,40 @@ void TestProfileDocument::failedSaveKeepsTheChoice()
     QCOMPARE(savedDocument(dir).value("sites").toObject().value("http://a.test/").toObject(),
              QJsonObject({{"sei", "familyName"}, {"mei", "lastName"}}));
     QCOMPARE(failed.size(), 2);
+}
+
+void TestProfileDocument::secretsListedAsInTheStore_data()
+{
+    QTest::addColumn<QJsonObject>("profile");
+    QTest::addColumn<bool>("listed");
+
+    QTest::newRow("only listed") << QJsonObject{{"familyName", "山田"}} << true;
+    QTest::newRow("written back by an older version") << QJsonObject{{"password", "newer"}} << false;
+}
+
+// Without a store in reach (the tests' session bus leads nowhere): a secret the file lists as in the
+// store is offered without being read, and saving keeps the list, so nothing is lost; a value in the
+// file itself wins and stays there.
+void TestProfileDocument::secretsListedAsInTheStore()
+{
+    QFETCH(QJsonObject, profile);
+    QFETCH(bool, listed);
+
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(QJsonObject{{"profile", profile},
+                                                        {"inSecretStore", QJsonArray{"password"}},
+                                                        {"startPage", "http://a.test/"}})
+                                  .toJson());
+    ProfileDocument document;
+    QVERIFY(document.load());
+    QVERIFY(document.holds("password"));
+    QVERIFY(document.hasText("password"));
+    QCOMPARE(document.values().contains("password"), !listed);
+    QVERIFY(document.save());
+    const QJsonObject saved = savedDocument(dir);
+    QCOMPARE(saved.value("inSecretStore").toArray(), listed ? QJsonArray{"password"} : QJsonArray());
+    QCOMPARE(saved.value("profile").toObject(), profile);
+    QCOMPARE(saved.value("startPage").toString(), QString("http://a.test/"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileDocument)

@@ -63,6 +63,9 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(m_document.get(), &ProfileDocument::saveFailed, this, &MainWindow::showSaveFailure);
     connect(m_document.get(), &ProfileDocument::saved, this, &MainWindow::clearSaveFailure);
+    connect(m_document.get(), &ProfileDocument::secretsMoved, this, [this]() {
+        ui->statusBar->showMessage(tr("パスワードを profile.json からキーリングに移しました"));
+    });
 
     // The view did not exist when setupUi connected slots by name, so these are made here, once.
     connect(m_webView, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
