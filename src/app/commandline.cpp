@@ -1,7 +1,9 @@
 #include "app/commandline.h"
 
+#include "logging.h"
 #include "profile/prefecturelist.h"
 #include "profile/profile.h"
+#include "store/profiledocument.h"
 #include "store/profilestore.h"
 
 #include <QComboBox>
@@ -20,6 +22,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,11 +38,18 @@ struct Options
         QStringLiteral("Use the folder kakikomi in your data folder, "
                        "${XDG_DATA_HOME:-~/.local/share}/kakikomi, as --profile-dir "
                        "would. The application menu starts Kakikomi this way.")};
+    QCommandLineOption engine{QStringLiteral("engine"),
+                              QStringLiteral("Show pages with <engine>: webkit, the default, or chromium. "
+                                             "Overrides the \"engine\" member of profile.json."),
+                              QStringLiteral("engine")};
     // For the installation check: what the 個人情報入力 dialog's prefecture list holds, and from
     // which file.
     QCommandLineOption checkPrefectures{QStringLiteral("check-prefectures"),
                                         QStringLiteral("Print the number of prefectures the dialog lists and "
                                                        "the list's file, then quit.")};
+    // For the installation check and the tests: which engine the window would use.
+    QCommandLineOption checkEngine{QStringLiteral("check-engine"),
+                                   QStringLiteral("Print the engine pages would be shown with, then quit.")};
     QCommandLineOption help;
     QCommandLineOption version;
 
@@ -48,14 +58,17 @@ struct Options
         , version(parser.addVersionOption())
     {
         QCoreApplication::setApplicationVersion(QStringLiteral(KAKIKOMI_VERSION));
-        parser.setApplicationDescription(
-            QStringLiteral("A web browser that fills in Japanese web forms with your stored personal data.\n"
-                           "Kakikomi keeps profile.json, and reads jp-prefectures.txt, in its current "
-                           "directory;\nthe options below choose another folder."));
+        parser.setApplicationDescription(QStringLiteral(
+            "A web browser that fills in Japanese web forms with your stored personal data.\n"
+            "Kakikomi keeps profile.json, and reads jp-prefectures.txt, in its current "
+            "directory;\nthe options below choose another folder, and the engine that shows the pages."));
         checkPrefectures.setFlags(QCommandLineOption::HiddenFromHelp);
+        checkEngine.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(profileDir);
         parser.addOption(userProfile);
+        parser.addOption(engine);
         parser.addOption(checkPrefectures);
+        parser.addOption(checkEngine);
     }
 };
 
@@ -67,6 +80,38 @@ void printError(const QString &message, bool usage = false)
     if (usage) {
         err << "Try '" << program << " --help' for more information.\n";
     }
+}
+
+// The engine profile.json of the current directory names; WebKit when it names none. A name the
+// program does not know is only warned about: the file may come from a later version.
+Engine profileEngine()
+{
+    if (!QFileInfo::exists(ProfileStore::profilePath())) {
+        return Engine::WebKit;
+    }
+    ProfileDocument document;
+    document.load();
+    const QString name = document.engine();
+    if (name.isEmpty()) {
+        return Engine::WebKit;
+    }
+    const std::optional<Engine> engine = Engines::fromName(name);
+    if (!engine) {
+        qCWarning(lcApp) << "profile.json names an unknown engine," << name << "- using webkit";
+    }
+    return engine.value_or(Engine::WebKit);
+}
+
+// Chromium refuses to start its sandbox as root and would end the program at the first page with
+// a line of its own that does not say what to do.
+bool sandboxRefusesToRun()
+{
+    if (::getuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        return false;
+    }
+    const QStringList flags =
+        qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return !flags.contains(QStringLiteral("--no-sandbox"));
 }
 
 } // namespace
@@ -121,6 +166,16 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
         printError(QStringLiteral("Give either --profile-dir or --user-profile, not both."), true);
         return UsageError;
     }
+    std::optional<Engine> chosenEngine;
+    if (parser.isSet(options.engine)) {
+        chosenEngine = Engines::fromName(parser.value(options.engine));
+        if (!chosenEngine) {
+            printError(QStringLiteral("Unknown engine '%1': give webkit or chromium.")
+                           .arg(parser.value(options.engine)),
+                       true);
+            return UsageError;
+        }
+    }
     QString folder;
     if (parser.isSet(options.profileDir)) {
         folder = parser.value(options.profileDir);
@@ -138,6 +193,19 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
             return Failure;
         }
         folderGiven = true;
+    }
+    // The profile is read only when the command line leaves the choice to it, as the menu does not.
+    m_engine = chosenEngine ? *chosenEngine : profileEngine();
+    if (m_engine == Engine::Chromium && sandboxRefusesToRun()) {
+        printError(QStringLiteral(
+            "the chromium engine cannot run as root with its sandbox. Start Kakikomi as a normal user, "
+            "or use --engine webkit; to run Chromium without its sandbox, set "
+            "QTWEBENGINE_DISABLE_SANDBOX=1."));
+        return Failure;
+    }
+    if (parser.isSet(options.checkEngine)) {
+        QTextStream(stdout) << Engines::name(m_engine) << '\n';
+        return Success;
     }
     if (parser.isSet(options.checkPrefectures)) {
         Profile dialog;

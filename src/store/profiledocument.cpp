@@ -6,6 +6,7 @@
 namespace {
 const QString profileMember = QStringLiteral("profile");
 const QString startPageMember = QStringLiteral("startPage");
+const QString engineMember = QStringLiteral("engine");
 } // namespace
 
 ProfileDocument::ProfileDocument(QObject *parent)
@@ -46,6 +47,11 @@ bool ProfileDocument::save(QString *error)
 QString ProfileDocument::startPage() const
 {
     return m_root.value(startPageMember).toString();
+}
+
+QString ProfileDocument::engine() const
+{
+    return m_root.value(engineMember).toString();
 }
 
 void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
