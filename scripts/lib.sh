@@ -1,7 +1,8 @@
 # Shared by the scripts in this folder: package installation and the build.
 
 # What building and running the browser needs on Debian bookworm.
-KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev fontconfig)
+KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
+    qtwebengine5-dev fontconfig)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
