@@ -23,8 +23,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KAKIKOMI_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The Debian package: the Qt, Qt WebKit and Qt WebEngine libraries come from dpkg-shlibdeps (Qt
-# WebEngine's helper process and resources come with libqt5webenginecore5), and the pages and the
-# dialog need some Japanese font.
+# WebEngine's helper process and resources come with the libraries' own dependencies), and the
+# pages and the dialog need some Japanese font.
 set(KAKIKOMI_PACKAGE_MAINTAINER "The Kakikomi developers <kakikomi@example.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_GENERATOR DEB)

@@ -237,7 +237,7 @@ void TestCommandLine::profileFolders()
 }
 
 // The engine for the window: the command line's, else the profile's "engine" member, else WebKit;
-// and as root, Chromium only when its sandbox has been turned off.
+// and as root, Chromium only when its sandbox has been turned off. The chosen engine must run a page.
 void TestCommandLine::engines_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -299,6 +299,8 @@ void TestCommandLine::engines()
     QProcessEnvironment variables = programEnvironment();
     variables.remove("QTWEBENGINE_DISABLE_SANDBOX");
     variables.remove("QTWEBENGINE_CHROMIUM_FLAGS");
+    // Offscreen has no OpenGL for Chromium's view to draw with.
+    variables.insert("QT_QUICK_BACKEND", "software");
     for (const QString &variable : environment) {
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     }

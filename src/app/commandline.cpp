@@ -11,11 +11,16 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTextStream>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 #include <QWebView>
 
 #include <memory>
@@ -47,9 +52,11 @@ struct Options
     QCommandLineOption checkPrefectures{QStringLiteral("check-prefectures"),
                                         QStringLiteral("Print the number of prefectures the dialog lists and "
                                                        "the list's file, then quit.")};
-    // For the installation check and the tests: which engine the window would use.
+    // For the installation check and the tests: which engine the window would use, and that it
+    // runs a page's script.
     QCommandLineOption checkEngine{QStringLiteral("check-engine"),
-                                   QStringLiteral("Print the engine pages would be shown with, then quit.")};
+                                   QStringLiteral("Show a small page with the engine pages would be shown "
+                                                  "with, print the engine's name, then quit.")};
     QCommandLineOption help;
     QCommandLineOption version;
 
@@ -112,6 +119,46 @@ bool sandboxRefusesToRun()
     const QStringList flags =
         qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
     return !flags.contains(QStringLiteral("--no-sandbox"));
+}
+
+// Whether the engine shows a page and runs its script: for an installation, Chromium's helper
+// process and resources come from other packages than its libraries.
+bool showsCheckPage(Engine engine)
+{
+    const QString html = QStringLiteral("<script>document.title = 'ready:' + (1 + 1);</script>");
+    QEventLoop loop;
+    bool finished = false;
+    const auto finish = [&] {
+        finished = true;
+        loop.quit();
+    };
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    QString title;
+    if (engine == Engine::WebKit) {
+        QWebView view;
+        QObject::connect(&view, &QWebView::loadFinished, &loop, finish);
+        view.setHtml(html);
+        // WebKit may be done within setHtml().
+        if (!finished) {
+            loop.exec();
+        }
+        title = view.title();
+    } else {
+        // Off the record, so that the check leaves nothing in the user's folders.
+        QWebEngineProfile profile;
+        QWebEngineView view;
+        auto *page = new QWebEnginePage(&profile, &view);
+        view.setPage(page);
+        QObject::connect(page, &QWebEnginePage::loadFinished, &loop, finish);
+        page->setHtml(html);
+        if (!finished) {
+            loop.exec();
+        }
+        title = page->title();
+        // The page must go before its profile.
+        delete page;
+    }
+    return title == QLatin1String("ready:2");
 }
 
 } // namespace
@@ -204,6 +251,11 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
         return Failure;
     }
     if (parser.isSet(options.checkEngine)) {
+        if (!showsCheckPage(m_engine)) {
+            printError(
+                QStringLiteral("the %1 engine did not show its check page").arg(Engines::name(m_engine)));
+            return Failure;
+        }
         QTextStream(stdout) << Engines::name(m_engine) << '\n';
         return Success;
     }
