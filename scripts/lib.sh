@@ -2,7 +2,7 @@
 
 # What building and running the browser needs on Debian bookworm.
 KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
-                         qtkeychain-qt5-dev fontconfig)
+                         qtkeychain-qt5-dev qtwebengine5-dev fontconfig)
 
 # What the tests need besides: a session bus and a keyring daemon, which the secret store's test
 # starts for itself (tests/with-secret-store.sh).

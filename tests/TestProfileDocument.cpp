@@ -25,7 +25,8 @@ QByteArray sampleDocument()
          QJsonObject{{"姓", QJsonArray{"familyName"}}, {"年", QJsonArray{"year"}}, {"壊れた", QJsonArray{}}}},
         {"sites", QJsonObject{{"http://a.test/form",
                                QJsonObject{{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}}}},
-        {"startPage", "http://a.test/"}};
+        {"startPage", "http://a.test/"},
+        {"engine", "chromium"}};
     return QJsonDocument(document).toJson();
 }
 
@@ -55,6 +56,7 @@ void TestProfileDocument::answersAfterLoading()
     ProfileDocument profile;
     QVERIFY(profile.load());
     QCOMPARE(profile.startPage(), QString("http://a.test/"));
+    QCOMPARE(profile.engine(), QString("chromium"));
     QCOMPARE(profile.menuTable().keys(), QStringList({"姓", "年"}));
     QCOMPARE(profile.rulesFor("http://a.test/form"),
              QVariantMap({{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}));
@@ -74,6 +76,7 @@ void TestProfileDocument::missingFile()
     // A new user's document offers the built-in menu.
     QCOMPARE(profile.menuTable(), ProfileStore::menuTable(DefaultActions::table()));
     QVERIFY(profile.startPage().isEmpty());
+    QVERIFY(profile.engine().isEmpty());
 }
 
 void TestProfileDocument::values_data()
@@ -143,6 +146,7 @@ void TestProfileDocument::choicesAreRecordedAndSaved()
     const QJsonObject onDisk = savedDocument(dir);
     QCOMPARE(onDisk.value("sites").toObject(), QJsonObject({{"http://a.test/form", expected}}));
     QCOMPARE(onDisk.value("startPage").toString(), QString("http://a.test/"));
+    QCOMPARE(onDisk.value("engine").toString(), QString("chromium"));
 
     // New values replace the old ones as a whole and are saved with the next save.
     profile.setValues({{"familyName", "田中"}});

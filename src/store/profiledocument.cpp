@@ -17,6 +17,7 @@ bool isSecretKey(const QString &key, const QSet<QString> &secretKeys)
     return secretKeys.contains(key)
            || (key.endsWith(QLatin1Char('E')) && secretKeys.contains(key.chopped(1)));
 }
+const QString engineMember = QStringLiteral("engine");
 } // namespace
 
 ProfileDocument::ProfileDocument(QObject *parent)
@@ -141,6 +142,11 @@ void ProfileDocument::secretWritten(const QString &key, const QString &value,
 QString ProfileDocument::startPage() const
 {
     return m_root.value(startPageMember).toString();
+}
+
+QString ProfileDocument::engine() const
+{
+    return m_root.value(engineMember).toString();
 }
 
 void ProfileDocument::setValues(const QHash<QString, QVariant> &values)

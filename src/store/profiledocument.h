@@ -39,6 +39,9 @@ public:
     // The whole top-level object as last loaded or saved.
     const QJsonObject &root() const { return m_root; }
     QString startPage() const;
+    // The "engine" member as written ("webkit", "chromium"), empty when there is none. The document
+    // only keeps it; which names count is for the program's start to decide.
+    QString engine() const;
 
     // Personal values by profile key.
     const QHash<QString, QVariant> &values() const { return m_values; }
