@@ -1,11 +1,16 @@
 // The browser's script in a page: finds the form controls of the main frame and of its same-origin
 // frames, describes them for recognition, writes into them the way typing does, and watches for
 // controls that appear later. Installed once per document, as a function of the typing function
-// and of report(kind, data), the engine's way back to the browser:
+// of report(kind, data), the engine's way back to the browser:
 //   report('appeared')                      controls were added since the last takeAppeared()
 //   report('clicked', [handle, trusted])    a click on a control, with event.isTrusted
+// and of options: { generateIds: true } where no classic bridge gives controls without an id or a
+// name their identifiers ("unknown1", … in document order, kept by the script, not written into
+// the page).
 // Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
-(function (type, report) {
+(function (type, report, options) {
+    options = options || {};
+    var generated = 0;
     var CONTROLS = 'input,select,textarea,INPUT,SELECT,TEXTAREA';
     var BOUNDARY = /^(FORM|BODY|TABLE|FIELDSET|HTML)$/;
     var FIELD = /^(INPUT|SELECT|TEXTAREA)$/;
@@ -197,7 +202,9 @@
         var id = el.getAttribute('id') || '', name = el.getAttribute('name') || '';
         if (id.replace(/\s/g, '')) return id;
         if (name.replace(/\s/g, '')) return name;
-        return '';
+        if (!options.generateIds || el.tagName !== 'INPUT') return '';
+        if (!el.__kakikomiId) el.__kakikomiId = 'unknown' + (++generated);
+        return el.__kakikomiId;
     }
 
     // Which control answers to each identifier when rules are applied: the last one in document order
@@ -424,6 +431,7 @@
 
     var docs = documents();
     for (var i = 0; i < docs.length; ++i) {
+        if (options.generateIds) owners(docs[i].doc);
         watch(docs[i].doc);
         var frames = docs[i].doc.querySelectorAll('iframe,IFRAME');
         for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);

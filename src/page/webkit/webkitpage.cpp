@@ -2,9 +2,10 @@
 
 #include "fill/fieldmenu.h"
 #include "logging.h"
+#include "page/imecomposition.h"
 #include "page/pagescripts.h"
+#include "page/webkit/certificatewatch.h"
 #include "page/webkit/clickgate.h"
-#include "page/webkit/imecomposition.h"
 #include "page/webkit/pagebridge.h"
 
 #include <QJsonArray>
@@ -54,6 +55,7 @@ WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject 
     , m_view(view)
     , m_bridge(std::make_unique<PageBridge>(view, document))
     , m_clickGate(new ClickGate(view))
+    , m_certificates(new CertificateWatch(view->page()->networkAccessManager(), view->page()->mainFrame()))
     , m_reporter(new Reporter(this))
 {
     // A new script environment is a new document: what the page script knew is gone.
@@ -70,6 +72,11 @@ WebKitPage::~WebKitPage() = default;
 QWidget *WebKitPage::widget() const
 {
     return m_view;
+}
+
+bool WebKitPage::insecure() const
+{
+    return m_certificates->documentInsecure();
 }
 
 QString WebKitPage::address() const

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class CertificateWatch;
 class ClickGate;
 class PageBridge;
 class ProfileDocument;
@@ -29,6 +30,7 @@ public:
 
     QWidget *widget() const override;
     QString address() const override;
+    bool insecure() const override;
     void scan(const Scanned &done, Frames frames = Frames::All) override;
     void write(const QVector<Write> &writes, const Done &done) override;
     void read(const QVector<Handle> &handles, const Done &done) override;
@@ -57,6 +59,7 @@ private:
     QWebView *m_view;
     std::unique_ptr<PageBridge> m_bridge;
     ClickGate *m_clickGate;
+    CertificateWatch *m_certificates;
     QObject *m_reporter;
     // Counts the documents shown: handles of earlier ones are void.
     quint32 m_generation = 1;
