@@ -15,6 +15,34 @@ QString hostKey(const QUrl &url)
 
 } // namespace
 
+namespace {
+
+class WindowStandIn : public QWebEnginePage
+{
+public:
+    explicit WindowStandIn(QWebEnginePage *target)
+        : QWebEnginePage(target->profile(), target)
+        , m_target(target)
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        if (isMainFrame && m_target) {
+            m_target->load(url);
+            m_target = nullptr;
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWebEnginePage *m_target;
+};
+
+} // namespace
+
 class ChromiumWebPage : public QWebEnginePage
 {
 public:
@@ -25,8 +53,10 @@ public:
     }
 
 protected:
-    // The page goes on in this view: Chromium loads the new window's document here.
-    QWebEnginePage *createWindow(WebWindowType) override { return this; }
+    // The new window's address is loaded in this view. Handing Chromium this page to adopt the new
+    // window's contents leaves the page's script calls unanswered for long seconds, so a stand-in
+    // page takes the first navigation and passes it on.
+    QWebEnginePage *createWindow(WebWindowType) override { return new WindowStandIn(this); }
 
     bool certificateError(const QWebEngineCertificateError &error) override
     {
