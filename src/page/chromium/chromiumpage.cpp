@@ -83,12 +83,25 @@ const char glue[] = R"((function () {
         window.addEventListener('load', function () { loaded = true; api.takeAppeared(); }, false);
     }
     Object.defineProperty(window, '__kakikomi', { value: api });
-    new QWebChannel(qt.webChannelTransport, function (channel) {
-        host = channel.objects.kakikomi;
-        host.report('ready', null, token);
-        for (var i = 0; i < queued.length; ++i) host.report(queued[i][0], queued[i][1], token);
-        queued = [];
-    });
+    // Connects, or announces the document again: asked at the end of every load, so that a first
+    // connection that got no answer does not leave the browser waiting.
+    var connecting = false;
+    api.announce = function () {
+        if (host) {
+            host.report('ready', null, token);
+            return;
+        }
+        if (connecting) return;
+        connecting = true;
+        new QWebChannel(qt.webChannelTransport, function (channel) {
+            host = channel.objects.kakikomi;
+            host.report('ready', null, token);
+            for (var i = 0; i < queued.length; ++i) host.report(queued[i][0], queued[i][1], token);
+            queued = [];
+        });
+        setTimeout(function () { connecting = false; }, 1000);
+    };
+    api.announce();
 })();)";
 
 QString channelScript()
@@ -138,6 +151,10 @@ ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
     page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     connect(page, &QWebEnginePage::loadStarted, this, &ChromiumPage::pageLoadStarted);
+    connect(page, &QWebEnginePage::loadFinished, this, [this] {
+        m_view->page()->runJavaScript(QStringLiteral("window.__kakikomi && window.__kakikomi.announce()"),
+                                      QWebEngineScript::ApplicationWorld);
+    });
     m_view->installEventFilter(this);
     watchFocusProxy();
 }
@@ -219,26 +236,33 @@ void ChromiumPage::run(const Call &c)
     const QString token = m_token;
     const QString script =
         QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
-                       " return k && k.token === t ? [k[f].apply(k, a)] : null; })(")
+                       " return k && k.token === t ? [k[f].apply(k, a)] : 'absent'; })(")
         + scriptLiteral(token) + QLatin1Char(',') + scriptLiteral(c.function) + QLatin1Char(',')
         + scriptLiteral(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
     QPointer<ChromiumPage> self(this);
-    m_view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                  [self, c, token](const QVariant &result) {
-                                      if (!self || c.loads != self->m_loads) {
-                                          return;
-                                      }
-                                      if (result.type() != QVariant::List || token != self->m_token) {
-                                          // Another document answered, or none yet: asked again of the one
-                                          // that announces itself.
-                                          self->m_waiting.append(c);
-                                          if (token != self->m_token && !self->m_token.isEmpty()) {
-                                              self->runWaiting();
-                                          }
-                                          return;
-                                      }
-                                      c.answer(result.toList().value(0));
-                                  });
+    m_view->page()->runJavaScript(
+        script, QWebEngineScript::ApplicationWorld, [self, c, token](const QVariant &result) {
+            if (!self || !self->m_view || c.loads != self->m_loads) {
+                return;
+            }
+            const bool absent = result == QVariant(QStringLiteral("absent"));
+            if (result.type() != QVariant::List && !absent && token == self->m_token) {
+                // The script threw: asking again would fail again.
+                qCWarning(lcBridge) << "page script failed in" << c.function << "on" << self->m_view->url();
+                c.answer(QVariant());
+                return;
+            }
+            if (absent || token != self->m_token) {
+                // Another document answered, or none yet: asked again of the one
+                // that announces itself.
+                self->m_waiting.append(c);
+                if (token != self->m_token && !self->m_token.isEmpty()) {
+                    self->runWaiting();
+                }
+                return;
+            }
+            c.answer(result.toList().value(0));
+        });
 }
 
 void ChromiumPage::scan(const Scanned &done, Frames frames)

@@ -65,7 +65,7 @@ private:
     void takeAppeared();
     static QVector<State> statesFrom(const QVariant &answer, int count);
 
-    ChromiumView *m_view;
+    QPointer<ChromiumView> m_view;
     QWebChannel *m_channel;
     QPointer<QWidget> m_focusProxy;
     // Counts the documents shown: handles of earlier ones are void.
