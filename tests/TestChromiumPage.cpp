@@ -5,6 +5,8 @@
 #include "page/chromium/chromiumpage.h"
 #include "page/chromium/chromiumview.h"
 
+#include "loopbackserver.h"
+
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -76,6 +78,8 @@ private slots:
     void controlsMadeAfterTheLoadAppear();
     void thePageCannotSeeOrBreakTheScript();
     void vueStateTakesTheWrite();
+    void newWindowsOpenInTheSameView();
+    void certificateErrorsMakeTheirHostInsecure();
 
 private:
     bool load(const QString &html);
@@ -319,7 +323,7 @@ void TestChromiumPage::thePageCannotSeeOrBreakTheScript()
 
 void TestChromiumPage::vueStateTakesTheWrite()
 {
-    QVERIFY(loadUrl(QUrl::fromLocalFile(QStringLiteral(KAKIKOMI_VUE_DIR "/registration.html"))));
+    QVERIFY(loadUrl(QUrl::fromLocalFile(QStringLiteral(KAKIKOMI_TEST_DATA "/vue3/registration.html"))));
     const PageControl sei = control(QStringLiteral("sei"));
     QVERIFY(sei.handle);
     QCOMPARE(sei.textBefore, QStringLiteral("姓"));
@@ -332,6 +336,38 @@ void TestChromiumPage::vueStateTakesTheWrite()
             return state.contains(QStringLiteral("\"sei\":\"山田\""));
         },
         20000));
+}
+
+void TestChromiumPage::newWindowsOpenInTheSameView()
+{
+    LoopbackServer server;
+    server.setPage(QStringLiteral("/"), "<!DOCTYPE html><input id=first>");
+    server.setPage(QStringLiteral("/second"), "<!DOCTYPE html><input id=second>");
+    QVERIFY(server.start());
+    QVERIFY(loadUrl(server.url()));
+    runInPage(QStringLiteral("window.open('/second', '_blank')"));
+    QVERIFY(QTest::qWaitFor([&] { return m_view->url().path() == QLatin1String("/second"); }, 20000));
+    QVERIFY(control(QStringLiteral("second")).handle);
+}
+
+// Chromium asks about a host's failed certificate once and then remembers the answer, so the host's
+// later documents stay insecure; a sound one is not.
+void TestChromiumPage::certificateErrorsMakeTheirHostInsecure()
+{
+    LoopbackServer tls, plain;
+    QVERIFY(tls.useTls(QStringLiteral(KAKIKOMI_TEST_DATA "/loopback.crt"),
+                       QStringLiteral(KAKIKOMI_TEST_DATA "/loopback.key")));
+    for (LoopbackServer *server : {&tls, &plain}) {
+        server->setPage(QStringLiteral("/form"), "<!DOCTYPE html><input id=name>");
+        QVERIFY(server->start());
+    }
+    QVERIFY(loadUrl(tls.url(QStringLiteral("/form"))));
+    QVERIFY(m_page->insecure());
+    QVERIFY(control(QStringLiteral("name")).handle);
+    QVERIFY(loadUrl(plain.url(QStringLiteral("/form"))));
+    QVERIFY(!m_page->insecure());
+    QVERIFY(loadUrl(tls.url(QStringLiteral("/form"))));
+    QVERIFY(m_page->insecure());
 }
 
 int main(int argc, char **argv)
