@@ -4,12 +4,12 @@
 // of report(kind, data), the engine's way back to the browser:
 //   report('appeared')                      controls were added since the last takeAppeared()
 //   report('clicked', [handle, trusted])    a click on a control, with event.isTrusted
-// and of options: { generateIds: true } where no classic bridge gives controls without an id or a
+// and of settings: { generateIds: true } where no classic bridge gives controls without an id or a
 // name their identifiers ("unknown1", … in document order, kept by the script, not written into
 // the page).
 // Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
-(function (type, report, options) {
-    options = options || {};
+(function (type, report, settings) {
+    settings = settings || {};
     var generated = 0;
     var CONTROLS = 'input,select,textarea,INPUT,SELECT,TEXTAREA';
     var BOUNDARY = /^(FORM|BODY|TABLE|FIELDSET|HTML)$/;
@@ -202,7 +202,7 @@
         var id = el.getAttribute('id') || '', name = el.getAttribute('name') || '';
         if (id.replace(/\s/g, '')) return id;
         if (name.replace(/\s/g, '')) return name;
-        if (!options.generateIds || el.tagName !== 'INPUT') return '';
+        if (!settings.generateIds || el.tagName !== 'INPUT') return '';
         if (!el.__kakikomiId) el.__kakikomiId = 'unknown' + (++generated);
         return el.__kakikomiId;
     }
@@ -431,7 +431,7 @@
 
     var docs = documents();
     for (var i = 0; i < docs.length; ++i) {
-        if (options.generateIds) owners(docs[i].doc);
+        if (settings.generateIds) owners(docs[i].doc);
         watch(docs[i].doc);
         var frames = docs[i].doc.querySelectorAll('iframe,IFRAME');
         for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);
