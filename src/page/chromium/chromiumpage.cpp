@@ -58,7 +58,9 @@ const char glue[] = R"((function () {
         data = data === undefined ? null : data;
         if (host) host.report(kind, data, token); else queued.push([kind, data]);
     }
-    var api = (PAGESCRIPT)(TYPING, report, { generateIds: true });
+    var watcher = (WATCHER)(report);
+    var api = (PAGESCRIPT)(TYPING, watcher, { generateIds: true });
+    api.handleOf = watcher.handleOf;
     api.token = token;
     api.pressed = function (x, y) {
         var doc = document, el = null;
@@ -119,6 +121,7 @@ QString pageScriptSource()
     QString source = QString::fromUtf8(glue);
     source.replace(QLatin1String("PAGESCRIPT"), PageScripts::pageScript());
     source.replace(QLatin1String("TYPING"), PageScripts::typing());
+    source.replace(QLatin1String("WATCHER"), PageScripts::watcher());
     return channelScript() + QLatin1Char('\n') + source;
 }
 
