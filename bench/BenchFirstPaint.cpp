@@ -183,7 +183,7 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-struct Page
+struct TestPage
 {
     QString size;
     QString html;
@@ -209,7 +209,7 @@ int main(int argc, char *argv[])
     const QString program = QCoreApplication::applicationFilePath();
 
     QTemporaryDir directory;
-    const std::vector<Page> pages = {
+    const std::vector<TestPage> pages = {
         {QStringLiteral("1k elements"), Bench::generatedForm(1000), 5, 12, false},
         {QStringLiteral("10k elements"), Bench::generatedForm(10000), 5, 10, true},
         {QStringLiteral("50k elements"), Bench::generatedForm(50000), 3, 8, false},
@@ -221,7 +221,7 @@ int main(int argc, char *argv[])
             only << QString::fromLocal8Bit(argv[i]);
         }
     }
-    for (const Page &page : pages) {
+    for (const TestPage &page : pages) {
         // Sizes may be named as arguments ("10k", "JP"), for a closer look at some of them.
         if (!only.isEmpty() && std::none_of(only.begin(), only.end(), [&](const QString &o) {
                 return page.size.contains(o);

@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     if (const std::optional<int> handedOver = lock.acquire()) {
         return *handedOver;
     }
-    MainWindow window;
+    MainWindow window(engine);
     lock.raiseOnRequest(&window);
     window.showMaximized();
     window.loadStartPage();

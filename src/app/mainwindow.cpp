@@ -6,6 +6,8 @@
 #include "fill/formfiller.h"
 #include "fill/rulefiller.h"
 #include "logging.h"
+#include "page/chromium/chromiumpage.h"
+#include "page/chromium/chromiumview.h"
 #include "page/webkit/pagebridge.h"
 #include "page/webkit/webkitpage.h"
 #include "profile/profileeditor.h"
@@ -18,8 +20,10 @@
 #include <QNetworkReply>
 #include <QProgressBar>
 #include <QVBoxLayout>
+
 #include <QWebFrame>
 #include <QWebPage>
+#include <utility>
 
 namespace {
 // How long the status bar may show an earlier state while a page loads. Its progress bar and
@@ -29,18 +33,34 @@ const int statusPaintDelayMs = 100;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(Engine::WebKit, parent)
+{
+}
+
+MainWindow::MainWindow(Engine engine, QWidget *parent)
     : QMainWindow(parent)
+    , m_engine(engine)
     , ui(std::make_unique<Ui_MainWindow>())
 {
     ui->setupUi(this);
 
-    m_webView = new SingleWebView(this);
-    m_webView->setObjectName(QStringLiteral("webview"));
-    auto *frameLayout = new QVBoxLayout(ui->frame);
-    frameLayout->addWidget(m_webView);
-
     m_document = std::make_unique<ProfileDocument>();
-    m_page = std::make_unique<WebKitPage>(m_webView, *m_document);
+    if (engine == Engine::Chromium) {
+        auto *view = new ChromiumView(this);
+        m_view = view;
+        m_page = std::make_unique<ChromiumPage>(view);
+    } else {
+        m_webView = new SingleWebView(this);
+        m_view = m_webView;
+        auto page = std::make_unique<WebKitPage>(m_webView, *m_document);
+        m_webkit = page.get();
+        m_page = std::move(page);
+        connect(m_webkit, &WebKitPage::scriptsFailed, this, [this] { m_scriptsFailed = true; });
+    }
+    m_view->setObjectName(QStringLiteral("webview"));
+    auto *frameLayout = new QVBoxLayout(ui->frame);
+    frameLayout->addWidget(m_view);
+
     m_filler = std::make_unique<FieldFiller>(*m_page, *m_document);
     connect(m_page.get(), &Page::controlClicked, m_filler.get(), &FieldFiller::openMenu);
     connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
@@ -67,14 +87,17 @@ MainWindow::MainWindow(QWidget *parent)
     });
 
     // The view did not exist when setupUi connected slots by name, so these are made here, once.
-    connect(m_webView, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
-    connect(m_webView, SIGNAL(loadProgress(int)), this, SLOT(on_webview_loadProgress(int)));
-    connect(m_webView, SIGNAL(loadStarted()), this, SLOT(on_webview_loadStarted()));
-    connect(m_webView, SIGNAL(urlChanged(QUrl)), this, SLOT(on_webview_urlChanged(QUrl)));
+    // Both engines' views have these signals.
+    connect(m_view, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
+    connect(m_view, SIGNAL(loadProgress(int)), this, SLOT(on_webview_loadProgress(int)));
+    connect(m_view, SIGNAL(loadStarted()), this, SLOT(on_webview_loadStarted()));
+    connect(m_view, SIGNAL(urlChanged(QUrl)), this, SLOT(on_webview_urlChanged(QUrl)));
 
-    if (!connect(m_webView->page()->networkAccessManager(),
-                 SIGNAL(sslErrors(QNetworkReply *, const QList<QSslError> &)), this,
-                 SLOT(handleSslErrors(QNetworkReply *, const QList<QSslError> &)))) {
+    // Chromium's view accepts certificate errors itself.
+    if (m_webView
+        && !connect(m_webView->page()->networkAccessManager(),
+                    SIGNAL(sslErrors(QNetworkReply *, const QList<QSslError> &)), this,
+                    SLOT(handleSslErrors(QNetworkReply *, const QList<QSslError> &)))) {
         qCDebug(lcApp) << "connection error.";
     }
 
@@ -89,8 +112,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_insecureMarker->hide();
     ui->statusBar->addPermanentWidget(m_insecureMarker);
 
-    connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
-            SLOT(connectDelegate()));
+    if (m_webView) {
+        connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
+                SLOT(connectDelegate()));
+    }
 
     ui->pushButton->hide();
     ui->url->hide();
@@ -108,12 +133,23 @@ MainWindow::~MainWindow() = default;
 
 PageBridge &MainWindow::bridge()
 {
-    return m_page->bridge();
+    Q_ASSERT(m_webkit);
+    return m_webkit->bridge();
 }
 
 void MainWindow::loadStartPage()
 {
-    m_webView->setUrl(QUrl(m_startPage, QUrl::TolerantMode));
+    navigate(m_startPage);
+}
+
+void MainWindow::navigate(const QString &address)
+{
+    const QUrl url(address, QUrl::TolerantMode);
+    if (m_webView) {
+        m_webView->setUrl(url);
+    } else {
+        static_cast<ChromiumView *>(m_view)->setUrl(url);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -123,13 +159,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::connectDelegate()
 {
-    m_page->bridge().publish(this, SLOT(on_signal(const QString &)));
+    bridge().publish(this, SLOT(on_signal(const QString &)));
 }
 
 void MainWindow::on_signal(const QString &sender)
 {
     qCDebug(lcBridge) << "on_signal(" << sender << ")";
-    m_page->bridge().receive(sender);
+    bridge().receive(sender);
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -138,7 +174,7 @@ void MainWindow::on_pushButton_clicked()
     if (address.isEmpty()) {
         return;
     }
-    m_webView->setUrl(QUrl(address, QUrl::TolerantMode));
+    navigate(address);
 }
 
 void MainWindow::on_actionProfile_triggered()
@@ -150,13 +186,20 @@ void MainWindow::on_actionProfile_triggered()
 void MainWindow::on_webview_loadFinished(bool ok)
 {
     qCDebug(lcApp) << "finished with ok: " << ok;
-    m_page->pageLoaded(ok);
+    if (m_webkit) {
+        m_webkit->pageLoaded(ok);
+    }
     if (!ok) {
         return;
     }
     m_progressBar->setValue(100);
     m_progressBar->hide();
     ui->statusBar->showMessage(tr("ページが表示されました"));
+    if (std::exchange(m_scriptsFailed, false)) {
+        // Said once a page: what the user sees may be missing what the page's scripts would build.
+        ui->statusBar->showMessage(tr("このページのスクリプトはこのエンジンでは動きません。kakikomi --engine "
+                                      "chromium で開いてください"));
+    }
     // Drawn together with the page's first paint.
     m_statusPaint.stop();
     ui->statusBar->setUpdatesEnabled(true);
@@ -169,20 +212,37 @@ void MainWindow::applyPageRules()
 {
     const bool insecure = m_page->insecure();
     m_insecureMarker->setVisible(insecure);
-    if (!insecure) {
+    const QVariantMap &rules = m_document->pageRules();
+    if (rules.isEmpty()) {
+        return;
+    }
+    const auto heldBack = [this]() {
+        qCDebug(lcApp) << "rules not applied: certificate errors on" << m_page->address();
+        ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
+    };
+    if (m_webkit) {
+        if (insecure) {
+            if (bridge().matchesAnyRule(rules)) {
+                heldBack();
+            }
+            return;
+        }
         // Selects first: a page that redraws its form from its own state when a select changes would
         // otherwise redraw over inputs filled before it.
-        bridge().applySelectRules(m_document->pageRules());
-        bridge().applyRules(m_document->pageRules());
-        if (!m_document->pageRules().isEmpty()) {
-            // Same-origin frames have no bridge of their own.
-            m_page->scan([this](const QVector<PageControl> &controls) { m_ruleFiller->apply(controls); },
-                         Page::Frames::Sub);
-        }
-    } else if (bridge().matchesAnyRule(m_document->pageRules())) {
-        qCDebug(lcApp) << "rules not applied: certificate errors on" << m_webView->url();
-        ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
+        bridge().applySelectRules(rules);
+        bridge().applyRules(rules);
     }
+    // What the classic bridge does not reach: same-origin frames, and with Chromium every control.
+    const Page::Frames frames = m_webkit ? Page::Frames::Sub : Page::Frames::All;
+    m_page->scan(
+        [this, insecure, heldBack](const QVector<PageControl> &controls) {
+            if (!insecure) {
+                m_ruleFiller->apply(controls);
+            } else if (m_ruleFiller->wouldFill(controls)) {
+                heldBack();
+            }
+        },
+        frames);
 }
 
 void MainWindow::deferStatusPaint()
@@ -220,7 +280,9 @@ void MainWindow::on_profileSelected(QAction *a)
 void MainWindow::on_webview_urlChanged(QUrl u)
 {
     deferStatusPaint();
-    bridge().restartIdentifiers();
+    if (m_webkit) {
+        bridge().restartIdentifiers();
+    }
     const QString address = u.toString();
     ui->statusBar->showMessage(tr("表示中: ") + address);
     qCDebug(lcApp) << "on_webview_urlChanged url: " << u;

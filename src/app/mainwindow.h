@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/engine.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QSslError>
@@ -11,6 +13,7 @@
 
 class FieldFiller;
 class FormFiller;
+class Page;
 class PageBridge;
 class ProfileDocument;
 class RuleFiller;
@@ -32,6 +35,8 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    // Shows its pages with engine, fixed for the window's life.
+    explicit MainWindow(Engine engine, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Navigates to the start page.
@@ -39,11 +44,16 @@ public:
 
     // The parts, for programs that drive the window.
     ProfileDocument &document() { return *m_document; }
-    WebKitPage &page() { return *m_page; }
+    Engine engine() const { return m_engine; }
+    Page &page() { return *m_page; }
+    // The classic engine's bridge; only with Engine::WebKit.
     PageBridge &bridge();
     FieldFiller &filler() { return *m_filler; }
     FormFiller &formFiller() { return *m_formFiller; }
+    // The classic engine's view; null with Engine::Chromium.
     SingleWebView *webView() const { return m_webView; }
+    // The view the pages are shown in, whatever the engine.
+    QWidget *view() const { return m_view; }
     QProgressBar *progressBar() const { return m_progressBar; }
     QString startPage() const { return m_startPage; }
 
@@ -66,12 +76,15 @@ private slots:
     void on_goHome_clicked();
 
 private:
+    void navigate(const QString &address);
     void applyPageRules();
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
     void deferStatusPaint();
 
+    const Engine m_engine;
     std::unique_ptr<Ui_MainWindow> ui;
+    QWidget *m_view = nullptr;
     SingleWebView *m_webView = nullptr;
     QProgressBar *m_progressBar = nullptr;
     // Shown while the page came over a connection with certificate errors.
@@ -82,7 +95,10 @@ private:
     // Declared in the order they depend on each other: the page reads the document, the fillers
     // use both.
     std::unique_ptr<ProfileDocument> m_document;
-    std::unique_ptr<WebKitPage> m_page;
+    std::unique_ptr<Page> m_page;
+    WebKitPage *m_webkit = nullptr;
+    // Set when the classic engine could not run a script of the page being loaded.
+    bool m_scriptsFailed = false;
     std::unique_ptr<FieldFiller> m_filler;
     std::unique_ptr<FormFiller> m_formFiller;
     std::unique_ptr<RuleFiller> m_ruleFiller;

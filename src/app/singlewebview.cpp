@@ -1,10 +1,12 @@
 #include "app/singlewebview.h"
 
 #include "logging.h"
+#include "page/webkit/classicwebpage.h"
 
 SingleWebView::SingleWebView(QWidget *parent)
     : QWebView(parent)
 {
+    setPage(new ClassicWebPage(this));
 }
 
 QWebView *SingleWebView::createWindow(QWebPage::WebWindowType type)

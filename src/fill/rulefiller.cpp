@@ -13,11 +13,25 @@ RuleFiller::RuleFiller(Page &page, const ProfileDocument &document, QObject *par
 
 int RuleFiller::apply(const QVector<PageControl> &controls)
 {
-    const QVariantMap &rules = m_document.pageRules();
-    if (rules.isEmpty()) {
-        return 0;
+    const QVector<Page::Write> writes = writesFor(controls, true);
+    if (!writes.isEmpty()) {
+        m_page.write(writes, [](const QVector<Page::State> &) {});
     }
+    return writes.size();
+}
+
+bool RuleFiller::wouldFill(const QVector<PageControl> &controls) const
+{
+    return !writesFor(controls, false).isEmpty();
+}
+
+QVector<Page::Write> RuleFiller::writesFor(const QVector<PageControl> &controls, bool log) const
+{
+    const QVariantMap &rules = m_document.pageRules();
     QVector<Page::Write> writes;
+    if (rules.isEmpty()) {
+        return writes;
+    }
     for (const PageControl &control : controls) {
         if (!control.ownsIdentifier || control.tag == QLatin1String("TEXTAREA")) {
             continue;
@@ -37,10 +51,9 @@ int RuleFiller::apply(const QVector<PageControl> &controls)
             // A recorded clearing (or a key with no value) empties the field, as at load.
             writes.append({control.handle, value, Page::How::Replace});
         }
-        qCDebug(lcFill) << "refill" << control.identifier << key;
+        if (log) {
+            qCDebug(lcFill) << "refill" << control.identifier << key;
+        }
     }
-    if (!writes.isEmpty()) {
-        m_page.write(writes, [](const QVector<Page::State> &) {});
-    }
-    return writes.size();
+    return writes;
 }

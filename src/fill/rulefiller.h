@@ -18,8 +18,12 @@ public:
 
     // Fills those of controls that have a rule; answers how many it wrote into.
     int apply(const QVector<PageControl> &controls);
+    // Whether apply would fill any of them.
+    bool wouldFill(const QVector<PageControl> &controls) const;
 
 private:
+    QVector<Page::Write> writesFor(const QVector<PageControl> &controls, bool log) const;
+
     Page &m_page;
     const ProfileDocument &m_document;
 };

@@ -1,17 +1,24 @@
 #include "browser.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebView>
 
 namespace TestSupport {
 
-Browser::Browser(const QByteArray &profileJson, Showing showing)
+Browser::Browser(const QByteArray &profileJson, Showing showing, Engine engine)
 {
     if (!profileJson.isEmpty()) {
         dir.write(QStringLiteral("profile.json"), profileJson);
     }
-    m_window = std::make_unique<MainWindow>();
+    m_window = std::make_unique<MainWindow>(engine);
     if (showing != Showing::Hidden) {
         m_window->show();
     }
@@ -20,9 +27,62 @@ Browser::Browser(const QByteArray &profileJson, Showing showing)
     }
 }
 
-Browser::Browser(const QJsonObject &document, Showing showing)
-    : Browser(document.isEmpty() ? QByteArray() : QJsonDocument(document).toJson(), showing)
+Browser::Browser(const QJsonObject &document, Showing showing, Engine engine)
+    : Browser(document.isEmpty() ? QByteArray() : QJsonDocument(document).toJson(), showing, engine)
 {
+}
+
+bool Browser::open(const QString &html, const QString &address) const
+{
+    if (view()) {
+        return loadHtml(view(), html, address);
+    }
+    auto *chromium = static_cast<QWebEngineView *>(m_window->view());
+    QSignalSpy finished(chromium, &QWebEngineView::loadFinished);
+    chromium->setHtml(html, QUrl(address));
+    return finished.wait(10000) && finished.first().value(0).toBool();
+}
+
+QVariant Browser::run(const QString &script) const
+{
+    if (view()) {
+        return view()->page()->mainFrame()->evaluateJavaScript(script);
+    }
+    auto *chromium = static_cast<QWebEngineView *>(m_window->view());
+    QVariant result;
+    bool answered = false;
+    QEventLoop loop;
+    chromium->page()->runJavaScript(script, [&](const QVariant &value) {
+        result = value;
+        answered = true;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    if (!answered) {
+        loop.exec();
+    }
+    return result;
+}
+
+QString Browser::value(const QString &selector) const
+{
+    if (view()) {
+        return fieldValue(view(), selector);
+    }
+    return run(QStringLiteral(
+                   "(function () { var e = document.querySelector('%1'); return e ? e.value : null; })()")
+                   .arg(selector))
+        .toString();
+}
+
+void Browser::clickAt(const QPoint &point) const
+{
+    QWidget *target = m_window->view();
+    if (!view() && target->focusProxy()) {
+        // Chromium takes its input through the widget it draws into.
+        target = target->focusProxy();
+    }
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, point);
 }
 
 QString Browser::statusMessage() const

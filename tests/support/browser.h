@@ -2,8 +2,8 @@
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
-#include "page/webkit/pagebridge.h"
 #include "fill/fieldfiller.h"
+#include "page/webkit/pagebridge.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"
 
@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProgressBar>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -29,14 +30,18 @@ public:
         Exposed
     };
 
-    explicit Browser(const QByteArray &profileJson = QByteArray(), Showing showing = Showing::Hidden);
-    explicit Browser(const QJsonObject &document, Showing showing = Showing::Hidden);
+    explicit Browser(const QByteArray &profileJson = QByteArray(), Showing showing = Showing::Hidden,
+                     Engine engine = Engine::WebKit);
+    explicit Browser(const QJsonObject &document, Showing showing = Showing::Hidden,
+                     Engine engine = Engine::WebKit);
     explicit Browser(Showing showing)
         : Browser(QByteArray(), showing)
     {
     }
 
     MainWindow &window() const { return *m_window; }
+    Engine engine() const { return m_window->engine(); }
+    // The classic engine's view (null with Chromium).
     QWebView *view() const { return m_window->webView(); }
     QProgressBar *progressBar() const { return m_window->progressBar(); }
     ProfileDocument &document() const { return m_window->document(); }
@@ -50,9 +55,13 @@ public:
     }
 
     // Shows html under address and waits for the load to finish.
-    bool open(const QString &html, const QString &address) const { return loadHtml(view(), html, address); }
+    bool open(const QString &html, const QString &address) const;
+    // Runs a script in the main frame, as the page's own scripts would, and answers its result.
+    QVariant run(const QString &script) const;
     // The field's current value, as scripts see it.
-    QString value(const QString &selector) const { return fieldValue(view(), selector); }
+    QString value(const QString &selector) const;
+    // A real mouse click at a point of the page's view.
+    void clickAt(const QPoint &point) const;
     // profile.json as last saved.
     QJsonObject saved() const { return savedDocument(dir); }
 

@@ -5,6 +5,7 @@
 #include "page/imecomposition.h"
 #include "page/pagescripts.h"
 #include "page/webkit/certificatewatch.h"
+#include "page/webkit/classicwebpage.h"
 #include "page/webkit/clickgate.h"
 #include "page/webkit/pagebridge.h"
 
@@ -66,6 +67,9 @@ WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject 
     });
     connect(m_view, &QWebView::loadStarted, this, &Page::loadStarted);
     connect(m_bridge.get(), &PageBridge::inputClicked, this, &WebKitPage::inputClicked);
+    if (auto *page = qobject_cast<ClassicWebPage *>(m_view->page())) {
+        connect(page, &ClassicWebPage::scriptSyntaxError, this, &WebKitPage::scriptsFailed);
+    }
 }
 
 WebKitPage::~WebKitPage() = default;

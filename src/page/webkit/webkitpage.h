@@ -45,6 +45,10 @@ public:
     // Called by the page script, through the object published for it.
     void report(const QString &kind, const QVariant &data);
 
+signals:
+    // A script of the page being loaded could not be parsed by this engine.
+    void scriptsFailed();
+
 private:
     // The watcher goes in with every page; the page script when first needed.
     bool watch();
