@@ -43,6 +43,17 @@ bool Browser::open(const QString &html, const QString &address) const
     return finished.wait(10000) && finished.first().value(0).toBool();
 }
 
+bool Browser::load(const QString &url) const
+{
+    if (view()) {
+        return loadUrl(view(), url);
+    }
+    auto *chromium = static_cast<QWebEngineView *>(m_window->view());
+    QSignalSpy finished(chromium, &QWebEngineView::loadFinished);
+    chromium->setUrl(QUrl(url));
+    return finished.wait(10000) && finished.first().value(0).toBool();
+}
+
 QVariant Browser::run(const QString &script) const
 {
     if (view()) {

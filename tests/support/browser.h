@@ -56,6 +56,8 @@ public:
 
     // Shows html under address and waits for the load to finish.
     bool open(const QString &html, const QString &address) const;
+    // Navigates to url and waits for the load to finish.
+    bool load(const QString &url) const;
     // Runs a script in the main frame, as the page's own scripts would, and answers its result.
     QVariant run(const QString &script) const;
     // The field's current value, as scripts see it.
