@@ -30,6 +30,8 @@
 
 using namespace TestSupport;
 
+Q_DECLARE_METATYPE(Engine)
+
 namespace {
 
 const int loadTimeout = 30000;
@@ -37,6 +39,11 @@ const int loadTimeout = 30000;
 QString markerText(QWebView *view)
 {
     return element(view, QStringLiteral("#marker")).toPlainText();
+}
+
+QString markerText(const Browser &browser)
+{
+    return browser.run(QStringLiteral("document.getElementById('marker').textContent")).toString();
 }
 
 QByteArray page(const QByteArray &marker, const QByteArray &body = QByteArray())
@@ -69,6 +76,7 @@ private slots:
 
     void certificateErrorsAreLoggedAndIgnored_data();
     void certificateErrorsAreLoggedAndIgnored();
+    void noRefillOverCertificateErrors_data();
     void noRefillOverCertificateErrors();
     void newWindowRequestsLoadInPlace_data();
     void newWindowRequestsLoadInPlace();
@@ -163,10 +171,18 @@ void TestBrowsing::certificateErrorsAreLoggedAndIgnored()
     QCOMPARE(logged, expectedLines);
 }
 
+void TestBrowsing::noRefillOverCertificateErrors_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::newRow("webkit") << Engine::WebKit;
+    QTest::newRow("chromium") << Engine::Chromium;
+}
+
 // Recorded values go into a page on their own only when it came over a sound connection; the user
 // may still fill it.
 void TestBrowsing::noRefillOverCertificateErrors()
 {
+    QFETCH(Engine, engine);
     const QString certificate = QFINDTESTDATA("data/loopback.crt");
     LoopbackServer https;
     QVERIFY(https.useTls(certificate, QFINDTESTDATA("data/loopback.key")));
@@ -181,25 +197,29 @@ void TestBrowsing::noRefillOverCertificateErrors()
     Browser browser(QJsonObject{{"profile", QJsonObject{{"mail", "a@b.jp"}, {"familyName", "山田"}}},
                                 {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}},
                                 {"sites", QJsonObject{{secure, rules}, {plain, rules}}}},
-                    Browser::Showing::Exposed);
+                    Browser::Showing::Exposed, engine);
     const auto *marker = browser.child<QLabel>("insecureMarker");
     QVERIFY(marker);
-    QVERIFY(loadUrl(browser.view(), plain));
-    QCOMPARE(browser.value("#a"), QString("a@b.jp"));
+    QVERIFY(browser.load(plain));
+    QTRY_COMPARE(browser.value("#a"), QString("a@b.jp"));
     QVERIFY(!marker->isVisible());
 
-    QVERIFY(loadUrl(browser.view(), secure));
-    QCOMPARE(markerText(browser.view()), QStringLiteral("form"));
+    QVERIFY(browser.load(secure));
+    QCOMPARE(markerText(browser), QStringLiteral("form"));
+    QTRY_COMPARE(browser.statusMessage(), QStringLiteral("証明書に問題があるため自動入力しませんでした"));
     QCOMPARE(browser.value("#a"), QString());
-    QCOMPARE(browser.statusMessage(), QStringLiteral("証明書に問題があるため自動入力しませんでした"));
     QVERIFY(marker->isVisible());
-    clickAndChoose(browser.view(), "#b", "姓: ");
-    QCOMPARE(browser.value("#b"), QStringLiteral("山田"));
+    QVERIFY(browser.clickAndChoose("#b", "姓: "));
+    QTRY_COMPARE(browser.value("#b"), QStringLiteral("山田"));
     QCOMPARE(browser.saved().value("sites").toObject().value(secure).toObject(),
              QJsonObject({{"a", "mail"}, {"b", "familyName"}}));
 
-    QVERIFY(loadUrl(browser.view(), plain));
+    QVERIFY(browser.load(plain));
     QVERIFY(!marker->isVisible());
+    if (engine == Engine::Chromium) {
+        // Chromium keeps a certificate error it accepted for the host, so the host stays insecure.
+        return;
+    }
 
     // The same address once its certificate is trusted is refilled as before.
     const QSslConfiguration previous = QSslConfiguration::defaultConfiguration();

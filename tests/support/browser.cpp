@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QJsonDocument>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -10,6 +11,8 @@
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
+
+#include <algorithm>
 
 namespace TestSupport {
 
@@ -73,6 +76,44 @@ QVariant Browser::run(const QString &script) const
         loop.exec();
     }
     return result;
+}
+
+void Browser::click(const QString &selector) const
+{
+    const QVariantList point =
+        run(QStringLiteral("(function () { var e = document.querySelector('%1'); e.scrollIntoView(true);"
+                           " var r = e.getBoundingClientRect(); return [r.left + r.width / 2, r.top + "
+                           "r.height / 2]; })()")
+                .arg(selector))
+            .toList();
+    if (point.size() != 2) {
+        qFatal("no element for %s", qPrintable(selector));
+    }
+    clickAt(QPoint(point[0].toInt(), point[1].toInt()));
+}
+
+bool Browser::clickAndChoose(const QString &selector, const QString &prefix) const
+{
+    bool opened = false;
+    onNextMenu([&opened, prefix](QMenu *menu) {
+        opened = true;
+        const QStringList texts = entryTexts(menu);
+        const auto entry =
+            std::find_if(texts.begin(), texts.end(), [&](const QString &t) { return t.startsWith(prefix); });
+        if (entry != texts.end()) {
+            choose(menu, *entry);
+        }
+    });
+    click(selector);
+    // The classic engine opens the menu inside the click; Chromium a moment after it.
+    QTest::qWaitFor([&opened] { return opened; }, engine() == Engine::WebKit ? 50 : 3000);
+    return opened;
+}
+
+QString Browser::url() const
+{
+    return view() ? view()->url().toString()
+                  : static_cast<QWebEngineView *>(m_window->view())->url().toString();
 }
 
 QString Browser::value(const QString &selector) const

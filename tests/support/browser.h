@@ -64,6 +64,13 @@ public:
     QString value(const QString &selector) const;
     // A real mouse click at a point of the page's view.
     void clickAt(const QPoint &point) const;
+    // A real mouse click in the middle of the element, scrolled into view.
+    void click(const QString &selector) const;
+    // Clicks the element and chooses the menu entry whose text starts with prefix; answers whether a
+    // menu opened. With Chromium the value arrives in the page a moment after the choice.
+    bool clickAndChoose(const QString &selector, const QString &prefix) const;
+    // The address shown.
+    QString url() const;
     // profile.json as last saved.
     QJsonObject saved() const { return savedDocument(dir); }
 
