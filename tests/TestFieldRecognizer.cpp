@@ -143,7 +143,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("two phone boxes") << "name=tel1 | name=tel2" << ja << "|";
     QTest::newRow("email02 confirmation") << "name=email | name=email02" << ja << "mail|mail";
     QTest::newRow("pref addr01 addr02")
-        << "name=pref | name=addr01 | name=addr02" << ja << "pref|address1|address2";
+        << "name=pref | name=addr01 | name=addr02" << ja << "pref|cityTown|streetBuilding";
     QTest::newRow("addr01 labelled city") << "name=addr01;placeholder=市区町村名" << ja << "city";
     QTest::newRow("english address") << "name=city | name=building" << en << "cityE|buildingE";
     QTest::newRow("fax boxes") << "name=fax01 | name=fax02 | name=fax03" << ja << "||";
@@ -169,8 +169,8 @@ void TestFieldRecognizer::recognize_data()
         << "text=Last;row=ローマ字 | text=First;row=ローマ字" << ja << "familyNameE|lastNameE";
     QTest::newRow("label 建物名 is no name") << "label=建物名" << ja << "building";
     QTest::newRow("label 〒") << "text=〒;maxlength=8" << ja << "zipcode";
-    QTest::newRow("label 市区町村・番地 in one box") << "label=市区町村・番地" << ja << "";
-    QTest::newRow("label 住所 alone") << "label=ご住所" << ja << "";
+    QTest::newRow("label 市区町村・番地 in one box") << "label=市区町村・番地" << ja << "cityStreet";
+    QTest::newRow("label 住所 alone") << "label=ご住所" << ja << "fullAddress";
     QTest::newRow("label 携帯電話") << "label=携帯電話番号" << ja << "telephone";
     QTest::newRow("label 確認用 mail") << "label=メールアドレス（確認用）" << ja << "mail";
     QTest::newRow("label ユーザーID full width") << "label=ユーザーＩＤ" << ja << "userID";
@@ -182,7 +182,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("english labels")
         << "label=E-mail | label=Mobile phone | label=ZIP/Postal code | label=City | label=Address line 2 | "
            "label=Date of birth;type=text;placeholder=1985-04-12 | label=User name"
-        << ja << "mail|telephone|zipcode|city|address2|birthDate|userID";
+        << ja << "mail|telephone|zipcode|city|building|birthDate|userID";
     QTest::newRow("english first last")
         << "label=First name | label=Last name" << ja << "lastName|familyName";
     QTest::newRow("english mode first last")
@@ -215,7 +215,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("tel maxlength 11") << "name=tel;maxlength=11" << ja << "telephone.digits";
     QTest::newRow("tel maxlength 13") << "name=tel;maxlength=13" << ja << "telephone";
     QTest::newRow("tel maxlength 4 alone") << "name=tel;maxlength=4" << ja << "";
-    QTest::newRow("zip inputmode numeric") << "label=郵便番号;inputmode=numeric" << ja << "zipcode.digits";
+    QTest::newRow("zip inputmode numeric") << "label=郵便番号;inputmode=numeric" << ja << "zipcode";
     QTest::newRow("inputmode email alone") << "inputmode=email" << ja << "mail";
     QTest::newRow("inputmode numeric for a name") << "label=氏名;inputmode=numeric" << ja << "";
     QTest::newRow("type email alone") << "type=email" << ja << "mail";

@@ -4,6 +4,7 @@
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/selectmatcher.h"
+#include "fill/texttransforms.h"
 #include "logging.h"
 #include "store/profiledocument.h"
 
@@ -112,20 +113,19 @@ void FormFiller::fillPage()
     });
 }
 
-void FormFiller::start(QVector<PageControl> scanned)
+void FormFiller::start(const QVector<PageControl> &scanned)
 {
-    // Text areas are left to the user for now: nothing the profile holds is known to belong there.
-    scanned.erase(
-        std::remove_if(scanned.begin(), scanned.end(),
-                       [](const PageControl &control) { return control.tag == QLatin1String("TEXTAREA"); }),
-        scanned.end());
     const int language = m_menu.inputLanguage();
-    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language);
+    FieldRecognizer::Hints hints;
+    static const QRegularExpression mobile(QStringLiteral("^0[789]0"));
+    hints.mobilePhone =
+        mobile.match(TextTransforms::digitsOnly(m_document.value(QStringLiteral("telephone")))).hasMatch();
+    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language, hints);
     // In English a Latin-letter key the profile lacks falls back to the Japanese one, as in the menu;
     // not where the field itself asks for Latin letters.
     const QVector<FieldRecognizer::Decision> japanese =
         language == FieldMenu::Japanese ? decisions
-                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese);
+                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, hints);
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -142,6 +142,7 @@ void FormFiller::start(QVector<PageControl> scanned)
         Control control;
         control.page = field;
         control.select = field.tag == QLatin1String("SELECT");
+        control.check = decisions[i].check;
         control.countsWhenEmpty = (control.select || textTypes.contains(field.type.trimmed().toLower()))
                                   && !field.readOnly && !field.disabled && field.visible;
         control.shownIdentifier = shownIdentifierOf(field);
@@ -195,7 +196,22 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         if (control.state != Control::Pending || (postalOnly && !isPostal(control.key))) {
             continue;
         }
-        if (control.select) {
+        if (control.check) {
+            // A radio button of a group: only the one standing for the value is checked.
+            const PageControl::Option button{control.page.label + QLatin1Char(' ') + control.page.textAfter,
+                                             control.page.value};
+            const QVector<PageControl::Option> buttons{button};
+            if (SelectMatcher::match(buttons, control.value, SelectMatcher::kindForKey(control.key)) < 0
+                && SelectMatcher::match({{control.page.value, control.page.value}}, control.value,
+                                        SelectMatcher::kindForKey(control.key))
+                       < 0) {
+                control.state = Control::Untouched;
+                qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key
+                                << QStringLiteral("another button of the group, ") + control.evidence;
+                continue;
+            }
+            writes.append({control.page.handle, control.value, Page::How::Check});
+        } else if (control.select) {
             control.option = SelectMatcher::match(control.page.options, control.value,
                                                   SelectMatcher::kindForKey(control.key));
             if (control.option < 0) {
