@@ -200,7 +200,7 @@ void TestFieldRecognizer::recognize_data()
         << "label=フリガナ;pattern=[ぁ-んー]+" << ja << "fullNameK.hiragana";
     QTest::newRow("half-width pattern") << "name=kana;pattern=[ｦ-ﾟ ]+" << ja << "fullNameK.halfwidthKana";
     QTest::newRow("katakana pattern allows label's wish")
-        << "label=ふりがな;pattern=[ぁ-んァ-ヶー]+" << ja << "fullNameK.hiragana";
+        << "label=ふりがな;pattern=[ぁ-んァ-ヶー]+" << ja << "fullNameK.hiragana.noSpaces";
     QTest::newRow("latin pattern on a name") << "name=sei;pattern=[A-Za-z]+" << ja << "familyNameE";
     QTest::newRow("zip maxlength 7") << "label=郵便番号;maxlength=7" << ja << "zipcode.digits";
     QTest::newRow("zip maxlength 8") << "label=郵便番号;maxlength=8" << ja << "zipcode";
@@ -285,7 +285,7 @@ void TestFieldRecognizer::evidenceNamesTheDecidingClue()
                                                        field("name=zip;value=100-0001")},
                                                       FieldMenu::Japanese);
     QCOMPARE(decisions[0].evidence, QStringLiteral("name zip01, box 1 of 2"));
-    QCOMPARE(decisions[2].evidence, QStringLiteral("type password"));
+    QCOMPARE(decisions[2].evidence, QStringLiteral("name pw"));
     QVERIFY(decisions[3].evidence.contains(QStringLiteral("name company")));
     QCOMPARE(decisions[4].evidence, QStringLiteral("already filled"));
 }

@@ -51,6 +51,7 @@ enum class Concept
     Phone,
     Mail,
     UserID,
+    Password,
     BirthAny, // 生年月日 over one or several controls
     BirthDate,
     Year,
@@ -83,6 +84,7 @@ const QHash<QString, Concept> &conceptNames()
         {"phone", Concept::Phone},
         {"mail", Concept::Mail},
         {"userID", Concept::UserID},
+        {"password", Concept::Password},
         {"birth", Concept::BirthAny},
         {"birthDate", Concept::BirthDate},
         {"year", Concept::Year},
@@ -104,6 +106,7 @@ enum class Category
     Phone,
     Mail,
     UserID,
+    Password,
     Birth
 };
 
@@ -139,6 +142,8 @@ Category categoryOf(Concept c)
         return Category::Mail;
     case Concept::UserID:
         return Category::UserID;
+    case Concept::Password:
+        return Category::Password;
     case Concept::BirthAny:
     case Concept::BirthDate:
     case Concept::Year:
@@ -214,7 +219,7 @@ struct Table
     QVector<QPair<Script, QSet<QString>>> scriptTokens;
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
-    Words noHyphen, hyphen, familyFirst, mobile, landline;
+    Words noHyphen, hyphen, noSpaces, newPassword, currentPassword, familyFirst, mobile, landline;
 };
 
 QString fold(const QString &text);
@@ -355,6 +360,9 @@ Table load()
     table.noHyphen = wordsOf(notes.value("noHyphen"));
     table.hyphen = wordsOf(notes.value("hyphen"));
     table.familyFirst = wordsOf(notes.value("familyFirst"));
+    table.noSpaces = wordsOf(notes.value("noSpaces"));
+    table.newPassword = wordsOf(notes.value("newPassword"));
+    table.currentPassword = wordsOf(notes.value("currentPassword"));
     table.mobile = wordsOf(notes.value("mobile"));
     table.landline = wordsOf(notes.value("landline"));
     return table;
@@ -438,7 +446,12 @@ Concept conclude(const QVector<Matched> &matches, double &weight, bool &weak)
         if (m.refine) {
             continue;
         }
-        if (!best || m.weight > best->weight || (m.weight == best->weight && m.length > best->length)) {
+        // Ties go to a specific concept ("address[zip]" is a postal code), then to the longer word.
+        const bool general = t.general.contains(m.concept);
+        const bool bestGeneral = best && t.general.contains(best->concept);
+        if (!best || m.weight > best->weight
+            || (m.weight == best->weight
+                && ((bestGeneral && !general) || (bestGeneral == general && m.length > best->length)))) {
             best = &m;
         }
     }
@@ -474,7 +487,7 @@ Concept conclude(const QVector<Matched> &matches, double &weight, bool &weak)
     QStringList names;
     // 小字 and 丁目 are part of the town.
     int covered = 0;
-    for (const QString &name : {"city", "town", "street", "building", "address"}) {
+    for (const char *name : {"city", "town", "street", "building", "address"}) {
         const Concept c = conceptNames().value(name);
         const bool present =
             specific.contains(c) || (c == Concept::Address1 && specific.contains(Concept::Address2));
@@ -791,7 +804,8 @@ QString excluded(const Field &field)
                                       QStringLiteral("email"),
                                       QStringLiteral("number"),
                                       QStringLiteral("date"),
-                                      QStringLiteral("radio")};
+                                      QStringLiteral("radio"),
+                                      QStringLiteral("password")};
     const QString type = typeOf(field);
     // A type HTML does not know is a text box.
     if (!textLike.contains(type) && field.htmlType != QStringLiteral("text")) {
@@ -810,6 +824,7 @@ struct Reading
     QString evidence;
     QString refusal; // why the field is left alone despite its evidence
     bool fromRowOnly = false; // only the row's heading spoke: a group label over several boxes
+    bool fromNameOnly = false; // only the name or id spoke
     bool mobile = false;
     bool landline = false;
 };
@@ -855,12 +870,15 @@ QString ownTexts(const Field &field)
                 + field.textAfter + QLatin1Char(' ') + field.rowLabel + QLatin1Char(' ') + field.textBefore);
 }
 
+QPair<int, int> partsOf(Concept c);
+
 Reading read(const Field &field, const QString &unitAfter)
 {
     Reading reading;
     QVector<Clue> clues;
+    // An id that repeats the name says nothing more.
     clues << autocompleteClue(field.autocomplete) << tokenClue(field.name, QStringLiteral("name"))
-          << tokenClue(field.id, QStringLiteral("id"));
+          << tokenClue(field.id == field.name ? QString() : field.id, QStringLiteral("id"));
     if (isSelect(field)) {
         clues << optionsClue(field);
     }
@@ -958,8 +976,18 @@ Reading read(const Field &field, const QString &unitAfter)
             chosenWeight = it.value();
         }
     }
+    // A box said to hold more of the address (市区町村・番地) than its name says (addr_city) holds it.
+    const QPair<int, int> narrow = partsOf(chosen);
+    for (auto it = conceptWeights.cbegin(); it != conceptWeights.cend(); ++it) {
+        const QPair<int, int> wide = partsOf(it.key());
+        if (narrow.first >= 0 && wide.first >= 0 && wide.first <= narrow.first && wide.second >= narrow.second
+            && wide != narrow) {
+            chosen = it.key();
+        }
+    }
     reading.concept = chosen;
     reading.fromRowOnly = true;
+    reading.fromNameOnly = true;
     for (const Clue &clue : qAsConst(clues)) {
         if (clue.concept == Concept::None || categoryOf(clue.concept) != best) {
             continue;
@@ -968,6 +996,9 @@ Reading read(const Field &field, const QString &unitAfter)
             reading.evidence = clue.evidence;
         }
         reading.fromRowOnly = reading.fromRowOnly && clue.source == QStringLiteral("row");
+        reading.fromNameOnly =
+            reading.fromNameOnly
+            && (clue.source == QStringLiteral("name") || clue.source == QStringLiteral("id"));
         if (reading.part == 0 && clue.part != 0) {
             reading.part = clue.part;
         }
@@ -1104,13 +1135,15 @@ PageWords pageWords(const QVector<Field> &fields)
     PageWords page;
     QSet<QString> seen;
     for (const Field &field : fields) {
-        for (const QString *text : {&field.legend, &field.heading, &field.rowLabel, &field.label}) {
+        for (const QString *text :
+             {&field.legend, &field.heading, &field.rowLabel, &field.label, &field.title}) {
             if (text->isEmpty() || seen.contains(*text)) {
                 continue;
             }
             seen.insert(*text);
             const QString folded = fold(*text);
-            page.own = page.own || table().ownSection.containedIn(folded);
+            page.own = page.own
+                       || (table().ownSection.containedIn(folded) && !table().whenOwnToo.containedIn(folded));
             page.child = page.child || table().familyOther.containedIn(folded);
         }
     }
@@ -1193,6 +1226,15 @@ QString nameKey(Concept concept, Script script)
 // One box for the whole name or reading: the separator its example shows.
 QString nameSeparator(const Field &field, const QString &key)
 {
+    if (key.contains(QLatin1Char('E'))) {
+        return key;
+    }
+    if (table().noSpaces.containedIn(ownTexts(field))
+        || (!field.pattern.isEmpty() && !patternAccepts(field.pattern, {QStringLiteral("ヤマダ　ハナコ")})
+            && !patternAccepts(field.pattern, {QStringLiteral("ヤマダ ハナコ")})
+            && patternAccepts(field.pattern, {QStringLiteral("ヤマダハナコ")}))) {
+        return key + QStringLiteral(".noSpaces");
+    }
     const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC).trimmed();
     static const QRegularExpression example(QStringLiteral("(?:例|例え?ば|ex)[\\s:)]*(\\S+)( ?)(\\S*)"));
     const QRegularExpressionMatch m = example.match(shown);
@@ -1669,6 +1711,72 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
+    // A name known from its name attribute alone, in a form of nothing else personal: a search box.
+    for (int i : qAsConst(candidates)) {
+        if (categoryOf(readings[i].concept) != Category::Name || !readings[i].fromNameOnly) {
+            continue;
+        }
+        bool others = false, personal = false;
+        for (int other = 0; other < fields.size(); ++other) {
+            if (other != i && fields[other].form == fields[i].form) {
+                others = true;
+                personal = personal
+                           || (readings[other].concept != Concept::None && readings[other].refusal.isEmpty());
+            }
+        }
+        if (others && !personal) {
+            readings[i].refusal = QStringLiteral("a name box alone in its form");
+        }
+    }
+
+    // Passwords go into password boxes only; where the page asks for the current one and a new one,
+    // the new one is the user's to choose.
+    bool currentAsked = false;
+    QVector<int> newPasswords;
+    for (int i : qAsConst(candidates)) {
+        const bool passwordBox = typeOf(fields[i]) == QStringLiteral("password");
+        if ((readings[i].concept == Concept::Password) != passwordBox) {
+            if (readings[i].refusal.isEmpty()) {
+                readings[i].refusal = passwordBox ? QStringLiteral("a password box for something else")
+                                                  : QStringLiteral("a password in a visible box");
+            }
+            readings[i].concept = Concept::None;
+            continue;
+        }
+        if (!passwordBox) {
+            continue;
+        }
+        const QString said =
+            ownTexts(fields[i]) + fold(fields[i].name + fields[i].id + fields[i].autocomplete);
+        if (fields[i].autocomplete.contains(QStringLiteral("current-password"))
+            || table().currentPassword.containedIn(said)) {
+            currentAsked = true;
+        } else if (table().newPassword.containedIn(said)) {
+            newPasswords.append(i);
+        }
+    }
+    if (currentAsked) {
+        for (int i : qAsConst(newPasswords)) {
+            readings[i].refusal = QStringLiteral("a new password");
+        }
+    }
+    // Nor does a password go into a form that asks for nothing else of the user's (no ID, no mail),
+    // unless the page names it the current one.
+    for (int i : qAsConst(candidates)) {
+        if (readings[i].concept != Concept::Password || !readings[i].refusal.isEmpty()
+            || fields[i].autocomplete.contains(QStringLiteral("current-password"))) {
+            continue;
+        }
+        const bool company = std::any_of(candidates.cbegin(), candidates.cend(), [&](int other) {
+            const Reading &r = readings[other];
+            return fields[other].form == fields[i].form && r.refusal.isEmpty() && r.concept != Concept::None
+                   && r.concept != Concept::Password;
+        });
+        if (!company) {
+            readings[i].refusal = QStringLiteral("a password box with nothing else of the user's");
+        }
+    }
+
     for (int i : qAsConst(candidates)) {
         const Field &field = fields[i];
         Reading &r = readings[i];
@@ -1718,6 +1826,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                 break;
             case Concept::UserID:
                 key = QStringLiteral("userID");
+                break;
+            case Concept::Password:
+                key = QStringLiteral("password");
                 break;
             case Concept::BirthDate:
                 key = dateKey(field, r.refusal);

@@ -162,6 +162,10 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             control.value = m_document.value(key);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
+            } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
+                // Cut short it would be wrong: the page could not take the whole value.
+                control.evidence =
+                    QStringLiteral("longer than maxlength %1, ").arg(field.maxLength) + control.evidence;
             } else {
                 control.key = key;
                 control.state = Control::Pending;
