@@ -1,5 +1,5 @@
-#include "page/pagescripts.h"
 #include "page/webkit/imecomposition.h"
+#include "page/pagescripts.h"
 #include "testsupport.h"
 
 #include <QApplication>
