@@ -55,6 +55,8 @@ Field field(const QString &description)
             f.options = optionList(value);
         } else if (name == QStringLiteral("selected")) {
             f.selectedIndex = value.toInt();
+        } else if (name == QStringLiteral("type") && value == QStringLiteral("textarea")) {
+            f.tag = QStringLiteral("TEXTAREA");
         } else if (name == QStringLiteral("type")) {
             f.type = value;
         } else if (name == QStringLiteral("name")) {
@@ -73,6 +75,18 @@ Field field(const QString &description)
             f.placeholder = value;
         } else if (name == QStringLiteral("aria")) {
             f.ariaLabel = value;
+        } else if (name == QStringLiteral("labelledby")) {
+            f.labelledBy = value;
+        } else if (name == QStringLiteral("title")) {
+            f.title = value;
+        } else if (name == QStringLiteral("after")) {
+            f.textAfter = value;
+        } else if (name == QStringLiteral("legend")) {
+            f.legend = value;
+        } else if (name == QStringLiteral("heading")) {
+            f.heading = value;
+        } else if (name == QStringLiteral("form")) {
+            f.form = value;
         } else if (name == QStringLiteral("maxlength")) {
             f.maxLength = value.toInt();
         } else if (name == QStringLiteral("inputmode")) {
@@ -101,6 +115,10 @@ class TestFieldRecognizer : public QObject
 private slots:
     void recognize_data();
     void recognize();
+    void otherPeoplesSections_data();
+    void otherPeoplesSections();
+    void formRules_data();
+    void formRules();
     void evidenceNamesTheDecidingClue();
     void hostileDescriptions();
     void selectMatch_data();
@@ -276,6 +294,129 @@ void TestFieldRecognizer::recognize()
         qWarning() << "evidence:" << evidence;
     }
     QCOMPARE(found.join(QLatin1Char('|')), keys);
+}
+
+namespace {
+
+// The keys decided for the fields, joined by "|".
+QString keysFor(const QString &fields, bool mobilePhone = false)
+{
+    QVector<Field> described;
+    for (const QString &description : fields.split(QStringLiteral(" | "))) {
+        described.append(field(description));
+    }
+    FieldRecognizer::Hints hints;
+    hints.mobilePhone = mobilePhone;
+    QStringList found, evidence;
+    for (const FieldRecognizer::Decision &decision :
+         FieldRecognizer::recognize(described, FieldMenu::Japanese, hints)) {
+        found.append(decision.key);
+        evidence.append(decision.evidence);
+    }
+    qDebug() << "evidence:" << evidence;
+    return found.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+// Another person's section stays empty, whichever way the page says whose it is; the user's own
+// part of the same page is filled.
+void TestFieldRecognizer::otherPeoplesSections_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("keys");
+    const auto own = QStringLiteral("heading=お申込者;label=お名前 | ");
+    const QStringList headed{"保証人", "連帯保証人", "緊急連絡先", "同行者", "同伴者", "ご家族",
+                             "配偶者", "勤務先",     "学校",       "学歴",   "職歴",   "紹介者"};
+    for (const QString &word : headed) {
+        QTest::newRow(qPrintable(QStringLiteral("heading ") + word))
+            << own + QStringLiteral("heading=%1;label=お名前").arg(word) << "fullName|";
+        QTest::newRow(qPrintable(QStringLiteral("legend ") + word))
+            << own + QStringLiteral("legend=%1の連絡先;label=電話番号").arg(word) << "fullName|";
+        QTest::newRow(qPrintable(QStringLiteral("row ") + word))
+            << own + QStringLiteral("row=%1の住所;label=郵便番号;maxlength=8").arg(word) << "fullName|";
+    }
+    for (const QString &prefix : {"grt_", "emg_", "comp1_", "spouse_"}) {
+        QTest::newRow(qPrintable(prefix)) << own + QStringLiteral("name=%1tel;type=tel").arg(prefix) << "fullName|";
+    }
+    QTest::newRow("お届け先 beside the orderer")
+        << "heading=ご注文者;label=お名前 | heading=お届け先;label=お名前"
+        << "fullName|";
+    QTest::newRow("お届け先 alone") << "heading=お届け先;label=お名前"
+                                    << "fullName";
+    QTest::newRow("the user's own legend under a guarantor heading")
+        << "heading=連帯保証人のご案内;legend=ご本人;label=お名前"
+        << "fullName";
+    QTest::newRow("school dates are not the birth date")
+        << "heading=学歴・職歴;select;options=years | heading=学歴・職歴;select;options=months"
+        << "|";
+}
+
+void TestFieldRecognizer::otherPeoplesSections()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, keys);
+    QCOMPARE(keysFor(fields), keys);
+}
+
+// Rules that depend on the form around a field: address cuts, era years, date examples, phone rows,
+// hyphen notes, letter case.
+void TestFieldRecognizer::formRules_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<bool>("mobile");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("住所 after a prefecture select, building box after")
+        << "select;options=prefs | label=住所 | label=建物名" << false << "pref|cityStreet|building";
+    QTest::newRow("住所 textarea without a prefecture control")
+        << "label=住所;type=textarea" << false << "fullAddress";
+    QTest::newRow("placeholder example is a hint")
+        << "label=ご住所;placeholder=都道府県から入力" << false << "fullAddress";
+    QTest::newRow("町名・番地") << "label=市区町村 | label=町名・番地 | label=建物名" << false
+                                << "city|townStreet|building";
+    QTest::newRow("address-line1 and 2")
+        << "ac=address-line1 | ac=address-line2" << false << "townStreet|building";
+    QTest::newRow("full-width pattern") << "label=番地;pattern=[^ -~]+" << false << "street.fullWidth";
+    QTest::newRow("era select and a two-digit year")
+        << "select;options=eras;row=生年月日 | row=生年月日;name=birth_year;maxlength=2" << false
+        << "birthEra|birthEraYear";
+    QTest::newRow("era radio buttons")
+        << "type=radio;name=gengo;value=S;after=昭和;row=生年月日 | "
+           "type=radio;name=gengo;value=H;after=平成;row=生年月日 | row=生年月日;name=birth_y;maxlength=2"
+        << false << "birthEra|birthEra|birthEraYear";
+    QTest::newRow("radio buttons of no era") << "type=radio;name=sex;value=1;after=男性" << false << "";
+    QTest::newRow("date type") << "type=date;label=生年月日" << false << "birthDate";
+    QTest::newRow("date example with slashes")
+        << "label=生年月日;placeholder=例）1990/01/01" << false << "birthDateSlashed";
+    QTest::newRow("date example of eight digits")
+        << "label=生年月日;placeholder=19900101" << false << "birthDate.digits";
+    QTest::newRow("postal box in an address row")
+        << "row=ご住所;label=郵便番号;maxlength=8" << false << "zipcode";
+    QTest::newRow("home and mobile rows, mobile number")
+        << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << true << "|telephone";
+    QTest::newRow("home and mobile rows, home number")
+        << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << false << "telephone|";
+    QTest::newRow("two rows of no kind: the first")
+        << "label=電話番号;type=tel | label=日中の連絡先電話番号;type=tel" << true << "telephone|";
+    QTest::newRow("hyphen note after the box")
+        << "label=電話番号;type=tel;after=ハイフン不要" << false << "telephone.digits";
+    QTest::newRow("capitals only") << "label=氏名（ローマ字）;pattern=[A-Z ]+" << false
+                                   << "fullNameE.upperCase";
+    QTest::newRow("aria-labelledby") << "labelledby=メールアドレス" << false << "mail";
+    QTest::newRow("title alone") << "title=郵便番号（例 390-0001）" << false << "zipcode";
+    QTest::newRow("a clear label over a random id") << "id=q-7f3cc;label=お名前" << false << "fullName";
+    QTest::newRow("name example without a space")
+        << "label=氏名;after=スペースなしで入力" << false << "fullName.noSpaces";
+    QTest::newRow("search box named name beside a category")
+        << "form=f:0;select;options=other | form=f:0;name=name" << false << "|";
+}
+
+void TestFieldRecognizer::formRules()
+{
+    QFETCH(QString, fields);
+    QFETCH(bool, mobile);
+    QFETCH(QString, keys);
+    QCOMPARE(keysFor(fields, mobile), keys);
 }
 
 void TestFieldRecognizer::evidenceNamesTheDecidingClue()
