@@ -336,8 +336,9 @@ void TestFieldRecognizer::otherPeoplesSections_data()
         QTest::newRow(qPrintable(QStringLiteral("row ") + word))
             << own + QStringLiteral("row=%1の住所;label=郵便番号;maxlength=8").arg(word) << "fullName|";
     }
-    for (const QString &prefix : {"grt_", "emg_", "comp1_", "spouse_"}) {
-        QTest::newRow(qPrintable(prefix)) << own + QStringLiteral("name=%1tel;type=tel").arg(prefix) << "fullName|";
+    for (const char *prefix : {"grt_", "emg_", "comp1_", "spouse_"}) {
+        QTest::newRow(qPrintable(prefix))
+            << own + QStringLiteral("name=%1tel;type=tel").arg(prefix) << "fullName|";
     }
     QTest::newRow("お届け先 beside the orderer")
         << "heading=ご注文者;label=お名前 | heading=お届け先;label=お名前"
@@ -396,8 +397,8 @@ void TestFieldRecognizer::formRules_data()
         << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << true << "|telephone";
     QTest::newRow("home and mobile rows, home number")
         << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << false << "telephone|";
-    QTest::newRow("two rows of no kind: the first")
-        << "label=電話番号;type=tel | label=日中の連絡先電話番号;type=tel" << true << "telephone|";
+    QTest::newRow("a mobile number, home and daytime rows")
+        << "label=自宅電話番号;type=tel | label=日中の連絡先電話番号;type=tel" << true << "|telephone";
     QTest::newRow("hyphen note after the box")
         << "label=電話番号;type=tel;after=ハイフン不要" << false << "telephone.digits";
     QTest::newRow("capitals only") << "label=氏名（ローマ字）;pattern=[A-Z ]+" << false

@@ -1670,7 +1670,7 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         cutAddress(addressBoxes.value(form), readings, keys, notes);
     }
 
-    // One stored number, several phone rows: the row it fits (mobile or home), else the first.
+    // One stored number, home and mobile rows: the row it fits, else the first that does not misfit.
     QHash<QString, QVector<QVector<int>>> phoneRows;
     for (const Run &run : qAsConst(runs)) {
         if (readings[run.members.first()].concept == Concept::Phone) {
@@ -1678,7 +1678,11 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
     for (const QVector<QVector<int>> &rows : qAsConst(phoneRows)) {
-        if (rows.size() < 2) {
+        // Rows that do not say whose line they are (the same block repeated) all take the number.
+        const bool kinds = std::any_of(rows.cbegin(), rows.cend(), [&](const QVector<int> &row) {
+            return readings[row.first()].mobile || readings[row.first()].landline;
+        });
+        if (rows.size() < 2 || !kinds) {
             continue;
         }
         const auto fits = [&](const QVector<int> &row) {
