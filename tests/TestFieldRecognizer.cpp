@@ -345,6 +345,8 @@ void TestFieldRecognizer::otherPeoplesSections_data()
         << "fullName|";
     QTest::newRow("お届け先 alone") << "heading=お届け先;label=お名前"
                                     << "fullName";
+    QTest::newRow("family_name is the user's") << "name=family_name | name=given_name"
+                                               << "familyName|lastName";
     QTest::newRow("the user's own legend under a guarantor heading")
         << "heading=連帯保証人のご案内;legend=ご本人;label=お名前"
         << "fullName";

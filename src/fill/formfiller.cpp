@@ -146,7 +146,8 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         control.countsWhenEmpty = (control.select || textTypes.contains(field.type.trimmed().toLower()))
                                   && !field.readOnly && !field.disabled && field.visible;
         control.shownIdentifier = shownIdentifierOf(field);
-        if (field.ownsIdentifier) {
+        // A radio button is not recorded: a refill would type the value into it, not check it.
+        if (field.ownsIdentifier && !decisions[i].check) {
             control.identifier = field.identifier;
         }
         control.evidence = decisions[i].evidence;
