@@ -373,6 +373,7 @@ void TestFieldRecognizer::formRules_data()
         << "select;options=prefs | label=住所 | label=建物名" << false << "pref|cityStreet|building";
     QTest::newRow("住所 textarea without a prefecture control")
         << "label=住所;type=textarea" << false << "fullAddress";
+    QTest::newRow("a text area for a name") << "label=お名前;type=textarea" << false << "";
     QTest::newRow("placeholder example is a hint")
         << "label=ご住所;placeholder=都道府県から入力" << false << "fullAddress";
     QTest::newRow("町名・番地") << "label=市区町村 | label=町名・番地 | label=建物名" << false

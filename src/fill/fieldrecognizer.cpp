@@ -1502,6 +1502,12 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         const int i = candidates[c];
         const bool unitAfter = c + 1 < candidates.size() && isUnit(fields[candidates[c + 1]].textBefore);
         readings[i] = read(fields[i], unitAfter ? fields[candidates[c + 1]].textBefore : QString());
+        // Text areas take an address, nothing else: their other uses are messages and notes.
+        if (isTextArea(fields[i]) && readings[i].concept != Concept::None
+            && categoryOf(readings[i].concept) != Category::Address) {
+            readings[i] = Reading();
+            readings[i].refusal = QStringLiteral("a text area for no address");
+        }
         // Radio buttons stand for the era alone: the era's name on the button, the birth date around.
         if (isRadio(fields[i])) {
             const Field &f = fields[i];
