@@ -345,6 +345,11 @@ void TestFieldRecognizer::otherPeoplesSections_data()
         << "fullName|";
     QTest::newRow("お届け先 alone") << "heading=お届け先;label=お名前"
                                     << "fullName";
+    QTest::newRow("保護者 on a student's form") << "heading=志願者;label=お名前 | heading=保護者;label=お名前"
+                                                << "fullName|";
+    QTest::newRow("保護者 on a form about a child")
+        << "heading=保護者;label=お名前 | heading=お子さま;label=お名前"
+        << "fullName|";
     QTest::newRow("family_name is the user's") << "name=family_name | name=given_name"
                                                << "familyName|lastName";
     QTest::newRow("the user's own legend under a guarantor heading")

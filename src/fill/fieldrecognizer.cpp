@@ -1235,7 +1235,7 @@ QString nameSeparator(const Field &field, const QString &key)
             && patternAccepts(field.pattern, {QStringLiteral("ヤマダハナコ")}))) {
         return key + QStringLiteral(".noSpaces");
     }
-    const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC).trimmed();
+    const QString shown = field.placeholder.left(80).normalized(QString::NormalizationForm_KC).trimmed();
     static const QRegularExpression example(QStringLiteral("(?:例|例え?ば|ex)[\\s:)]*(\\S+)( ?)(\\S*)"));
     const QRegularExpressionMatch m = example.match(shown);
     if (!m.hasMatch() || !hasJapanese(m.captured(1)) || key.contains(QLatin1Char('E'))) {
@@ -1256,9 +1256,10 @@ QString dateKey(const Field &field, QString &refusal)
     if (typeOf(field) == QStringLiteral("date")) {
         return QStringLiteral("birthDate");
     }
-    const QString shown = (field.placeholder + QLatin1Char(' ') + field.textAfter + QLatin1Char(' ')
-                           + field.title + QLatin1Char(' ') + field.label)
-                              .normalized(QString::NormalizationForm_KC);
+    const QString shown =
+        (field.placeholder.left(80) + QLatin1Char(' ') + field.textAfter.left(80) + QLatin1Char(' ')
+         + field.title.left(80) + QLatin1Char(' ') + field.label.left(80))
+            .normalized(QString::NormalizationForm_KC);
     static const QRegularExpression slashed(QStringLiteral("\\b(\\d{4})/(\\d{1,2})/(\\d{1,2})\\b"));
     static const QRegularExpression dmy(QStringLiteral("\\b(\\d{2})/(\\d{2})/(\\d{4})\\b|dd/mm/yyyy"));
     static const QRegularExpression ymdWords(QStringLiteral("yyyy/mm/dd"));
