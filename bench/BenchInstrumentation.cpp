@@ -1,21 +1,27 @@
 // What the browser's load-finished handling costs next to the engine's own load of the same page:
-// finding the inputs, their identifiers and click handlers, the registration and applying the
-// page's rules (none here). Also what the engine has to redo afterwards before the page can be
-// painted, next to a bare view: nothing, now that the previous page's handles are freed and the
+// finding the inputs, their identifiers and click handlers, the registration, installing the page
+// script and applying the page's rules (none here). Also what watching for controls that appear
+// costs on a page that keeps adding to its DOM. Also what the engine has to redo afterwards before the page
+// can be painted, next to a bare view: nothing, now that the previous page's handles are freed and the
 // engine's caches cleared after the first paint.
 
 #include "benchsupport.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/webkitpage.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
 
 #include <algorithm>
+#include <ctime>
+#include <memory>
 
 namespace {
 
@@ -51,7 +57,8 @@ Figures measure(int elements)
     document.load();
     QWebView view;
     view.show();
-    PageBridge bridge(&view, document);
+    WebKitPage page(&view, document);
+    PageBridge &bridge = page.bridge();
     document.showPage(address.toString());
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
@@ -64,7 +71,7 @@ Figures measure(int elements)
             [&](bool ok) {
                 engine.push_back(timer.nsecsElapsed());
                 timer.restart();
-                bridge.pageLoaded(ok);
+                page.pageLoaded(ok);
                 bridge.applyRules(document.pageRules());
                 handling.push_back(timer.nsecsElapsed());
             });
@@ -96,6 +103,88 @@ Figures measure(int elements)
     figures.relayoutMs = Bench::medianMs(relayout);
     figures.plainRelayoutMs = Bench::medianMs(plainRelayout);
     return figures;
+}
+
+// A page that adds 1,000 elements a second for three seconds, in steps of ten every 10 ms, and
+// drops the oldest so that its size stays put; with controls, one element in ten is an input.
+QString churningPage(bool controls)
+{
+    return QStringLiteral("<div id=feed></div><script>"
+                          "var feed = document.getElementById('feed'), n = 0;"
+                          "var timer = setInterval(function () {"
+                          "  for (var i = 0; i < 10; ++i, ++n) {"
+                          "    var e = document.createElement(%1 && n % 10 == 0 ? 'input' : 'div');"
+                          "    if (e.tagName == 'DIV') e.textContent = 'item ' + n;"
+                          "    feed.appendChild(e);"
+                          "    if (feed.childNodes.length > 500) feed.removeChild(feed.firstChild);"
+                          "  }"
+                          "  if (n >= 3000) { clearInterval(timer); document.title = 'done'; }"
+                          "}, 10);</script>")
+        .arg(controls ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+// Processor time the process spends while the page churns, with and without the page script
+// watching it.
+double churnCpuMs(bool watched, bool controls, int *reports)
+{
+    ProfileDocument document;
+    QWebView view;
+    view.show();
+    std::unique_ptr<WebKitPage> page;
+    if (watched) {
+        page = std::make_unique<WebKitPage>(&view, document);
+        QObject::connect(page.get(), &Page::controlsAppeared,
+                         [reports](const QVector<PageControl> &) { ++*reports; });
+    }
+    Bench::loadAndWait(
+        &view,
+        [&]() { view.setHtml(churningPage(controls), QUrl(QStringLiteral("http://127.0.0.1:1/feed"))); },
+        [&](bool ok) {
+            if (page) {
+                page->pageLoaded(ok);
+            }
+        });
+    const std::clock_t start = std::clock();
+    // Waits without spinning, so that the processor time is the page's and ours.
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer limit;
+    limit.start();
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        if (view.title() == QLatin1String("done") || limit.hasExpired(20000)) {
+            loop.quit();
+        }
+    });
+    poll.start(50);
+    loop.exec();
+    // The last batch is reported after its interval.
+    QTimer::singleShot(200, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (view.title() != QLatin1String("done")) {
+        qFatal("the churning page did not finish");
+    }
+    return 1000.0 * double(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+void measureObserving()
+{
+    for (const bool controls : {false, true}) {
+        std::vector<double> watched, plain;
+        int reports = 0;
+        for (int round = 0; round < 3; ++round) {
+            plain.push_back(churnCpuMs(false, controls, &reports));
+            reports = 0;
+            watched.push_back(churnCpuMs(true, controls, &reports));
+        }
+        std::sort(watched.begin(), watched.end());
+        std::sort(plain.begin(), plain.end());
+        const double extra = std::max(0.0, watched[1] - plain[1]);
+        Bench::printRow(
+            {QStringLiteral("1 watching a page adding 1,000 elements/s, CPU over 3 s"),
+             controls ? QStringLiteral("10% inputs, %1 reports").arg(reports) : QStringLiteral("no controls"),
+             Bench::ms(watched[1]), Bench::ms(plain[1]), Bench::percent(extra / plain[1]),
+             QStringLiteral("small"), extra / plain[1] <= 0.1});
+    }
 }
 
 } // namespace
@@ -133,6 +222,7 @@ int main(int argc, char *argv[])
                          Bench::ms(f.engineMs), Bench::percent(relayoutMs / f.engineMs), QStringLiteral("-"),
                          true});
     }
+    measureObserving();
     // Linear growth: the time per element does not rise with the page's size.
     std::vector<double> perElement;
     for (const Figures &f : all) {

@@ -22,8 +22,11 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KAKIKOMI_APP_ID}.svg
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KAKIKOMI_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# The Debian package: the Qt and Qt WebKit libraries come from dpkg-shlibdeps, and the pages and the
-# dialog need some Japanese font.
+# The Debian package: the Qt, Qt WebKit, Qt WebEngine and QtKeychain libraries come from
+# dpkg-shlibdeps (Qt WebEngine's helper process and resources come with the libraries' own
+# dependencies), and the pages and the dialog need some Japanese font. QtKeychain is also named
+# outright, as the password depends on it; a keyring daemon is only recommended, since without one
+# the password stays in profile.json as before.
 set(KAKIKOMI_PACKAGE_MAINTAINER "The Kakikomi developers <kakikomi@example.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_GENERATOR DEB)
@@ -36,7 +39,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic, libqt5keychain1")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager")
 # The summary above is the first line; this is the rest.
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "Kakikomi shows one page at a time and fills a form's inputs with the personal\n"

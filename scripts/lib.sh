@@ -1,7 +1,12 @@
 # Shared by the scripts in this folder: package installation and the build.
 
 # What building and running the browser needs on Debian bookworm.
-KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev fontconfig)
+KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
+                         qtkeychain-qt5-dev qtwebengine5-dev fontconfig)
+
+# What the tests need besides: a session bus and a keyring daemon, which the secret store's test
+# starts for itself (tests/with-secret-store.sh).
+KAKIKOMI_TEST_PACKAGES=(dbus gnome-keyring)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

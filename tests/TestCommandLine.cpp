@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -49,6 +50,8 @@ private slots:
     void refusals();
     void profileFolders_data();
     void profileFolders();
+    void engines_data();
+    void engines();
 };
 
 // Help and version need no display.
@@ -58,7 +61,8 @@ void TestCommandLine::answers_data()
     QTest::addColumn<QStringList>("shown");
 
     QTest::newRow("--help") << QStringList{"--help"}
-                            << QStringList{"Usage:", "--profile-dir <folder>", "--user-profile", "--version"};
+                            << QStringList{"Usage:", "--profile-dir <folder>", "--user-profile",
+                                           "--engine <engine>", "--version"};
     QTest::newRow("-h") << QStringList{"-h"} << QStringList{"--profile-dir <folder>"};
     QTest::newRow("--version") << QStringList{"--version"} << QStringList{"kakikomi " KAKIKOMI_VERSION "\n"};
     QTest::newRow("-v after a folder")
@@ -82,6 +86,7 @@ void TestCommandLine::answers()
         QVERIFY2(run.out.contains(text.toUtf8()), run.out.constData());
     }
     QVERIFY(!run.out.contains("check-prefectures"));
+    QVERIFY(!run.out.contains("check-engine"));
     QVERIFY(tree(work.path()).isEmpty());
 }
 
@@ -105,6 +110,12 @@ void TestCommandLine::refusals_data()
     QTest::newRow("below a file")
         << QStringList{"--profile-dir", "@/file/new/profile"} << 1
         << "kakikomi: cannot create the profile folder @/file/new: Not a directory\n";
+    QTest::newRow("unknown engine") << QStringList{"--engine", "gecko"} << 2
+                                    << "kakikomi: Unknown engine 'gecko': give webkit or chromium.\nTry";
+    // Checked before the folder is made.
+    QTest::newRow("engine names are exact") << QStringList{"--profile-dir", "@/new", "--engine", "Chromium"}
+                                            << 2 << "kakikomi: Unknown engine 'Chromium'";
+    QTest::newRow("missing engine") << QStringList{"--engine"} << 2 << "Missing value after '--engine'.";
     QTest::newRow("a file") << QStringList{"--profile-dir", "@/file"} << 1
                             << "kakikomi: the profile folder @/file is not a folder\n";
     QTest::newRow("name too long") << QStringList{"--profile-dir", "@/new/" + QString(300, 'x')} << 1
@@ -222,6 +233,92 @@ void TestCommandLine::profileFolders()
     } else {
         QCOMPARE(fields.at(0), QByteArray("3"));
         QCOMPARE(QString::fromUtf8(fields.at(1)), root.filePath(folder + "/jp-prefectures.txt"));
+    }
+}
+
+// The engine for the window: the command line's, else the profile's "engine" member, else WebKit;
+// and as root, Chromium only when its sandbox has been turned off. The chosen engine must run a page.
+void TestCommandLine::engines_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("profile"); // null: no profile.json
+    QTest::addColumn<QStringList>("environment"); // NAME=value
+    QTest::addColumn<bool>("onlyAsRoot");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("shown"); // on standard output when 0, else on standard error
+
+    const QStringList noSandbox{"QTWEBENGINE_DISABLE_SANDBOX=1"};
+    const QByteArray chromium(R"({"engine": "chromium", "profile": {}})");
+    QTest::newRow("plain start") << QStringList{} << QByteArray() << QStringList{} << false << 0
+                                 << QByteArray("webkit\n");
+    QTest::newRow("profile without a choice") << QStringList{} << QByteArray(R"({"profile": {}})")
+                                              << QStringList{} << false << 0 << QByteArray("webkit\n");
+    QTest::newRow("profile's choice")
+        << QStringList{} << chromium << noSandbox << false << 0 << QByteArray("chromium\n");
+    QTest::newRow("command line over the profile") << QStringList{"--engine", "webkit"} << chromium
+                                                   << QStringList{} << false << 0 << QByteArray("webkit\n");
+    QTest::newRow("command line over a webkit profile")
+        << QStringList{"--engine", "chromium"} << QByteArray(R"({"engine": "webkit"})") << noSandbox << false
+        << 0 << QByteArray("chromium\n");
+    QTest::newRow("unknown name in the profile") << QStringList{} << QByteArray(R"({"engine": "gecko"})")
+                                                 << QStringList{} << false << 0 << QByteArray("webkit\n");
+    QTest::newRow("unreadable profile") << QStringList{} << QByteArray("{\"engine\": \"chromium\"")
+                                        << QStringList{} << false << 0 << QByteArray("webkit\n");
+    QTest::newRow("root with the sandbox")
+        << QStringList{"--engine", "chromium"} << QByteArray() << QStringList{} << true << 1
+        << QByteArray(
+               "kakikomi: the chromium engine cannot run as root with its sandbox. Start Kakikomi as a "
+               "normal user, or use --engine webkit; to run Chromium without its sandbox, set "
+               "QTWEBENGINE_DISABLE_SANDBOX=1.\n");
+    QTest::newRow("root with the profile's choice")
+        << QStringList{} << chromium << QStringList{} << true << 1 << QByteArray("cannot run as root");
+    QTest::newRow("root, sandbox off in Chromium's flags")
+        << QStringList{"--engine", "chromium"} << QByteArray()
+        << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"} << true << 0
+        << QByteArray("chromium\n");
+}
+
+void TestCommandLine::engines()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, profile);
+    QFETCH(QStringList, environment);
+    QFETCH(bool, onlyAsRoot);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, shown);
+
+    if (onlyAsRoot && ::getuid() != 0) {
+        QSKIP("Chromium's sandbox refuses only root");
+    }
+    QTemporaryDir work;
+    if (!profile.isNull()) {
+        QFile file(work.filePath("profile.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(profile);
+    }
+    QProcessEnvironment variables = programEnvironment();
+    variables.remove("QTWEBENGINE_DISABLE_SANDBOX");
+    variables.remove("QTWEBENGINE_CHROMIUM_FLAGS");
+    // Offscreen has no OpenGL for Chromium's view to draw with.
+    variables.insert("QT_QUICK_BACKEND", "software");
+    for (const QString &variable : environment) {
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    }
+    const ProgramRun run = runProgram(arguments << "--check-engine", work.path(), variables);
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0) {
+        QCOMPARE(run.out, shown);
+    } else {
+        QVERIFY2(run.err.contains(shown), run.err.constData());
+        QVERIFY(run.out.isEmpty());
+    }
+    // Choosing reads the profile and leaves it as it was.
+    QCOMPARE(tree(work.path()), profile.isNull() ? QStringList() : QStringList{"profile.json"});
+    if (!profile.isNull()) {
+        QFile file(work.filePath("profile.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), profile);
     }
 }
 

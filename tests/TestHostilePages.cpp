@@ -74,6 +74,7 @@ private slots:
     void navigationWhileMenuIsOpen();
     void onlyTheUsersClickOpensTheMenu_data();
     void onlyTheUsersClickOpensTheMenu();
+    void destroyedBridgeComesBack();
 };
 
 void TestHostilePages::hostileIdentifiersAndValues()
@@ -244,6 +245,24 @@ void TestHostilePages::onlyTheUsersClickOpensTheMenu()
     click(browser.view(), userClick);
     QCOMPARE(menus, 1);
     QCOMPARE(fieldValue(browser.view(), "#b"), QString("one"));
+}
+
+void TestHostilePages::destroyedBridgeComesBack()
+{
+    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
+    MessageLog log;
+    QVERIFY(
+        loadHtml(browser.view(), "<input type=text id=a><script>delegate.deleteLater();</script>", address));
+    QTRY_COMPARE(log.count("the page destroyed its bridge object: published a new one"), 1);
+    QCOMPARE(browser.bridge().liveBridges(), 1);
+    int menus = 0;
+    onNextMenu([&menus](QMenu *menu) {
+        ++menus;
+        choose(menu, "value00: one");
+    });
+    click(browser.view(), "#a");
+    QCOMPARE(menus, 1);
+    QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
 }
 
 QTEST_MAIN(TestHostilePages)

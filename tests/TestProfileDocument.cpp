@@ -25,7 +25,8 @@ QByteArray sampleDocument()
          QJsonObject{{"姓", QJsonArray{"familyName"}}, {"年", QJsonArray{"year"}}, {"壊れた", QJsonArray{}}}},
         {"sites", QJsonObject{{"http://a.test/form",
                                QJsonObject{{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}}}},
-        {"startPage", "http://a.test/"}};
+        {"startPage", "http://a.test/"},
+        {"engine", "chromium"}};
     return QJsonDocument(document).toJson();
 }
 
@@ -44,6 +45,8 @@ private slots:
     void pageRules();
     void choicesAreRecordedAndSaved();
     void failedSaveKeepsTheChoice();
+    void secretsListedAsInTheStore_data();
+    void secretsListedAsInTheStore();
 };
 
 void TestProfileDocument::answersAfterLoading()
@@ -53,6 +56,7 @@ void TestProfileDocument::answersAfterLoading()
     ProfileDocument profile;
     QVERIFY(profile.load());
     QCOMPARE(profile.startPage(), QString("http://a.test/"));
+    QCOMPARE(profile.engine(), QString("chromium"));
     QCOMPARE(profile.menuTable().keys(), QStringList({"姓", "年"}));
     QCOMPARE(profile.rulesFor("http://a.test/form"),
              QVariantMap({{"sei", "familyName"}, {"gone", "__DELETE_HERE__"}}));
@@ -72,6 +76,7 @@ void TestProfileDocument::missingFile()
     // A new user's document offers the built-in menu.
     QCOMPARE(profile.menuTable(), ProfileStore::menuTable(DefaultActions::table()));
     QVERIFY(profile.startPage().isEmpty());
+    QVERIFY(profile.engine().isEmpty());
 }
 
 void TestProfileDocument::values_data()
@@ -141,6 +146,7 @@ void TestProfileDocument::choicesAreRecordedAndSaved()
     const QJsonObject onDisk = savedDocument(dir);
     QCOMPARE(onDisk.value("sites").toObject(), QJsonObject({{"http://a.test/form", expected}}));
     QCOMPARE(onDisk.value("startPage").toString(), QString("http://a.test/"));
+    QCOMPARE(onDisk.value("engine").toString(), QString("chromium"));
 
     // New values replace the old ones as a whole and are saved with the next save.
     profile.setValues({{"familyName", "田中"}});
@@ -171,6 +177,40 @@ void TestProfileDocument::failedSaveKeepsTheChoice()
     QCOMPARE(savedDocument(dir).value("sites").toObject().value("http://a.test/").toObject(),
              QJsonObject({{"sei", "familyName"}, {"mei", "lastName"}}));
     QCOMPARE(failed.size(), 2);
+}
+
+void TestProfileDocument::secretsListedAsInTheStore_data()
+{
+    QTest::addColumn<QJsonObject>("profile");
+    QTest::addColumn<bool>("listed");
+
+    QTest::newRow("only listed") << QJsonObject{{"familyName", "山田"}} << true;
+    QTest::newRow("written back by an older version") << QJsonObject{{"password", "newer"}} << false;
+}
+
+// Without a store in reach (the tests' session bus leads nowhere): a secret the file lists as in the
+// store is offered without being read, and saving keeps the list, so nothing is lost; a value in the
+// file itself wins and stays there.
+void TestProfileDocument::secretsListedAsInTheStore()
+{
+    QFETCH(QJsonObject, profile);
+    QFETCH(bool, listed);
+
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(QJsonObject{{"profile", profile},
+                                                        {"inSecretStore", QJsonArray{"password"}},
+                                                        {"startPage", "http://a.test/"}})
+                                  .toJson());
+    ProfileDocument document;
+    QVERIFY(document.load());
+    QVERIFY(document.holds("password"));
+    QVERIFY(document.hasText("password"));
+    QCOMPARE(document.values().contains("password"), !listed);
+    QVERIFY(document.save());
+    const QJsonObject saved = savedDocument(dir);
+    QCOMPARE(saved.value("inSecretStore").toArray(), listed ? QJsonArray{"password"} : QJsonArray());
+    QCOMPARE(saved.value("profile").toObject(), profile);
+    QCOMPARE(saved.value("startPage").toString(), QString("http://a.test/"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileDocument)

@@ -1,4 +1,4 @@
-#include "page/webkit/imecomposition.h"
+#include "page/imecomposition.h"
 #include "page/pagescripts.h"
 #include "testsupport.h"
 

@@ -1,7 +1,9 @@
 #include "app/commandline.h"
 
+#include "logging.h"
 #include "profile/prefecturelist.h"
 #include "profile/profile.h"
+#include "store/profiledocument.h"
 #include "store/profilestore.h"
 
 #include <QComboBox>
@@ -9,17 +11,23 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTextStream>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 #include <QWebView>
 
 #include <memory>
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,11 +43,20 @@ struct Options
         QStringLiteral("Use the folder kakikomi in your data folder, "
                        "${XDG_DATA_HOME:-~/.local/share}/kakikomi, as --profile-dir "
                        "would. The application menu starts Kakikomi this way.")};
+    QCommandLineOption engine{QStringLiteral("engine"),
+                              QStringLiteral("Show pages with <engine>: webkit, the default, or chromium. "
+                                             "Overrides the \"engine\" member of profile.json."),
+                              QStringLiteral("engine")};
     // For the installation check: what the 個人情報入力 dialog's prefecture list holds, and from
     // which file.
     QCommandLineOption checkPrefectures{QStringLiteral("check-prefectures"),
                                         QStringLiteral("Print the number of prefectures the dialog lists and "
                                                        "the list's file, then quit.")};
+    // For the installation check and the tests: which engine the window would use, and that it
+    // runs a page's script.
+    QCommandLineOption checkEngine{QStringLiteral("check-engine"),
+                                   QStringLiteral("Show a small page with the engine pages would be shown "
+                                                  "with, print the engine's name, then quit.")};
     QCommandLineOption help;
     QCommandLineOption version;
 
@@ -48,14 +65,17 @@ struct Options
         , version(parser.addVersionOption())
     {
         QCoreApplication::setApplicationVersion(QStringLiteral(KAKIKOMI_VERSION));
-        parser.setApplicationDescription(
-            QStringLiteral("A web browser that fills in Japanese web forms with your stored personal data.\n"
-                           "Kakikomi keeps profile.json, and reads jp-prefectures.txt, in its current "
-                           "directory;\nthe options below choose another folder."));
+        parser.setApplicationDescription(QStringLiteral(
+            "A web browser that fills in Japanese web forms with your stored personal data.\n"
+            "Kakikomi keeps profile.json, and reads jp-prefectures.txt, in its current "
+            "directory;\nthe options below choose another folder, and the engine that shows the pages."));
         checkPrefectures.setFlags(QCommandLineOption::HiddenFromHelp);
+        checkEngine.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(profileDir);
         parser.addOption(userProfile);
+        parser.addOption(engine);
         parser.addOption(checkPrefectures);
+        parser.addOption(checkEngine);
     }
 };
 
@@ -67,6 +87,78 @@ void printError(const QString &message, bool usage = false)
     if (usage) {
         err << "Try '" << program << " --help' for more information.\n";
     }
+}
+
+// The engine profile.json of the current directory names; WebKit when it names none. A name the
+// program does not know is only warned about: the file may come from a later version.
+Engine profileEngine()
+{
+    if (!QFileInfo::exists(ProfileStore::profilePath())) {
+        return Engine::WebKit;
+    }
+    ProfileDocument document;
+    document.load();
+    const QString name = document.engine();
+    if (name.isEmpty()) {
+        return Engine::WebKit;
+    }
+    const std::optional<Engine> engine = Engines::fromName(name);
+    if (!engine) {
+        qCWarning(lcApp) << "profile.json names an unknown engine," << name << "- using webkit";
+    }
+    return engine.value_or(Engine::WebKit);
+}
+
+// Chromium refuses to start its sandbox as root and would end the program at the first page with
+// a line of its own that does not say what to do.
+bool sandboxRefusesToRun()
+{
+    if (::getuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        return false;
+    }
+    const QStringList flags =
+        qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return !flags.contains(QStringLiteral("--no-sandbox"));
+}
+
+// Whether the engine shows a page and runs its script: for an installation, Chromium's helper
+// process and resources come from other packages than its libraries.
+bool showsCheckPage(Engine engine)
+{
+    const QString html = QStringLiteral("<script>document.title = 'ready:' + (1 + 1);</script>");
+    QEventLoop loop;
+    bool finished = false;
+    const auto finish = [&] {
+        finished = true;
+        loop.quit();
+    };
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    QString title;
+    if (engine == Engine::WebKit) {
+        QWebView view;
+        QObject::connect(&view, &QWebView::loadFinished, &loop, finish);
+        view.setHtml(html);
+        // WebKit may be done within setHtml().
+        if (!finished) {
+            loop.exec();
+        }
+        title = view.title();
+    } else {
+        // Off the record, so that the check leaves nothing in the user's folders.
+        QWebEngineProfile profile;
+        QWebEngineView view;
+        auto *page = new QWebEnginePage(&profile, &view);
+        view.setPage(page);
+        QObject::connect(page, &QWebEnginePage::loadFinished, &loop, finish);
+        page->setHtml(html);
+        if (!finished) {
+            loop.exec();
+        }
+        title = page->title();
+        // The page must go before its profile.
+        delete page;
+    }
+    return title == QLatin1String("ready:2");
 }
 
 } // namespace
@@ -121,6 +213,16 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
         printError(QStringLiteral("Give either --profile-dir or --user-profile, not both."), true);
         return UsageError;
     }
+    std::optional<Engine> chosenEngine;
+    if (parser.isSet(options.engine)) {
+        chosenEngine = Engines::fromName(parser.value(options.engine));
+        if (!chosenEngine) {
+            printError(QStringLiteral("Unknown engine '%1': give webkit or chromium.")
+                           .arg(parser.value(options.engine)),
+                       true);
+            return UsageError;
+        }
+    }
     QString folder;
     if (parser.isSet(options.profileDir)) {
         folder = parser.value(options.profileDir);
@@ -138,6 +240,24 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
             return Failure;
         }
         folderGiven = true;
+    }
+    // The profile is read only when the command line leaves the choice to it, as the menu does not.
+    m_engine = chosenEngine ? *chosenEngine : profileEngine();
+    if (m_engine == Engine::Chromium && sandboxRefusesToRun()) {
+        printError(QStringLiteral(
+            "the chromium engine cannot run as root with its sandbox. Start Kakikomi as a normal user, "
+            "or use --engine webkit; to run Chromium without its sandbox, set "
+            "QTWEBENGINE_DISABLE_SANDBOX=1."));
+        return Failure;
+    }
+    if (parser.isSet(options.checkEngine)) {
+        if (!showsCheckPage(m_engine)) {
+            printError(
+                QStringLiteral("the %1 engine did not show its check page").arg(Engines::name(m_engine)));
+            return Failure;
+        }
+        QTextStream(stdout) << Engines::name(m_engine) << '\n';
+        return Success;
     }
     if (parser.isSet(options.checkPrefectures)) {
         Profile dialog;

@@ -24,6 +24,9 @@ int main(int argc, char *argv[])
     if (const std::optional<int> stop = commandLine.apply(QApplication::arguments())) {
         return *stop;
     }
+    // Fixed from here on; the window is to show its pages with it.
+    const Engine engine = commandLine.engine();
+    qCDebug(lcApp) << "engine:" << Engines::name(engine);
     ProfileLock lock;
     if (const std::optional<int> handedOver = lock.acquire()) {
         return *handedOver;

@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/certificatewatch.h"
 #include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
@@ -49,7 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
     m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
     connect(m_page.get(), &Page::controlsAppeared, this, [this](const QVector<PageControl> &controls) {
-        if (!m_certificates->documentInsecure()) {
+        if (!m_page->insecure()) {
             m_ruleFiller->apply(controls);
         }
     });
@@ -63,6 +62,9 @@ MainWindow::MainWindow(QWidget *parent)
     });
     connect(m_document.get(), &ProfileDocument::saveFailed, this, &MainWindow::showSaveFailure);
     connect(m_document.get(), &ProfileDocument::saved, this, &MainWindow::clearSaveFailure);
+    connect(m_document.get(), &ProfileDocument::secretsMoved, this, [this]() {
+        ui->statusBar->showMessage(tr("パスワードを profile.json からキーリングに移しました"));
+    });
 
     // The view did not exist when setupUi connected slots by name, so these are made here, once.
     connect(m_webView, SIGNAL(loadFinished(bool)), this, SLOT(on_webview_loadFinished(bool)));
@@ -86,8 +88,6 @@ MainWindow::MainWindow(QWidget *parent)
         tr("このページは証明書に問題のある接続で届きました。記録した項目は自動入力しません。"));
     m_insecureMarker->hide();
     ui->statusBar->addPermanentWidget(m_insecureMarker);
-    m_certificates =
-        new CertificateWatch(m_webView->page()->networkAccessManager(), m_webView->page()->mainFrame());
 
     connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
             SLOT(connectDelegate()));
@@ -167,7 +167,7 @@ void MainWindow::on_webview_loadFinished(bool ok)
 // present a false certificate for the address would receive them. The user may still fill it.
 void MainWindow::applyPageRules()
 {
-    const bool insecure = m_certificates->documentInsecure();
+    const bool insecure = m_page->insecure();
     m_insecureMarker->setVisible(insecure);
     if (!insecure) {
         // Selects first: a page that redraws its form from its own state when a select changes would

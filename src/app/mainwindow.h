@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class CertificateWatch;
 class FieldFiller;
 class FormFiller;
 class PageBridge;
@@ -77,7 +76,6 @@ private:
     QProgressBar *m_progressBar = nullptr;
     // Shown while the page came over a connection with certificate errors.
     QLabel *m_insecureMarker = nullptr;
-    CertificateWatch *m_certificates = nullptr;
     QString m_startPage;
     QString m_saveFailure;
     QTimer m_statusPaint;

@@ -77,7 +77,9 @@ void FieldFiller::apply(QAction *entry)
             m_page.write({{control.handle, QString(), Page::How::Replace}},
                          [](const QVector<Page::State> &) {});
         } else {
-            insertValue(control, value, FieldMenu::isSecret(key, m_document.secretKeys()));
+            // A secret is read now, perhaps from the secret store: the menu showed only dots.
+            const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
+            insertValue(control, secret ? m_document.value(key) : value, secret);
         }
         if (!identifier.isEmpty()) {
             m_document.recordChoice(m_page.address(), identifier, key);

@@ -34,9 +34,11 @@ template <typename Holds> QString resolveKeyIn(const QString &baseKey, int input
     return baseKey;
 }
 
-template <typename Holds, typename Text>
+// hasText(key) says whether a secret's text is empty, so that the masked entry needs no value.
+template <typename Holds, typename Text, typename HasText>
 QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable, int inputLanguage,
-                         const Holds &holds, const Text &text, const QSet<QString> &secretKeys)
+                         const Holds &holds, const Text &text, const HasText &hasText,
+                         const QSet<QString> &secretKeys)
 {
     QVector<Entry> menu;
     menu.reserve(actionTable.size() + 3);
@@ -46,9 +48,10 @@ QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable,
             continue;
         }
         const QString key = resolveKeyIn(keys.first().toString(), inputLanguage, holds);
+        const bool secret = isSecret(key, secretKeys);
         const QString value = text(key);
         // One pass, so a label holding "%2" cannot capture the value's place.
-        const QString shown = isSecret(key, secretKeys) ? maskedText(value) : value;
+        const QString shown = !secret ? value : hasText(key) ? maskedText(QStringLiteral("*")) : QString();
         menu.append({QStringLiteral("%1: %2").arg(it.key(), shown), record(element, key, value)});
     }
     const auto command = [&](const char *label, const QString &marker) {
@@ -97,15 +100,19 @@ QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
 {
     return entriesIn(
         element, actionTable, inputLanguage, [&values](const QString &key) { return values.contains(key); },
-        [&values](const QString &key) { return values.value(key).toString(); }, secretKeys);
+        [&values](const QString &key) { return values.value(key).toString(); },
+        [&values](const QString &key) { return !values.value(key).toString().isEmpty(); }, secretKeys);
 }
 
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage)
 {
+    // A secret's record carries no value: it may be in the secret store, read only when picked.
+    const QSet<QString> secretKeys = document.secretKeys();
     return entriesIn(
         element, document.menuTable(), inputLanguage,
         [&document](const QString &key) { return document.holds(key); },
-        [&document](const QString &key) { return document.value(key); }, document.secretKeys());
+        [&](const QString &key) { return isSecret(key, secretKeys) ? QString() : document.value(key); },
+        [&document](const QString &key) { return document.hasText(key); }, secretKeys);
 }
 
 } // namespace FieldMenu

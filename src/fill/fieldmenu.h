@@ -56,7 +56,7 @@ QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
                        const QHash<QString, QVariant> &values, int inputLanguage,
                        const QSet<QString> &secretKeys = {QStringLiteral("password")});
 // The same from the document's menu table, with each value's text as the document gives it and its
-// secret keys masked.
+// secret keys masked; the records of secret entries leave the value empty (see FieldFiller::apply).
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage);
 
 } // namespace FieldMenu

@@ -59,6 +59,9 @@ public:
     virtual QWidget *widget() const = 0;
     // The address shown, in its default text form.
     virtual QString address() const = 0;
+    // Whether the document shown came over a connection with certificate errors (which the browser
+    // accepts): recorded values are then not filled in on their own.
+    virtual bool insecure() const = 0;
 
     enum class Frames
     {

@@ -1,32 +1,18 @@
 // The browser's script in a page: finds the form controls of the main frame and of its same-origin
-// frames, describes them for recognition, writes into them the way typing does, and watches for
-// controls that appear later. Installed once per document, as a function of the typing function
-// and of report(kind, data), the engine's way back to the browser:
-//   report('appeared')                      controls were added since the last takeAppeared()
-//   report('clicked', [handle, trusted])    a click on a control, with event.isTrusted
+// frames, describes them for recognition and writes into them the way typing does. Installed once
+// per document, when first needed, as a function of the typing function (typing.js), of the
+// document's watcher (watcher.js), which holds the controls' handles and what appeared, and of
+// settings: { generateIds: true } where no classic bridge gives controls without an id or a
+// name their identifiers ("unknown1", … in document order, kept by the script, not written into
+// the page).
 // Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
-(function (type, report) {
+(function (type, watcher, settings) {
+    settings = settings || {};
+    var generated = 0;
     var CONTROLS = 'input,select,textarea,INPUT,SELECT,TEXTAREA';
     var BOUNDARY = /^(FORM|BODY|TABLE|FIELDSET|HTML)$/;
     var FIELD = /^(INPUT|SELECT|TEXTAREA)$/;
-    var controls = [];
-    var appeared = [];
-    var flushPending = false;
-    // How long additions gather before they are reported: a page that keeps changing its DOM costs
-    // one report per interval, not one per change.
-    var BATCH_MS = 100;
-
-    function isControl(n) {
-        return n && n.nodeType === 1 && FIELD.test(n.tagName);
-    }
-
-    function handleOf(el) {
-        if (!el.__kakikomiHandle) {
-            controls.push(el);
-            el.__kakikomiHandle = controls.length;
-        }
-        return el.__kakikomiHandle;
-    }
+    var handleOf = watcher.handleOf;
 
     function clean(text) {
         return String(text || '').replace(/\s+/g, ' ').replace(/^ | $/g, '').slice(0, 80);
@@ -213,7 +199,9 @@
         var id = el.getAttribute('id') || '', name = el.getAttribute('name') || '';
         if (id.replace(/\s/g, '')) return id;
         if (name.replace(/\s/g, '')) return name;
-        return '';
+        if (!settings.generateIds || el.tagName !== 'INPUT') return '';
+        if (!el.__kakikomiId) el.__kakikomiId = 'unknown' + (++generated);
+        return el.__kakikomiId;
     }
 
     // Which control answers to each identifier when rules are applied: the last one in document order
@@ -334,7 +322,7 @@
     }
 
     function live(handle) {
-        var el = controls[handle - 1];
+        var el = watcher.element(handle);
         return el && el.ownerDocument && el.ownerDocument.documentElement
             && el.ownerDocument.documentElement.contains(el) ? el : null;
     }
@@ -384,86 +372,17 @@
         return states;
     }
 
-    function flush() {
-        flushPending = false;
-        if (appeared.length) report('appeared');
-    }
-
-    function note(n) {
-        if (isControl(n)) {
-            appeared.push(n);
-        } else if (n.nodeType === 1 && n.firstElementChild) {
-            var inner = n.querySelectorAll(CONTROLS);
-            for (var i = 0; i < inner.length; ++i) appeared.push(inner[i]);
-            var frames = n.querySelectorAll('iframe,IFRAME');
-            for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);
-        }
-        if (n.tagName === 'IFRAME') watchFrame(n);
-    }
-
-    function observed(mutations) {
-        var before = appeared.length;
-        for (var i = 0; i < mutations.length; ++i) {
-            var added = mutations[i].addedNodes;
-            for (var j = 0; j < added.length; ++j) {
-                if (added[j].nodeType === 1) note(added[j]);
-            }
-        }
-        if (appeared.length > before && !flushPending) {
-            flushPending = true;
-            setTimeout(flush, BATCH_MS);
-        }
-    }
-
-    function onClick(event) {
-        var target = event.target;
-        if (isControl(target) && target.__kakikomiHandle) {
-            report('clicked', [target.__kakikomiHandle, event.isTrusted === true]);
-        } else if (isControl(target)) {
-            report('clicked', [handleOf(target), event.isTrusted === true]);
-        }
-    }
-
-    function watch(doc) {
-        if (!doc || doc.__kakikomiWatched) return;
-        doc.__kakikomiWatched = true;
-        doc.addEventListener('click', onClick, true);
-        var Observer = windowOf(doc).MutationObserver || window.MutationObserver;
-        if (Observer) new Observer(observed).observe(doc, { childList: true, subtree: true });
-    }
-
-    // A frame's document is replaced whenever it loads: each new one is watched, and its controls
-    // count as appeared.
-    function watchFrame(frame) {
-        if (frame.__kakikomiWatched) return;
-        frame.__kakikomiWatched = true;
-        frame.addEventListener('load', function () {
-            var sub = null;
-            try { sub = frame.contentDocument; } catch (x) {}
-            if (!sub || !sub.documentElement) return;
-            watch(sub);
-            note(sub.documentElement);
-            observed([]);
-            if (appeared.length && !flushPending) {
-                flushPending = true;
-                setTimeout(flush, BATCH_MS);
-            }
-        }, false);
-    }
-
-    var docs = documents();
-    for (var i = 0; i < docs.length; ++i) {
-        watch(docs[i].doc);
-        var frames = docs[i].doc.querySelectorAll('iframe,IFRAME');
-        for (var j = 0; j < frames.length; ++j) watchFrame(frames[j]);
+    // Generated identifiers follow the document order of the controls there are now.
+    if (settings.generateIds) {
+        var docs = documents();
+        for (var i = 0; i < docs.length; ++i) owners(docs[i].doc);
     }
 
     return {
         scan: function (framesOnly) { return scan(null, !!framesOnly); },
         // The controls added since the last call that are still in their documents.
         takeAppeared: function () {
-            var pending = appeared;
-            appeared = [];
+            var pending = watcher.takePending();
             var seenHandles = {};
             var wanted = {};
             for (var i = 0; i < pending.length; ++i) {

@@ -63,6 +63,12 @@ QString typing()
     return text;
 }
 
+QString watcher()
+{
+    static const QString text = resourceText(QStringLiteral("watcher.js")).trimmed();
+    return text;
+}
+
 QString pageScript()
 {
     static const QString text = resourceText(QStringLiteral("pagescript.js")).trimmed();

@@ -8,8 +8,10 @@ namespace PageScripts {
 
 // The typing function of typing.js: (function(f,t,how){...}), for calls on a control.
 QString typing();
-// The page script of pagescript.js: (function(type,report){...}), which answers the object the
-// browser works through in a page.
+// The watcher of watcher.js: (function(report){...}), installed with every page.
+QString watcher();
+// The page script of pagescript.js: (function(type,watcher,settings){...}), which answers the object
+// the browser works through in a page.
 QString pageScript();
 
 // Escapes text for use inside a single-quoted script string literal.

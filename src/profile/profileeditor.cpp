@@ -9,6 +9,8 @@ namespace ProfileEditor {
 void run(QWidget *parent, ProfileDocument &document)
 {
     qCDebug(lcProfile) << "showProfile";
+    // The dialog edits the password too: it is read from the secret store now, if it is there.
+    document.readSecrets();
     // The dialog takes the caller's map and hands back either its own copy or, after Cancel, the
     // caller's map itself.
     QHash<QString, QVariant> values = document.values();

@@ -3,9 +3,21 @@
 #include "store/defaultactions.h"
 #include "store/derivedvalues.h"
 
+#include "logging.h"
+
+#include <QDir>
+
 namespace {
 const QString profileMember = QStringLiteral("profile");
 const QString startPageMember = QStringLiteral("startPage");
+
+// A secret key's Latin-letter form is as secret as the key (the menu masks both).
+bool isSecretKey(const QString &key, const QSet<QString> &secretKeys)
+{
+    return secretKeys.contains(key)
+           || (key.endsWith(QLatin1Char('E')) && secretKeys.contains(key.chopped(1)));
+}
+const QString engineMember = QStringLiteral("engine");
 } // namespace
 
 ProfileDocument::ProfileDocument(QObject *parent)
@@ -18,6 +30,7 @@ ProfileDocument::~ProfileDocument() = default;
 
 bool ProfileDocument::load()
 {
+    m_secretStore.setFolder(QDir::currentPath());
     const std::optional<QJsonObject> root = m_store.load();
     if (!root) {
         m_root = QJsonObject{{profileMember, QJsonObject()}};
@@ -26,11 +39,30 @@ bool ProfileDocument::load()
     }
     m_root = *root;
     m_menuTable = ProfileStore::menuTable(DefaultActions::actionsOf(m_root));
+    m_inStore.clear();
+    const QSet<QString> inStore = ProfileStore::keysInSecretStore(m_root);
+    for (const QString &key : inStore) {
+        // A value in the file as well was written there later, by a version without the store: it
+        // wins, and moves to the store with the next save.
+        if (!m_values.contains(key)) {
+            m_inStore.insert(key, StoredSecret());
+        }
+    }
     return true;
 }
 
 bool ProfileDocument::save(QString *error)
 {
+    // The file names the secrets the store holds as they are now; the others are written out.
+    QSet<QString> inStore;
+    for (auto it = m_inStore.constBegin(); it != m_inStore.constEnd(); ++it) {
+        const auto value = m_values.constFind(it.key());
+        if (value == m_values.constEnd() ? !it->known : it->known && value->toString() == it->value) {
+            inStore.insert(it.key());
+        }
+    }
+    ProfileStore::setKeysInSecretStore(m_root, inStore);
+    m_store.withhold(inStore);
     QString reason;
     if (!m_store.save(m_root, &reason)) {
         if (error) {
@@ -40,7 +72,71 @@ bool ProfileDocument::save(QString *error)
         return false;
     }
     emit saved();
+    moveSecrets();
     return true;
+}
+
+// Runs after a save, so that a secret is in the file before the store is asked to take it.
+void ProfileDocument::moveSecrets()
+{
+    const QSet<QString> secret = secretKeys();
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
+        const QString &key = it.key();
+        if (m_storeRefused || !isSecretKey(key, secret) || it->type() != QVariant::String
+            || it->toString().isEmpty()) {
+            continue;
+        }
+        const QString value = it->toString();
+        const auto stored = m_inStore.constFind(key);
+        if ((stored != m_inStore.constEnd() && stored->known && stored->value == value)
+            || (m_writing.contains(key) && m_writing.value(key) == value)) {
+            continue;
+        }
+        m_writing.insert(key, value);
+        m_secretStore.write(key, value, this, [this, key, value](const SecretStore::Result &result) {
+            secretWritten(key, value, result);
+        });
+    }
+    // A secret emptied or dropped since it went to the store must not live on there.
+    for (auto it = m_inStore.begin(); it != m_inStore.end();) {
+        if (!it->known || !m_values.value(it.key()).toString().isEmpty()) {
+            ++it;
+            continue;
+        }
+        const QString key = it.key();
+        m_secretStore.remove(key, this, [key](const SecretStore::Result &result) {
+            if (!result.ok && !result.missing) {
+                qCWarning(lcStore) << "secretStore: cannot remove the old entry of" << key << result.error;
+            }
+        });
+        it = m_inStore.erase(it);
+    }
+}
+
+void ProfileDocument::secretWritten(const QString &key, const QString &value,
+                                    const SecretStore::Result &result)
+{
+    if (m_writing.value(key) == value) {
+        m_writing.remove(key);
+    }
+    if (!result.ok) {
+        if (!m_storeRefused) {
+            qCWarning(lcStore) << "secretStore: not available, secret values stay in the profile file:"
+                               << result.error;
+        }
+        m_storeRefused = true;
+        return;
+    }
+    m_inStore.insert(key, {true, value});
+    // Changed again meanwhile: the newer value's own write follows.
+    if (m_values.value(key).toString() != value) {
+        return;
+    }
+    qCDebug(lcStore) << "secretStore: moved" << key << "to the secret store";
+    if (save() && !m_toldMoved) {
+        m_toldMoved = true;
+        emit secretsMoved();
+    }
 }
 
 QString ProfileDocument::startPage() const
@@ -48,19 +144,103 @@ QString ProfileDocument::startPage() const
     return m_root.value(startPageMember).toString();
 }
 
+QString ProfileDocument::engine() const
+{
+    return m_root.value(engineMember).toString();
+}
+
 void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
 {
     m_values = values;
+    for (auto it = m_inStore.constBegin(); it != m_inStore.constEnd(); ++it) {
+        // A secret the store did not give showed as empty: empty then means unknown, not cleared.
+        if (!it->known && m_values.value(it.key()).toString().isEmpty()) {
+            m_values.remove(it.key());
+        }
+    }
 }
 
 QString ProfileDocument::value(const QString &key) const
 {
+    const QStringList unread = unreadSecretsFor(key);
+    for (const QString &secret : unread) {
+        readSecret(secret);
+    }
     return DerivedValues::text(m_values, key);
+}
+
+bool ProfileDocument::hasText(const QString &key) const
+{
+    // Only text that is not empty goes to the store.
+    const auto stored = m_inStore.constFind(key.section(QLatin1Char('.'), 0, 0));
+    if (stored != m_inStore.constEnd() && !stored->known) {
+        return true;
+    }
+    return !value(key).isEmpty();
+}
+
+void ProfileDocument::readSecrets()
+{
+    const QStringList keys = m_inStore.keys();
+    for (const QString &key : keys) {
+        if (!m_inStore.value(key).known) {
+            readSecret(key);
+        }
+    }
+}
+
+// The secrets in the store, not read yet, that key's text is made from.
+QStringList ProfileDocument::unreadSecretsFor(const QString &key) const
+{
+    QStringList unread;
+    for (auto it = m_inStore.constBegin(); it != m_inStore.constEnd(); ++it) {
+        if (!it->known && !m_reading.contains(it.key())) {
+            unread.append(it.key());
+        }
+    }
+    if (unread.isEmpty()) {
+        return unread;
+    }
+    const QString base = key.section(QLatin1Char('.'), 0, 0);
+    if (unread.contains(base)) {
+        return {base};
+    }
+    if (m_values.contains(base) || !DerivedValues::isDerivedKey(base)) {
+        return {};
+    }
+    // A joined value (fullName, birthDate, …) needs those of its parts that are secret: the ones
+    // whose presence changes its text.
+    QHash<QString, QVariant> probe = m_values;
+    for (const QString &secret : unread) {
+        probe.insert(secret, QStringLiteral("1"));
+    }
+    return DerivedValues::text(probe, key) == DerivedValues::text(m_values, key) ? QStringList() : unread;
+}
+
+void ProfileDocument::readSecret(const QString &key) const
+{
+    // The wait runs the event loop, where a page's load may ask for the same key.
+    m_reading.insert(key);
+    const SecretStore::Result result = m_secretStore.read(key);
+    m_reading.remove(key);
+    if (result.ok) {
+        m_values.insert(key, result.value);
+        m_inStore.insert(key, {true, result.value});
+        return;
+    }
+    // Tried again on the next use: the user may unlock the store meanwhile.
+    if (!m_toldUnreadable) {
+        m_toldUnreadable = true;
+        qCWarning(lcStore) << "secretStore: cannot read" << key << "from the secret store:"
+                           << (result.missing ? QStringLiteral("no entry, or the store is locked")
+                                              : result.error);
+    }
 }
 
 bool ProfileDocument::holds(const QString &key) const
 {
-    if (m_values.contains(key)) {
+    const auto stored = m_inStore.constFind(key.section(QLatin1Char('.'), 0, 0));
+    if (m_values.contains(key) || (stored != m_inStore.constEnd() && !stored->known)) {
         return true;
     }
     // A derived Latin-letter form with nothing to show leaves the menu on the Japanese one.

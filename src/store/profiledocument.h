@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/profilestore.h"
+#include "store/secretstore.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -12,6 +13,12 @@
 // the field menu's table and the recorded rules of the page shown.
 //
 // Everything else reads values through value(), the one place where a profile key becomes text.
+//
+// Secret values (the password and the keys named in "secretKeys") move to the desktop's secret
+// store when one answers: after a save that wrote one into profile.json, it is written to the store,
+// and once the store has confirmed it the file is saved again without it. A secret kept in the store
+// is read from there the first time its text is asked for, and kept for the session. Without a
+// store, or when it refuses, secrets stay in the file as they always have.
 class ProfileDocument : public QObject
 {
     Q_OBJECT
@@ -32,6 +39,9 @@ public:
     // The whole top-level object as last loaded or saved.
     const QJsonObject &root() const { return m_root; }
     QString startPage() const;
+    // The "engine" member as written ("webkit", "chromium"), empty when there is none. The document
+    // only keeps it; which names count is for the program's start to decide.
+    QString engine() const;
 
     // Personal values by profile key.
     const QHash<QString, QVariant> &values() const { return m_values; }
@@ -39,8 +49,12 @@ public:
     // Whether the profile has a value for key: stored, or derived and not empty.
     bool holds(const QString &key) const;
     // The text a key stands for, stored or derived (fullName, zipcode.part1, …): what the menu
-    // offers and what recorded rules fill in.
+    // offers and what recorded rules fill in. A secret in the secret store is read on first use.
     QString value(const QString &key) const;
+    // Whether value(key) is not empty, without reading a secret from the store for it.
+    bool hasText(const QString &key) const;
+    // Reads every secret still in the store into values(), for editing them all.
+    void readSecrets();
 
     // Keys whose values are never shown: "password" and those named in "secretKeys".
     QSet<QString> secretKeys() const { return ProfileStore::secretKeys(m_root); }
@@ -66,9 +80,33 @@ signals:
     // After each save: the reason it failed, for the user, or that it reached the disk.
     void saveFailed(const QString &error);
     void saved();
+    // The first time in a session that the store confirmed a secret and the file no longer holds it.
+    void secretsMoved();
 
 private:
-    QHash<QString, QVariant> m_values;
+    // A key whose value the secret store holds: known once read or written in this session.
+    struct StoredSecret
+    {
+        bool known = false;
+        QString value;
+    };
+
+    QStringList unreadSecretsFor(const QString &key) const;
+    void readSecret(const QString &key) const;
+    void moveSecrets();
+    void secretWritten(const QString &key, const QString &value, const SecretStore::Result &result);
+
+    // Secrets read from the store join the table on first use, from const readers too.
+    mutable QHash<QString, QVariant> m_values;
+    mutable QHash<QString, StoredSecret> m_inStore;
+    mutable QSet<QString> m_reading;
+    mutable bool m_toldUnreadable = false;
+    // Secrets being written, with the value written.
+    QHash<QString, QString> m_writing;
+    // The store failed a write: secrets stay in the file for the rest of the session.
+    bool m_storeRefused = false;
+    bool m_toldMoved = false;
+    SecretStore m_secretStore;
     ProfileStore m_store{m_values};
     QJsonObject m_root;
     QVariantMap m_menuTable;

@@ -17,6 +17,7 @@ namespace {
 const QString profileFileName = QStringLiteral("profile.json");
 const QString profileMember = QStringLiteral("profile");
 const QString sitesMember = QStringLiteral("sites");
+const QString inSecretStoreMember = QStringLiteral("inSecretStore");
 } // namespace
 
 ProfileStore::ProfileStore(QHash<QString, QVariant> &values)
@@ -137,6 +138,29 @@ QSet<QString> ProfileStore::secretKeys(const QJsonObject &root)
     return keys;
 }
 
+QSet<QString> ProfileStore::keysInSecretStore(const QJsonObject &root)
+{
+    QSet<QString> keys;
+    const QJsonArray named = root.value(inSecretStoreMember).toArray();
+    for (const QJsonValue &name : named) {
+        if (name.isString() && !name.toString().isEmpty()) {
+            keys.insert(name.toString());
+        }
+    }
+    return keys;
+}
+
+void ProfileStore::setKeysInSecretStore(QJsonObject &root, const QSet<QString> &keys)
+{
+    if (keys.isEmpty()) {
+        root.remove(inSecretStoreMember);
+        return;
+    }
+    QStringList names = keys.values();
+    names.sort();
+    root.insert(inSecretStoreMember, QJsonArray::fromStringList(names));
+}
+
 QVariantMap ProfileStore::siteRules(const QJsonObject &root, const QString &address)
 {
     return root.value(sitesMember).toObject().value(address).toVariant().toMap();
@@ -153,6 +177,9 @@ QJsonObject ProfileStore::profileObject() const
 {
     QJsonObject profile;
     for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
+        if (m_withheld.contains(it.key())) {
+            continue;
+        }
         profile.insert(it.key(), QJsonValue::fromVariant(it.value()));
     }
     return profile;

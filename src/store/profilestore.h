@@ -45,6 +45,14 @@ public:
     // names.
     static QSet<QString> secretKeys(const QJsonObject &root);
 
+    // The keys whose values the secret store keeps for this folder: the top-level "inSecretStore"
+    // list. The file holds only their names; an older version that finds the list keeps it as it is
+    // and reads those values as missing.
+    static QSet<QString> keysInSecretStore(const QJsonObject &root);
+    static void setKeysInSecretStore(QJsonObject &root, const QSet<QString> &keys);
+    // Values of these keys are left out of the "profile" member on save.
+    void withhold(const QSet<QString> &keys) { m_withheld = keys; }
+
     // The rules recorded for exactly this page address, and their replacement.
     static QVariantMap siteRules(const QJsonObject &root, const QString &address);
     static void storeSiteRules(QJsonObject &root, const QString &address, const QVariantMap &rules);
@@ -65,6 +73,7 @@ private:
 
     QHash<QString, QVariant> &m_values;
     DocumentWriter m_writer;
+    QSet<QString> m_withheld;
     // The file found at load time could not be read or parsed: its bytes are kept before the first save.
     bool m_keepBeforeSave = false;
 };

@@ -13,7 +13,7 @@ namespace {
 // passes its clicks on to. Answers the page script's handle of it.
 const QString controlOfPressed =
     QStringLiteral("(function (n) {"
-                   "  var k = top.__kakikomi;"
+                   "  var k = top.__kakikomiWatch;"
                    "  for (; k && n && n.nodeType === 1; n = n.parentNode) {"
                    "    if (/^(INPUT|SELECT|TEXTAREA)$/.test(n.tagName)) return k.handleOf(n);"
                    "    if (n.tagName === 'LABEL') { var c = n.control; return c ? k.handleOf(c) : 0; }"

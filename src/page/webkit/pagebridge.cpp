@@ -1,6 +1,7 @@
 #include "page/webkit/pagebridge.h"
 
 #include "fill/selectmatcher.h"
+#include "logging.h"
 #include "page/pagescripts.h"
 #include "page/webkit/delegate.h"
 #include "store/profiledocument.h"
@@ -35,14 +36,30 @@ PageBridge::~PageBridge()
 
 void PageBridge::publish(QObject *receiver, const char *member)
 {
-    QWebFrame *frame = m_view->page()->mainFrame();
-    auto *delegate = new Delegate;
-    frame->addToJavaScriptWindowObject(QStringLiteral("delegate"), delegate, QWebFrame::QtOwnership);
-    connect(delegate, SIGNAL(doSignal(const QString &)), receiver, member);
-    m_bridges.adopt(delegate);
-
+    m_receiver = receiver;
+    m_member = member;
+    publishObject();
     const BridgeKeeper::SelfTest selfTest(m_bridges);
-    frame->evaluateJavaScript(PageScripts::bridgeSetup());
+    m_view->page()->mainFrame()->evaluateJavaScript(PageScripts::bridgeSetup());
+}
+
+void PageBridge::publishObject()
+{
+    auto *delegate = new Delegate;
+    m_view->page()->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("delegate"), delegate,
+                                                             QWebFrame::QtOwnership);
+    connect(delegate, SIGNAL(doSignal(const QString &)), m_receiver, m_member);
+    // Only the current bridge stays connected (the keeper disconnects those it retires), so this
+    // fires when the page itself destroyed it, as delegate.deleteLater() does: the page gets a fresh
+    // one, and the user's next click still opens the menu.
+    connect(
+        delegate, &QObject::destroyed, this,
+        [this] {
+            qCDebug(lcBridge) << "the page destroyed its bridge object: published a new one";
+            publishObject();
+        },
+        Qt::QueuedConnection);
+    m_bridges.adopt(delegate);
 }
 
 void PageBridge::receive(const QString &identifier)

@@ -80,6 +80,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Publishes a new bridge object as "delegate", connected to the receiver of publish.
+    void publishObject();
     void instrument(QWebElement *input);
     void instrumentChildren(const QWebElement &parent);
     QString nextAutoId();
@@ -94,6 +96,8 @@ private:
 
     QWebView *m_view;
     const ProfileDocument &m_document;
+    QObject *m_receiver = nullptr;
+    const char *m_member = nullptr;
     QHash<QString, QWebElement *> m_inputs;
     QList<QWebElement *> m_handles;
     QHash<QString, QWebElement> m_selects;

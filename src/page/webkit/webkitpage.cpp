@@ -2,9 +2,10 @@
 
 #include "fill/fieldmenu.h"
 #include "logging.h"
+#include "page/imecomposition.h"
 #include "page/pagescripts.h"
+#include "page/webkit/certificatewatch.h"
 #include "page/webkit/clickgate.h"
-#include "page/webkit/imecomposition.h"
 #include "page/webkit/pagebridge.h"
 
 #include <QJsonArray>
@@ -54,11 +55,13 @@ WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject 
     , m_view(view)
     , m_bridge(std::make_unique<PageBridge>(view, document))
     , m_clickGate(new ClickGate(view))
+    , m_certificates(new CertificateWatch(view->page()->networkAccessManager(), view->page()->mainFrame()))
     , m_reporter(new Reporter(this))
 {
     // A new script environment is a new document: what the page script knew is gone.
     connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] {
         ++m_generation;
+        m_watching = false;
         m_installed = false;
     });
     connect(m_view, &QWebView::loadStarted, this, &Page::loadStarted);
@@ -72,6 +75,11 @@ QWidget *WebKitPage::widget() const
     return m_view;
 }
 
+bool WebKitPage::insecure() const
+{
+    return m_certificates->documentInsecure();
+}
+
 QString WebKitPage::address() const
 {
     return m_view->url().toString();
@@ -81,8 +89,35 @@ void WebKitPage::pageLoaded(bool ok)
 {
     m_bridge->pageLoaded(ok);
     if (ok) {
-        install();
+        watch();
     }
+}
+
+bool WebKitPage::watch()
+{
+    if (m_watching) {
+        return true;
+    }
+    // Built once: the same text for every page.
+    static const QString script =
+        QStringLiteral(
+            "(function () {"
+            "  var r = window.%1;"
+            "  try { delete window.%1; } catch (x) {}"
+            "  if (window.__kakikomiWatch) return true;"
+            "  var w = %2(function (kind, data) { r.report(kind, data === undefined ? null : data); });"
+            "  try { Object.defineProperty(window, '__kakikomiWatch', { value: w }); }"
+            "  catch (x) { window.__kakikomiWatch = w; }"
+            "  return true;"
+            "})()")
+            .arg(reporterName, PageScripts::watcher());
+    QWebFrame *frame = m_view->page()->mainFrame();
+    frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
+    m_watching = frame->evaluateJavaScript(script).toBool();
+    if (!m_watching) {
+        qCWarning(lcBridge) << "page not watched:" << m_view->url();
+    }
+    return m_watching;
 }
 
 bool WebKitPage::install()
@@ -90,25 +125,21 @@ bool WebKitPage::install()
     if (m_installed) {
         return true;
     }
-    QWebFrame *frame = m_view->page()->mainFrame();
-    frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
-    const QString script =
+    if (!watch()) {
+        return false;
+    }
+    static const QString script =
         QStringLiteral("(function () {"
-                       "  var r = window.")
-        + reporterName
-        + QStringLiteral(";"
-                         "  try { delete window.")
-        + reporterName
-        + QStringLiteral("; } catch (x) {}"
-                         "  if (window.__kakikomi) return true;"
-                         "  var api = ")
-        + PageScripts::pageScript() + QStringLiteral("(") + PageScripts::typing()
-        + QStringLiteral(", function (kind, data) { r.report(kind, data === undefined ? null : data); });"
-                         "  try { Object.defineProperty(window, '__kakikomi', { value: api }); }"
-                         "  catch (x) { window.__kakikomi = api; }"
-                         "  return true;"
-                         "})()");
-    m_installed = frame->evaluateJavaScript(script).toBool();
+                       "  if (window.__kakikomi) return true;"
+                       "  var w = window.__kakikomiWatch;"
+                       "  if (!w) return false;"
+                       "  var api = %1(%2, w, {});"
+                       "  try { Object.defineProperty(window, '__kakikomi', { value: api }); }"
+                       "  catch (x) { window.__kakikomi = api; }"
+                       "  return true;"
+                       "})()")
+            .arg(PageScripts::pageScript(), PageScripts::typing());
+    m_installed = m_view->page()->mainFrame()->evaluateJavaScript(script).toBool();
     if (!m_installed) {
         qCWarning(lcBridge) << "page script not installed on" << m_view->url();
     }
@@ -186,7 +217,7 @@ void WebKitPage::inputClicked(const QString &identifier)
     if (!input || !FieldMenu::acceptsType(input->attribute(QStringLiteral("type")))) {
         return;
     }
-    const int pressed = install() ? m_clickGate->pressedControl() : 0;
+    const int pressed = watch() ? m_clickGate->pressedControl() : 0;
     const QVector<PageControl> described =
         pressed ? PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{pressed}),
                                                handleBase())

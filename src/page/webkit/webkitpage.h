@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class CertificateWatch;
 class ClickGate;
 class PageBridge;
 class ProfileDocument;
@@ -14,7 +15,7 @@ class QWebView;
 
 // The page shown in a Qt WebKit view. The classic bridge (the "delegate" object, sendSignal, the
 // inputs' onclick handlers and their identifiers, the refill at load) works as it always has; the page
-// script, installed once the page has loaded, does the rest: describing controls, writing, and
+// script does the rest, with a watcher installed once the page has loaded: describing controls, writing, and
 // watching for controls that appear later or sit in same-origin frames. Every call answers at once.
 class WebKitPage : public Page
 {
@@ -29,13 +30,14 @@ public:
 
     QWidget *widget() const override;
     QString address() const override;
+    bool insecure() const override;
     void scan(const Scanned &done, Frames frames = Frames::All) override;
     void write(const QVector<Write> &writes, const Done &done) override;
     void read(const QVector<Handle> &handles, const Done &done) override;
     void endComposition() override;
     bool literalTypes() const override { return true; }
 
-    // After the bridge's walk of a loaded page: installs the page script.
+    // After the bridge's walk of a loaded page: installs the watcher.
     void pageLoaded(bool ok);
     // The bridge reported a click on the input with this identifier.
     void inputClicked(const QString &identifier);
@@ -44,6 +46,8 @@ public:
     void report(const QString &kind, const QVariant &data);
 
 private:
+    // The watcher goes in with every page; the page script when first needed.
+    bool watch();
     bool install();
     // Runs a function of the page script with arguments; invalid when the script is not there.
     QVariant call(const QString &function, const QVariant &arguments = QVariant());
@@ -57,9 +61,11 @@ private:
     QWebView *m_view;
     std::unique_ptr<PageBridge> m_bridge;
     ClickGate *m_clickGate;
+    CertificateWatch *m_certificates;
     QObject *m_reporter;
     // Counts the documents shown: handles of earlier ones are void.
     quint32 m_generation = 1;
+    bool m_watching = false;
     bool m_installed = false;
     bool m_appearedPending = false;
 };

@@ -1,4 +1,4 @@
-#include "app/certificatewatch.h"
+#include "page/webkit/certificatewatch.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,4 +1,4 @@
-#include "page/webkit/imecomposition.h"
+#include "page/imecomposition.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

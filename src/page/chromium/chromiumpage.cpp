@@ -1,0 +1,421 @@
+#include "page/chromium/chromiumpage.h"
+
+#include "logging.h"
+#include "page/chromium/chromiumview.h"
+#include "page/imecomposition.h"
+#include "page/pagescripts.h"
+
+#include <QChildEvent>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+namespace {
+
+// What the page script reports through: the one object published on the channel.
+class Reporter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Reporter(ChromiumPage *page)
+        : QObject(page)
+        , m_page(page)
+    {
+    }
+
+    // token tells the document that reports.
+    Q_INVOKABLE void report(const QString &kind, const QVariant &data, const QString &token)
+    {
+        m_page->report(kind, QVariantList{data, token});
+    }
+
+private:
+    ChromiumPage *m_page;
+};
+
+const QString scriptName = QStringLiteral("kakikomi-page");
+
+// Builds the page script as soon as the document is parsed; controls added before the load is done
+// are not reported as appeared (a scan at the load finds them). Reports wait for the channel, which connects
+// a little later; 'ready' tells the browser the document's token, which every call must name.
+//   pressed(x, y): the handle of the control at that point of the view (through its label and
+//   same-origin frames), 0 for none.
+const char glue[] = R"((function () {
+    if (window.__kakikomi) return;
+    var host = null, queued = [];
+    var token = String(Math.random()).slice(2) + '.' + new Date().getTime();
+    var loaded = document.readyState === 'complete';
+    function report(kind, data) {
+        // What the document holds by its load (frames included) is found by scans, not appeared.
+        if (kind === 'appeared' && !loaded) return;
+        data = data === undefined ? null : data;
+        if (host) host.report(kind, data, token); else queued.push([kind, data]);
+    }
+    var watcher = (WATCHER)(report);
+    var api = (PAGESCRIPT)(TYPING, watcher, { generateIds: true });
+    api.handleOf = watcher.handleOf;
+    api.token = token;
+    api.pressed = function (x, y) {
+        var doc = document, el = null;
+        for (var depth = 0; depth < 8; ++depth) {
+            el = doc.elementFromPoint(x, y);
+            if (!el || !/^(IFRAME|FRAME)$/.test(el.tagName)) break;
+            var sub = null;
+            try { sub = el.contentDocument; } catch (e) {}
+            if (!sub) return 0;
+            var box = el.getBoundingClientRect();
+            x -= box.left + el.clientLeft;
+            y -= box.top + el.clientTop;
+            doc = sub;
+        }
+        for (var n = el; n && n.nodeType === 1; n = n.parentNode) {
+            if (/^(INPUT|SELECT|TEXTAREA)$/.test(n.tagName)) return api.handleOf(n);
+            if (n.tagName === 'LABEL') return n.control ? api.handleOf(n.control) : 0;
+        }
+        return 0;
+    };
+    if (!loaded) {
+        window.addEventListener('load', function () { loaded = true; api.takeAppeared(); }, false);
+    }
+    Object.defineProperty(window, '__kakikomi', { value: api });
+    // Connects, or announces the document again: asked at the end of every load, so that a first
+    // connection that got no answer does not leave the browser waiting.
+    var connecting = false;
+    api.announce = function () {
+        if (host) {
+            host.report('ready', null, token);
+            return;
+        }
+        if (connecting) return;
+        connecting = true;
+        new QWebChannel(qt.webChannelTransport, function (channel) {
+            host = channel.objects.kakikomi;
+            host.report('ready', null, token);
+            for (var i = 0; i < queued.length; ++i) host.report(queued[i][0], queued[i][1], token);
+            queued = [];
+        });
+        setTimeout(function () { connecting = false; }, 1000);
+    };
+    api.announce();
+})();)";
+
+QString channelScript()
+{
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcBridge) << "qwebchannel.js missing:" << file.errorString();
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+QString pageScriptSource()
+{
+    QString source = QString::fromUtf8(glue);
+    source.replace(QLatin1String("PAGESCRIPT"), PageScripts::pageScript());
+    source.replace(QLatin1String("TYPING"), PageScripts::typing());
+    source.replace(QLatin1String("WATCHER"), PageScripts::watcher());
+    return channelScript() + QLatin1Char('\n') + source;
+}
+
+// JSON is script syntax, but for the two line separators that end a line in a script string.
+QString scriptLiteral(const QVariant &value)
+{
+    QString text = QString::fromUtf8(
+        QJsonDocument(QJsonArray{QJsonValue::fromVariant(value)}).toJson(QJsonDocument::Compact));
+    text.replace(QChar(0x2028), QLatin1String("\\u2028"));
+    text.replace(QChar(0x2029), QLatin1String("\\u2029"));
+    return text.mid(1, text.size() - 2);
+}
+
+} // namespace
+
+ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
+    : Page(parent)
+    , m_view(view)
+    , m_channel(new QWebChannel(this))
+{
+    m_channel->registerObject(QStringLiteral("kakikomi"), new Reporter(this));
+    QWebEnginePage *page = m_view->page();
+    QWebEngineScript script;
+    script.setName(scriptName);
+    script.setSourceCode(pageScriptSource());
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    page->scripts().insert(script);
+    page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+
+    connect(page, &QWebEnginePage::loadStarted, this, &ChromiumPage::pageLoadStarted);
+    connect(page, &QWebEnginePage::loadFinished, this, [this] {
+        m_view->page()->runJavaScript(QStringLiteral("window.__kakikomi && window.__kakikomi.announce()"),
+                                      QWebEngineScript::ApplicationWorld);
+    });
+    m_view->installEventFilter(this);
+    watchFocusProxy();
+}
+
+ChromiumPage::~ChromiumPage()
+{
+    if (m_view) {
+        m_view->removeEventFilter(this);
+        if (m_focusProxy) {
+            m_focusProxy->removeEventFilter(this);
+        }
+    }
+}
+
+QWidget *ChromiumPage::widget() const
+{
+    return m_view;
+}
+
+QString ChromiumPage::address() const
+{
+    return m_view->url().toString();
+}
+
+bool ChromiumPage::insecure() const
+{
+    return m_view->insecure();
+}
+
+Page::Handle ChromiumPage::handleBase() const
+{
+    return Handle(m_generation) << 32;
+}
+
+int ChromiumPage::localHandle(Handle handle) const
+{
+    return quint32(handle >> 32) == m_generation ? int(handle & 0xffffffff) : 0;
+}
+
+void ChromiumPage::pageLoadStarted()
+{
+    ++m_loads;
+    ++m_generation;
+    // Asked of the page that is going: never answered.
+    m_waiting.clear();
+    m_pressPending = false;
+    emit loadStarted();
+}
+
+void ChromiumPage::documentReady(const QString &token)
+{
+    if (token == m_token) {
+        return;
+    }
+    m_token = token;
+    ++m_generation;
+    runWaiting();
+}
+
+void ChromiumPage::runWaiting()
+{
+    const QVector<Call> waiting = std::exchange(m_waiting, {});
+    for (const Call &c : waiting) {
+        run(c);
+    }
+}
+
+void ChromiumPage::call(const QString &function, const QVariant &arguments, const Answer &answer)
+{
+    run(Call{function, arguments, answer, m_loads});
+}
+
+void ChromiumPage::run(const Call &c)
+{
+    if (m_token.isEmpty()) {
+        m_waiting.append(c);
+        return;
+    }
+    const QString token = m_token;
+    const QString script =
+        QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
+                       " return k && k.token === t ? [k[f].apply(k, a)] : 'absent'; })(")
+        + scriptLiteral(token) + QLatin1Char(',') + scriptLiteral(c.function) + QLatin1Char(',')
+        + scriptLiteral(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
+    QPointer<ChromiumPage> self(this);
+    m_view->page()->runJavaScript(
+        script, QWebEngineScript::ApplicationWorld, [self, c, token](const QVariant &result) {
+            if (!self || !self->m_view || c.loads != self->m_loads) {
+                return;
+            }
+            const bool absent = result == QVariant(QStringLiteral("absent"));
+            if (result.type() != QVariant::List && !absent && token == self->m_token) {
+                // The script threw: asking again would fail again.
+                qCWarning(lcBridge) << "page script failed in" << c.function << "on" << self->m_view->url();
+                c.answer(QVariant());
+                return;
+            }
+            if (absent || token != self->m_token) {
+                // Another document answered, or none yet: asked again of the one
+                // that announces itself.
+                self->m_waiting.append(c);
+                if (token != self->m_token && !self->m_token.isEmpty()) {
+                    self->runWaiting();
+                }
+                return;
+            }
+            c.answer(result.toList().value(0));
+        });
+}
+
+void ChromiumPage::scan(const Scanned &done, Frames frames)
+{
+    QPointer<ChromiumPage> self(this);
+    call(QStringLiteral("scan"), QVariantList{frames == Frames::Sub}, [self, done](const QVariant &records) {
+        done(PageControl::listFromVariant(records, self->handleBase()));
+    });
+}
+
+QVector<Page::State> ChromiumPage::statesFrom(const QVariant &answer, int count)
+{
+    const QVariantList list = answer.toList();
+    QVector<State> states(count);
+    for (int i = 0; i < count && i < list.size(); ++i) {
+        const QVariantList state = list[i].toList();
+        states[i].found = state.value(0).toBool();
+        states[i].written = state.value(1).toBool();
+        states[i].value = state.value(2).toString();
+        states[i].selectedIndex = state.value(3, -1).toInt();
+    }
+    return states;
+}
+
+void ChromiumPage::write(const QVector<Write> &writes, const Done &done)
+{
+    QVariantList list;
+    for (const Write &w : writes) {
+        list.append(QVariant(QVariantList{localHandle(w.handle), w.text, int(w.how)}));
+    }
+    const int count = writes.size();
+    call(QStringLiteral("write"), QVariantList{QVariant(list)},
+         [done, count](const QVariant &states) { done(statesFrom(states, count)); });
+}
+
+void ChromiumPage::read(const QVector<Handle> &handles, const Done &done)
+{
+    QVariantList list;
+    for (const Handle handle : handles) {
+        list.append(localHandle(handle));
+    }
+    const int count = handles.size();
+    call(QStringLiteral("read"), QVariantList{QVariant(list)},
+         [done, count](const QVariant &states) { done(statesFrom(states, count)); });
+}
+
+void ChromiumPage::endComposition()
+{
+    ImeComposition::end(m_view->focusProxy());
+}
+
+void ChromiumPage::report(const QString &kind, const QVariant &data)
+{
+    const QVariantList message = data.toList();
+    const QString token = message.value(1).toString();
+    if (kind == QLatin1String("ready")) {
+        documentReady(token);
+        return;
+    }
+    if (token != m_token) {
+        return;
+    }
+    if (kind == QLatin1String("appeared")) {
+        if (!m_appearedPending) {
+            m_appearedPending = true;
+            QTimer::singleShot(0, this, &ChromiumPage::takeAppeared);
+        }
+        return;
+    }
+    if (kind == QLatin1String("clicked")) {
+        const QVariantList click = message.value(0).toList();
+        if (click.value(1).toBool()) {
+            clicked(click.value(0).toInt());
+        }
+    }
+}
+
+void ChromiumPage::clicked(int handle)
+{
+    if (handle <= 0 || !m_pressPending || m_sincePress.elapsed() > pressLifetimeMs) {
+        return;
+    }
+    // The press must be on that very control (or its label): a page cannot pass the user's click on
+    // to another control.
+    const qreal zoom = m_view->zoomFactor() > 0 ? m_view->zoomFactor() : 1.0;
+    const QVariantList point{m_pressPosition.x() / zoom, m_pressPosition.y() / zoom};
+    QPointer<ChromiumPage> self(this);
+    call(QStringLiteral("pressed"), point, [self, handle](const QVariant &pressed) {
+        if (pressed.toInt() != handle) {
+            qCDebug(lcFill) << "no menu: the click was not on the control pressed";
+            return;
+        }
+        self->call(QStringLiteral("describe"), QVariantList{QVariant(QVariantList{handle})},
+                   [self](const QVariant &records) {
+                       const QVector<PageControl> described =
+                           PageControl::listFromVariant(records, self->handleBase());
+                       if (described.size() != 1 || !self->m_pressPending) {
+                           return;
+                       }
+                       self->m_pressPending = false;
+                       emit self->controlClicked(described.first());
+                   });
+    });
+}
+
+void ChromiumPage::takeAppeared()
+{
+    m_appearedPending = false;
+    QPointer<ChromiumPage> self(this);
+    call(QStringLiteral("takeAppeared"), QVariant(), [self](const QVariant &records) {
+        const QVector<PageControl> controls = PageControl::listFromVariant(records, self->handleBase());
+        if (!controls.isEmpty()) {
+            emit self->controlsAppeared(controls);
+        }
+    });
+}
+
+// The widget that takes the view's input appears once the page renders, and may be replaced.
+void ChromiumPage::watchFocusProxy()
+{
+    QWidget *proxy = m_view->focusProxy();
+    if (proxy == m_focusProxy) {
+        return;
+    }
+    if (m_focusProxy) {
+        m_focusProxy->removeEventFilter(this);
+    }
+    m_focusProxy = proxy;
+    if (proxy) {
+        proxy->installEventFilter(this);
+    }
+}
+
+bool ChromiumPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view) {
+        if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished
+            || event->type() == QEvent::ChildRemoved) {
+            // The proxy is set after its widget is added.
+            QTimer::singleShot(0, this, &ChromiumPage::watchFocusProxy);
+        }
+    } else if (watched == m_focusProxy && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->button() == Qt::LeftButton) {
+            m_pressPosition = press->pos();
+            m_sincePress.start();
+            m_pressPending = true;
+        }
+    }
+    return Page::eventFilter(watched, event);
+}
+
+#include "chromiumpage.moc"

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "page/page.h"
+
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QPointer>
+#include <QVariant>
+
+#include <functional>
+
+class ChromiumView;
+class QWebChannel;
+
+// The page shown in a ChromiumView. The page script lives in a script world of its own, where the
+// page's scripts can neither see nor change it, and reports through a web channel that only that
+// world sees. Calls answer later, from the event loop.
+class ChromiumPage : public Page
+{
+    Q_OBJECT
+
+public:
+    explicit ChromiumPage(ChromiumView *view, QObject *parent = nullptr);
+    ~ChromiumPage() override;
+
+    QWidget *widget() const override;
+    QString address() const override;
+    bool insecure() const override;
+    void scan(const Scanned &done, Frames frames = Frames::All) override;
+    void write(const QVector<Write> &writes, const Done &done) override;
+    void read(const QVector<Handle> &handles, const Done &done) override;
+    void endComposition() override;
+    bool literalTypes() const override { return false; }
+
+    // Called by the page script, through the channel.
+    void report(const QString &kind, const QVariant &data);
+
+    // How long a press stays good for the click it causes.
+    static constexpr int pressLifetimeMs = 1000;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    using Answer = std::function<void(const QVariant &result)>;
+    struct Call
+    {
+        QString function;
+        QVariant arguments;
+        Answer answer;
+        quint32 loads = 0;
+    };
+
+    // Runs a function of the page script once the document's script is ready; answer gets its result,
+    // unless a load starts first.
+    void call(const QString &function, const QVariant &arguments, const Answer &answer);
+    void run(const Call &call);
+    void runWaiting();
+    void documentReady(const QString &token);
+    void pageLoadStarted();
+    void watchFocusProxy();
+    Handle handleBase() const;
+    int localHandle(Handle handle) const;
+    void clicked(int handle);
+    void takeAppeared();
+    static QVector<State> statesFrom(const QVariant &answer, int count);
+
+    QPointer<ChromiumView> m_view;
+    QWebChannel *m_channel;
+    QPointer<QWidget> m_focusProxy;
+    // Counts the documents shown: handles of earlier ones are void.
+    quint32 m_generation = 1;
+    // Counts the loads begun: what was asked before one is not answered.
+    quint32 m_loads = 0;
+    // The token the current document's script announced itself with; empty before it is ready.
+    QString m_token;
+    QVector<Call> m_waiting;
+    QElapsedTimer m_sincePress;
+    QPoint m_pressPosition;
+    bool m_pressPending = false;
+    bool m_appearedPending = false;
+};

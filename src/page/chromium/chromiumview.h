@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+// A Qt WebEngine view as the browser shows pages in it: off the record (nothing of a session is
+// left in the user's folders), every new window loaded in this same view, every certificate error
+// accepted as the classic engine does, and the page's console messages in the debug log only.
+class ChromiumView : public QWebEngineView
+{
+    Q_OBJECT
+
+public:
+    explicit ChromiumView(QWidget *parent = nullptr);
+    ~ChromiumView() override;
+
+    QWebEngineProfile *profile() const { return m_profile; }
+
+    // Whether the main frame's document came over a connection whose certificate failed.
+    bool insecure() const;
+
+private:
+    friend class ChromiumWebPage;
+
+    QWebEngineProfile *m_profile;
+    // The hosts ("host:port") whose certificate failed. Chromium remembers an accepted error for its
+    // host and does not ask again, so a later document from there is as insecure as the first.
+    QSet<QString> m_failedHosts;
+};

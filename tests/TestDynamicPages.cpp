@@ -1,0 +1,280 @@
+// Pages as today's sites build them: fields the user cannot see, forms made by script after the
+// load or replaced by a route change, forms in same-origin frames, and inputs sharing a name. The
+// field menu (by a real mouse click), このページに一括入力 and the refill on the next visit must
+// serve what the user sees, and only that.
+
+#include "browser.h"
+#include "fill/formfiller.h"
+
+#include <QAction>
+#include <QJsonArray>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebFrame>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString address = QStringLiteral("http://127.0.0.1:1/entry");
+
+QJsonObject testDocument()
+{
+    const QJsonObject profile{
+        {"familyName", "山田"},        {"lastName", "花子"},
+        {"zipcode", "100-0001"},       {"pref", "東京都"},
+        {"city", "千代田区"},          {"telephone", "03-1234-5678"},
+        {"mail", "hanako@example.jp"},
+    };
+    return {{"profile", profile},
+            {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}, {"郵便番号", QJsonArray{"zipcode"}}}}};
+}
+
+// The fields a page shows the user in every test: 姓 and メール.
+const QString shownFields = QStringLiteral("<p>姓 <input id=sei autocomplete=family-name></p>"
+                                           "<p>メール <input id=mail type=email autocomplete=email></p>");
+
+// A script run in the main frame; frame, when given, selects the <iframe> whose document is meant.
+QVariant run(QWebView *view, const QString &script)
+{
+    return view->page()->mainFrame()->evaluateJavaScript(script);
+}
+
+QString documentOf(const QString &frame)
+{
+    return frame.isEmpty() ? QStringLiteral("document")
+                           : QStringLiteral("document.querySelector('%1').contentDocument").arg(frame);
+}
+
+QString valueIn(QWebView *view, const QString &frame, const QString &selector)
+{
+    return run(view, QStringLiteral(
+                         "(function () { var e = %1.querySelector('%2'); return e ? e.value : null; })()")
+                         .arg(documentOf(frame), selector))
+        .toString();
+}
+
+// A real mouse click in the middle of the control, in the main frame or in a frame.
+void clickIn(QWebView *view, const QString &frame, const QString &selector)
+{
+    const QVariantList point =
+        run(view,
+            QStringLiteral(
+                "(function () {"
+                "  var f = %1, e = %2.querySelector('%3');"
+                "  e.scrollIntoView(true);"
+                "  var r = e.getBoundingClientRect(), x = r.left + r.width / 2, y = r.top + r.height / 2;"
+                "  if (f) { var o = f.getBoundingClientRect(); x += o.left + f.clientLeft; y += o.top + "
+                "f.clientTop; }"
+                "  return [x, y];"
+                "})()")
+                .arg(frame.isEmpty() ? QStringLiteral("null")
+                                     : QStringLiteral("document.querySelector('%1')").arg(frame),
+                     documentOf(frame), selector))
+            .toList();
+    QVERIFY2(point.size() == 2, qPrintable(selector));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(point[0].toInt(), point[1].toInt()));
+}
+
+// Clicks the control and chooses the entry; answers whether a menu opened.
+bool chooseIn(QWebView *view, const QString &frame, const QString &selector, const QString &entry)
+{
+    bool opened = false;
+    onNextMenu([&](QMenu *menu) {
+        opened = true;
+        choose(menu, entry);
+    });
+    clickIn(view, frame, selector);
+    QTest::qWait(50);
+    return opened;
+}
+
+// Runs このページに一括入力 and waits for it to end; answers (filled, left).
+QPair<int, int> fillPage(Browser &browser)
+{
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    browser.child<QAction>("actionFillPage")->trigger();
+    if (finished.isEmpty() && !finished.wait(5000)) {
+        return {-1, -1};
+    }
+    return {finished.first().value(0).toInt(), finished.first().value(1).toInt()};
+}
+
+// Waits until the page has created the control and the browser has taken it in.
+bool waitFor(QWebView *view, const QString &frame, const QString &selector)
+{
+    const QString probe = QStringLiteral("!!(%1 && %1.querySelector('%2'))").arg(documentOf(frame), selector);
+    if (!QTest::qWaitFor([&] { return run(view, probe).toBool(); }, 5000)) {
+        return false;
+    }
+    // Controls that appear are reported in batches.
+    QTest::qWait(300);
+    return true;
+}
+
+QJsonObject rulesOf(const Browser &browser)
+{
+    return browser.saved().value("sites").toObject().value(address).toObject();
+}
+
+// A form the page builds 300 ms after its load, the way a framework mounts one.
+const QString lateForm =
+    QStringLiteral("<div id=app>読み込み中…</div><script>"
+                   "setTimeout(function () {"
+                   "  document.getElementById('app').innerHTML ="
+                   "    '<form><p>姓 <input type=text name=sei autocomplete=family-name></p>'"
+                   "    + '<p><input type=text autocomplete=postal-code></p>'"
+                   "    + '<p>メール <input type=email name=mail autocomplete=email></p></form>';"
+                   "}, 300);</script>");
+
+} // namespace
+
+class TestDynamicPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hiddenFieldsAreNeverFilled_data();
+    void hiddenFieldsAreNeverFilled();
+    void formMadeAfterTheLoad();
+    void routeChangeReplacesTheForm();
+    void sameOriginFrame();
+    void otherOriginFrameIsLeftAlone();
+    void pressedInputOfASharedName();
+};
+
+void TestDynamicPages::hiddenFieldsAreNeverFilled_data()
+{
+    QTest::addColumn<QString>("hiding");
+    // %1 stands for the hidden fields.
+    QTest::newRow("display none") << "<div style='display:none'>%1</div>";
+    QTest::newRow("visibility hidden") << "<div style='visibility:hidden'>%1</div>";
+    QTest::newRow("far off-screen") << "<div style='position:absolute; left:-9999px; top:-9999px'>%1</div>";
+    QTest::newRow("no size") << "<div style='width:0; height:0; overflow:hidden'>%1</div>";
+    QTest::newRow("transparent") << "<div style='opacity:0'>%1</div>";
+    QTest::newRow("closed details") << "<details><summary>その他</summary>%1</details>";
+    QTest::newRow("hidden parent") << "<section hidden>%1</section>";
+    QTest::newRow("clipped away") << "<div style='position:absolute; width:1px; height:1px; overflow:hidden; "
+                                     "clip:rect(0 0 0 0)'>%1</div>";
+}
+
+void TestDynamicPages::hiddenFieldsAreNeverFilled()
+{
+    QFETCH(QString, hiding);
+    Browser browser(testDocument(), Browser::Showing::Shown);
+    const QString hidden = QStringLiteral("<input id=zip autocomplete=postal-code>"
+                                          "<input id=city autocomplete=address-level2>"
+                                          "<input id=tel type=tel autocomplete=tel>");
+    QVERIFY(browser.open("<form>" + shownFields + hiding.arg(hidden) + "</form>", address));
+
+    QCOMPARE(fillPage(browser), qMakePair(2, 0));
+    QCOMPARE(browser.value("#sei"), QString("山田"));
+    QCOMPARE(browser.value("#mail"), QString("hanako@example.jp"));
+    for (const QString selector : {"#zip", "#city", "#tel"}) {
+        QCOMPARE(browser.value(selector), QString());
+    }
+    QCOMPARE(rulesOf(browser), QJsonObject({{"sei", "familyName"}, {"mail", "mail"}}));
+}
+
+void TestDynamicPages::formMadeAfterTheLoad()
+{
+    Browser browser(testDocument(), Browser::Showing::Shown);
+    QVERIFY(browser.open(lateForm, address));
+    QVERIFY(waitFor(browser.view(), QString(), "[name=sei]"));
+
+    // The menu opens on a field made after the load, and the choice is recorded.
+    QVERIFY(chooseIn(browser.view(), QString(), "[name=sei]", "姓: 山田"));
+    QCOMPARE(browser.value("[name=sei]"), QString("山田"));
+    // The whole-form fill records what it fills there, the unnamed field under its generated id.
+    QCOMPARE(fillPage(browser), qMakePair(2, 0));
+    QCOMPARE(rulesOf(browser),
+             QJsonObject({{"sei", "familyName"}, {"unknown1", "zipcode"}, {"mail", "mail"}}));
+
+    // The next visit refills the fields as the page makes them.
+    QVERIFY(browser.open(lateForm, address));
+    QVERIFY(waitFor(browser.view(), QString(), "[name=mail]"));
+    QTRY_COMPARE(browser.value("[name=mail]"), QString("hanako@example.jp"));
+    QCOMPARE(browser.value("[name=sei]"), QString("山田"));
+    QCOMPARE(browser.value("#unknown1"), QString("100-0001"));
+}
+
+void TestDynamicPages::routeChangeReplacesTheForm()
+{
+    // Step one asks for the name, step two (after a route change, without a load) for the address.
+    const QString steps =
+        QStringLiteral("<main id=view><p>姓 <input id=sei autocomplete=family-name></p>"
+                       "<button id=next onclick='go()'>次へ</button></main><script>"
+                       "function go() { history.pushState({}, '', '#step2');"
+                       "  document.getElementById('view').innerHTML ="
+                       "    '<p>郵便番号 <input type=text id=zip autocomplete=postal-code></p><p>市区町村 "
+                       "<input type=text id=city autocomplete=address-level2></p>'; }"
+                       "</script>");
+    QJsonObject document = testDocument();
+    // Rules belong to the address shown, which the route change sets.
+    document["sites"] = QJsonObject{{address + "#step2", QJsonObject{{"city", "city"}}}};
+    Browser browser(document, Browser::Showing::Shown);
+    QVERIFY(browser.open(steps, address));
+    run(browser.view(), "go()");
+    QVERIFY(waitFor(browser.view(), QString(), "#city"));
+    // The recorded rule fills the field as it appears; the menu opens on the new fields.
+    QTRY_COMPARE(browser.value("#city"), QString("千代田区"));
+    QVERIFY(chooseIn(browser.view(), QString(), "#zip", "郵便番号: 100-0001"));
+    QCOMPARE(browser.value("#zip"), QString("100-0001"));
+}
+
+void TestDynamicPages::sameOriginFrame()
+{
+    // An embedded contact form: a same-origin frame with its own fields.
+    const QString page =
+        QStringLiteral("<h1>お問い合わせ</h1><iframe id=contact style='width:500px; height:300px' srcdoc=\""
+                       "<form><p>姓 <input type=text id=sei autocomplete=family-name></p>"
+                       "<p>メール <input id=mail type=email autocomplete=email></p></form>\"></iframe>");
+    Browser browser(testDocument(), Browser::Showing::Shown);
+    QVERIFY(browser.open(page, address));
+    QVERIFY(waitFor(browser.view(), "#contact", "#mail"));
+
+    QCOMPARE(fillPage(browser), qMakePair(2, 0));
+    QCOMPARE(valueIn(browser.view(), "#contact", "#sei"), QString("山田"));
+    QCOMPARE(valueIn(browser.view(), "#contact", "#mail"), QString("hanako@example.jp"));
+    QCOMPARE(rulesOf(browser), QJsonObject({{"contact/sei", "familyName"}, {"contact/mail", "mail"}}));
+
+    // The menu opens on the frame's fields; the next visit refills them.
+    run(browser.view(),
+        "document.querySelector('#contact').contentDocument.querySelector('#sei').value = ''");
+    QVERIFY(chooseIn(browser.view(), "#contact", "#sei", "消去"));
+    QVERIFY(browser.open(page, address));
+    QVERIFY(waitFor(browser.view(), "#contact", "#mail"));
+    QTRY_COMPARE(valueIn(browser.view(), "#contact", "#mail"), QString("hanako@example.jp"));
+    QCOMPARE(valueIn(browser.view(), "#contact", "#sei"), QString());
+    QCOMPARE(rulesOf(browser).value("contact/sei").toString(), QString("__DELETE_HERE__"));
+}
+
+void TestDynamicPages::otherOriginFrameIsLeftAlone()
+{
+    // A sandboxed frame has an origin of its own: nothing reaches into it.
+    const QString page = QStringLiteral("<form>") + shownFields
+                         + QStringLiteral("</form><iframe id=ad sandbox='allow-scripts' srcdoc=\""
+                                          "<input id=zip autocomplete=postal-code>\"></iframe>");
+    Browser browser(testDocument(), Browser::Showing::Shown);
+    QVERIFY(browser.open(page, address));
+    QCOMPARE(fillPage(browser), qMakePair(2, 0));
+    QCOMPARE(rulesOf(browser), QJsonObject({{"sei", "familyName"}, {"mail", "mail"}}));
+}
+
+void TestDynamicPages::pressedInputOfASharedName()
+{
+    // Two fields named alike (a page that repeats a block): the one pressed gets the menu and the
+    // value, and the choice is recorded under the name they share.
+    Browser browser(testDocument(), Browser::Showing::Shown);
+    QVERIFY(browser.open("<p><input type=text name=n> <input type=text name=n></p>", address));
+    QVERIFY(chooseIn(browser.view(), QString(), "input:first-child", "姓: 山田"));
+    QCOMPARE(browser.value("input:first-child"), QString("山田"));
+    QCOMPARE(browser.value("input:last-child"), QString());
+    QCOMPARE(rulesOf(browser), QJsonObject({{"n", "familyName"}}));
+    QVERIFY(chooseIn(browser.view(), QString(), "input:last-child", "姓: 山田"));
+    QCOMPARE(browser.value("input:last-child"), QString("山田"));
+}
+
+QTEST_MAIN(TestDynamicPages)
+#include "TestDynamicPages.moc"
