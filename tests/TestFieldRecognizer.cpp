@@ -243,6 +243,18 @@ void TestFieldRecognizer::recognize_data()
         << "label=郵便番号;maxlength=3 | text=-;maxlength=4" << ja << "zipcode.part1|zipcode.part2";
     // never filled
     QTest::newRow("password") << "type=password;name=password" << ja << "";
+    // The whole-form fill leaves passwords to the user, whatever the form around them asks.
+    QTest::newRow("password of a login")
+        << "label=ユーザーID;name=login_id | type=password;label=パスワード;name=login_pw" << ja << "userID|";
+    QTest::newRow("current password")
+        << "type=password;ac=current-password;label=現在のパスワード | type=password;ac=new-password" << ja
+        << "|";
+    QTest::newRow("password of a sign-up")
+        << "type=email;label=メールアドレス | type=password;name=password | type=password;name=password02"
+        << ja << "mail||";
+    QTest::newRow("password asked in a text box") << "label=パスワード;name=pass" << ja << "";
+    QTest::newRow("password by autocomplete in a text box") << "ac=current-password" << ja << "";
+    QTest::newRow("english password box") << "type=password;label=Password;name=user[password]" << en << "";
     QTest::newRow("checkbox") << "type=checkbox;name=email" << ja << "";
     QTest::newRow("hidden") << "type=hidden;name=email" << ja << "";
     QTest::newRow("file") << "type=file;name=email" << ja << "";
@@ -435,7 +447,7 @@ void TestFieldRecognizer::evidenceNamesTheDecidingClue()
                                                        field("name=zip;value=100-0001")},
                                                       FieldMenu::Japanese);
     QCOMPARE(decisions[0].evidence, QStringLiteral("name zip01, box 1 of 2"));
-    QCOMPARE(decisions[2].evidence, QStringLiteral("name pw"));
+    QCOMPARE(decisions[2].evidence, QStringLiteral("type password"));
     QVERIFY(decisions[3].evidence.contains(QStringLiteral("name company")));
     QCOMPARE(decisions[4].evidence, QStringLiteral("already filled"));
 }

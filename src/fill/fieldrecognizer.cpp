@@ -51,7 +51,6 @@ enum class Concept
     Phone,
     Mail,
     UserID,
-    Password,
     BirthAny, // 生年月日 over one or several controls
     BirthDate,
     Year,
@@ -84,7 +83,6 @@ const QHash<QString, Concept> &conceptNames()
         {"phone", Concept::Phone},
         {"mail", Concept::Mail},
         {"userID", Concept::UserID},
-        {"password", Concept::Password},
         {"birth", Concept::BirthAny},
         {"birthDate", Concept::BirthDate},
         {"year", Concept::Year},
@@ -106,7 +104,6 @@ enum class Category
     Phone,
     Mail,
     UserID,
-    Password,
     Birth
 };
 
@@ -142,8 +139,6 @@ Category categoryOf(Concept c)
         return Category::Mail;
     case Concept::UserID:
         return Category::UserID;
-    case Concept::Password:
-        return Category::Password;
     case Concept::BirthAny:
     case Concept::BirthDate:
     case Concept::Year:
@@ -219,7 +214,7 @@ struct Table
     QVector<QPair<Script, QSet<QString>>> scriptTokens;
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
-    Words noHyphen, hyphen, noSpaces, newPassword, currentPassword, familyFirst, mobile, landline;
+    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline;
 };
 
 QString fold(const QString &text);
@@ -361,8 +356,6 @@ Table load()
     table.hyphen = wordsOf(notes.value("hyphen"));
     table.familyFirst = wordsOf(notes.value("familyFirst"));
     table.noSpaces = wordsOf(notes.value("noSpaces"));
-    table.newPassword = wordsOf(notes.value("newPassword"));
-    table.currentPassword = wordsOf(notes.value("currentPassword"));
     table.mobile = wordsOf(notes.value("mobile"));
     table.landline = wordsOf(notes.value("landline"));
     return table;
@@ -804,8 +797,7 @@ QString excluded(const Field &field)
                                       QStringLiteral("email"),
                                       QStringLiteral("number"),
                                       QStringLiteral("date"),
-                                      QStringLiteral("radio"),
-                                      QStringLiteral("password")};
+                                      QStringLiteral("radio")};
     const QString type = typeOf(field);
     // A type HTML does not know is a text box.
     if (!textLike.contains(type) && field.htmlType != QStringLiteral("text")) {
@@ -1740,54 +1732,6 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
-    // Passwords go into password boxes only; where the page asks for the current one and a new one,
-    // the new one is the user's to choose.
-    bool currentAsked = false;
-    QVector<int> newPasswords;
-    for (int i : qAsConst(candidates)) {
-        const bool passwordBox = typeOf(fields[i]) == QStringLiteral("password");
-        if ((readings[i].concept == Concept::Password) != passwordBox) {
-            if (readings[i].refusal.isEmpty()) {
-                readings[i].refusal = passwordBox ? QStringLiteral("a password box for something else")
-                                                  : QStringLiteral("a password in a visible box");
-            }
-            readings[i].concept = Concept::None;
-            continue;
-        }
-        if (!passwordBox) {
-            continue;
-        }
-        const QString said =
-            ownTexts(fields[i]) + fold(fields[i].name + fields[i].id + fields[i].autocomplete);
-        if (fields[i].autocomplete.contains(QStringLiteral("current-password"))
-            || table().currentPassword.containedIn(said)) {
-            currentAsked = true;
-        } else if (table().newPassword.containedIn(said)) {
-            newPasswords.append(i);
-        }
-    }
-    if (currentAsked) {
-        for (int i : qAsConst(newPasswords)) {
-            readings[i].refusal = QStringLiteral("a new password");
-        }
-    }
-    // Nor does a password go into a form that asks for nothing else of the user's (no ID, no mail),
-    // unless the page names it the current one.
-    for (int i : qAsConst(candidates)) {
-        if (readings[i].concept != Concept::Password || !readings[i].refusal.isEmpty()
-            || fields[i].autocomplete.contains(QStringLiteral("current-password"))) {
-            continue;
-        }
-        const bool company = std::any_of(candidates.cbegin(), candidates.cend(), [&](int other) {
-            const Reading &r = readings[other];
-            return fields[other].form == fields[i].form && r.refusal.isEmpty() && r.concept != Concept::None
-                   && r.concept != Concept::Password;
-        });
-        if (!company) {
-            readings[i].refusal = QStringLiteral("a password box with nothing else of the user's");
-        }
-    }
-
     for (int i : qAsConst(candidates)) {
         const Field &field = fields[i];
         Reading &r = readings[i];
@@ -1837,9 +1781,6 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                 break;
             case Concept::UserID:
                 key = QStringLiteral("userID");
-                break;
-            case Concept::Password:
-                key = QStringLiteral("password");
                 break;
             case Concept::BirthDate:
                 key = dateKey(field, r.refusal);

@@ -155,7 +155,13 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         if (!key.isEmpty() && key != japanese[i].key && !m_document.holds(key)) {
             key = japanese[i].key;
         }
-        if (!key.isEmpty() && !field.visible) {
+        if (!key.isEmpty() && field.htmlType == QLatin1String("password")) {
+            // Passwords are the user's to pick from the field menu; the whole-form fill never writes
+            // or records one.
+            qCWarning(lcFill) << "fillPage refused a password box" << shownIdentifierOf(field) << key;
+            key.clear();
+            control.evidence = QStringLiteral("a password box");
+        } else if (!key.isEmpty() && !field.visible) {
             // What the user cannot see is not filled: a page may hide fields to collect more than it
             // shows.
             control.evidence = QStringLiteral("not visible");
