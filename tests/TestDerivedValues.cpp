@@ -109,6 +109,33 @@ void TestDerivedValues::derived_data()
                                   << u16(u"東京都千代田区千代田一丁目1-1 サンプルハイツ101");
     QTest::newRow("full address without building")
         << with(demo, {{"building", ""}}) << "fullAddress" << u16(u"東京都千代田区千代田一丁目1-1");
+    // The address as forms cut it.
+    QTest::newRow("address to the lot number")
+        << demo << "streetAddress" << u16(u"東京都千代田区千代田一丁目1-1");
+    QTest::newRow("address from the city")
+        << demo << "cityAddress" << u16(u"千代田区千代田一丁目1-1 サンプルハイツ101");
+    QTest::newRow("city to lot number") << demo << "cityStreet" << u16(u"千代田区千代田一丁目1-1");
+    QTest::newRow("city and town") << demo << "cityTown" << u16(u"千代田区千代田一丁目");
+    QTest::newRow("town and lot number") << demo << "townStreet" << u16(u"千代田一丁目1-1");
+    QTest::newRow("lot number and building") << demo << "streetBuilding" << u16(u"1-1 サンプルハイツ101");
+    QTest::newRow("lot number without building")
+        << with(demo, {{"building", ""}}) << "streetBuilding" << QStringLiteral("1-1");
+    QTest::newRow("town in Latin letters")
+        << with(demo, {{"address1E", "Chiyoda"}, {"address2E", ""}}) << "townStreetE"
+        << "1-1 Chiyoda";
+    QTest::newRow("full-width lot number") << demo << "townStreet.fullWidth" << u16(u"千代田一丁目１－１");
+    QTest::newRow("capitals, family name first")
+        << with(demo, {{"familyNameE", "Yamada"}, {"lastNameE", "Hanako"}})
+        << "fullNameEFamilyFirst.upperCase"
+        << "YAMADA HANAKO";
+    QTest::newRow("name without spaces") << demo << "fullNameK.noSpaces" << u16(u"ヤマダハナコ");
+    QTest::newRow("name with an ASCII space") << demo << "fullName.asciiSpaces" << u16(u"山田 花子");
+    QTest::newRow("month of two digits") << demo << "month.twoDigits"
+                                         << "04";
+    QTest::newRow("birth date with slashes") << demo << "birthDateSlashed"
+                                             << "1985/04/12";
+    QTest::newRow("birth date day first") << demo << "birthDateDMY"
+                                          << "12/04/1985";
     QTest::newRow("birth date") << demo << "birthDate"
                                 << "1985-04-12";
     QTest::newRow("birth date from texts") << birth("1985", u16(u"４"), "05") << "birthDate"

@@ -55,6 +55,8 @@ Field field(const QString &description)
             f.options = optionList(value);
         } else if (name == QStringLiteral("selected")) {
             f.selectedIndex = value.toInt();
+        } else if (name == QStringLiteral("type") && value == QStringLiteral("textarea")) {
+            f.tag = QStringLiteral("TEXTAREA");
         } else if (name == QStringLiteral("type")) {
             f.type = value;
         } else if (name == QStringLiteral("name")) {
@@ -73,6 +75,18 @@ Field field(const QString &description)
             f.placeholder = value;
         } else if (name == QStringLiteral("aria")) {
             f.ariaLabel = value;
+        } else if (name == QStringLiteral("labelledby")) {
+            f.labelledBy = value;
+        } else if (name == QStringLiteral("title")) {
+            f.title = value;
+        } else if (name == QStringLiteral("after")) {
+            f.textAfter = value;
+        } else if (name == QStringLiteral("legend")) {
+            f.legend = value;
+        } else if (name == QStringLiteral("heading")) {
+            f.heading = value;
+        } else if (name == QStringLiteral("form")) {
+            f.form = value;
         } else if (name == QStringLiteral("maxlength")) {
             f.maxLength = value.toInt();
         } else if (name == QStringLiteral("inputmode")) {
@@ -101,6 +115,10 @@ class TestFieldRecognizer : public QObject
 private slots:
     void recognize_data();
     void recognize();
+    void otherPeoplesSections_data();
+    void otherPeoplesSections();
+    void formRules_data();
+    void formRules();
     void evidenceNamesTheDecidingClue();
     void hostileDescriptions();
     void selectMatch_data();
@@ -143,7 +161,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("two phone boxes") << "name=tel1 | name=tel2" << ja << "|";
     QTest::newRow("email02 confirmation") << "name=email | name=email02" << ja << "mail|mail";
     QTest::newRow("pref addr01 addr02")
-        << "name=pref | name=addr01 | name=addr02" << ja << "pref|address1|address2";
+        << "name=pref | name=addr01 | name=addr02" << ja << "pref|cityTown|streetBuilding";
     QTest::newRow("addr01 labelled city") << "name=addr01;placeholder=市区町村名" << ja << "city";
     QTest::newRow("english address") << "name=city | name=building" << en << "cityE|buildingE";
     QTest::newRow("fax boxes") << "name=fax01 | name=fax02 | name=fax03" << ja << "||";
@@ -169,8 +187,8 @@ void TestFieldRecognizer::recognize_data()
         << "text=Last;row=ローマ字 | text=First;row=ローマ字" << ja << "familyNameE|lastNameE";
     QTest::newRow("label 建物名 is no name") << "label=建物名" << ja << "building";
     QTest::newRow("label 〒") << "text=〒;maxlength=8" << ja << "zipcode";
-    QTest::newRow("label 市区町村・番地 in one box") << "label=市区町村・番地" << ja << "";
-    QTest::newRow("label 住所 alone") << "label=ご住所" << ja << "";
+    QTest::newRow("label 市区町村・番地 in one box") << "label=市区町村・番地" << ja << "cityStreet";
+    QTest::newRow("label 住所 alone") << "label=ご住所" << ja << "fullAddress";
     QTest::newRow("label 携帯電話") << "label=携帯電話番号" << ja << "telephone";
     QTest::newRow("label 確認用 mail") << "label=メールアドレス（確認用）" << ja << "mail";
     QTest::newRow("label ユーザーID full width") << "label=ユーザーＩＤ" << ja << "userID";
@@ -182,7 +200,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("english labels")
         << "label=E-mail | label=Mobile phone | label=ZIP/Postal code | label=City | label=Address line 2 | "
            "label=Date of birth;type=text;placeholder=1985-04-12 | label=User name"
-        << ja << "mail|telephone|zipcode|city|address2|birthDate|userID";
+        << ja << "mail|telephone|zipcode|city|building|birthDate|userID";
     QTest::newRow("english first last")
         << "label=First name | label=Last name" << ja << "lastName|familyName";
     QTest::newRow("english mode first last")
@@ -200,7 +218,7 @@ void TestFieldRecognizer::recognize_data()
         << "label=フリガナ;pattern=[ぁ-んー]+" << ja << "fullNameK.hiragana";
     QTest::newRow("half-width pattern") << "name=kana;pattern=[ｦ-ﾟ ]+" << ja << "fullNameK.halfwidthKana";
     QTest::newRow("katakana pattern allows label's wish")
-        << "label=ふりがな;pattern=[ぁ-んァ-ヶー]+" << ja << "fullNameK.hiragana";
+        << "label=ふりがな;pattern=[ぁ-んァ-ヶー]+" << ja << "fullNameK.hiragana.noSpaces";
     QTest::newRow("latin pattern on a name") << "name=sei;pattern=[A-Za-z]+" << ja << "familyNameE";
     QTest::newRow("zip maxlength 7") << "label=郵便番号;maxlength=7" << ja << "zipcode.digits";
     QTest::newRow("zip maxlength 8") << "label=郵便番号;maxlength=8" << ja << "zipcode";
@@ -215,7 +233,7 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("tel maxlength 11") << "name=tel;maxlength=11" << ja << "telephone.digits";
     QTest::newRow("tel maxlength 13") << "name=tel;maxlength=13" << ja << "telephone";
     QTest::newRow("tel maxlength 4 alone") << "name=tel;maxlength=4" << ja << "";
-    QTest::newRow("zip inputmode numeric") << "label=郵便番号;inputmode=numeric" << ja << "zipcode.digits";
+    QTest::newRow("zip inputmode numeric") << "label=郵便番号;inputmode=numeric" << ja << "zipcode";
     QTest::newRow("inputmode email alone") << "inputmode=email" << ja << "mail";
     QTest::newRow("inputmode numeric for a name") << "label=氏名;inputmode=numeric" << ja << "";
     QTest::newRow("type email alone") << "type=email" << ja << "mail";
@@ -225,6 +243,18 @@ void TestFieldRecognizer::recognize_data()
         << "label=郵便番号;maxlength=3 | text=-;maxlength=4" << ja << "zipcode.part1|zipcode.part2";
     // never filled
     QTest::newRow("password") << "type=password;name=password" << ja << "";
+    // The whole-form fill leaves passwords to the user, whatever the form around them asks.
+    QTest::newRow("password of a login")
+        << "label=ユーザーID;name=login_id | type=password;label=パスワード;name=login_pw" << ja << "userID|";
+    QTest::newRow("current password")
+        << "type=password;ac=current-password;label=現在のパスワード | type=password;ac=new-password" << ja
+        << "|";
+    QTest::newRow("password of a sign-up")
+        << "type=email;label=メールアドレス | type=password;name=password | type=password;name=password02"
+        << ja << "mail||";
+    QTest::newRow("password asked in a text box") << "label=パスワード;name=pass" << ja << "";
+    QTest::newRow("password by autocomplete in a text box") << "ac=current-password" << ja << "";
+    QTest::newRow("english password box") << "type=password;label=Password;name=user[password]" << en << "";
     QTest::newRow("checkbox") << "type=checkbox;name=email" << ja << "";
     QTest::newRow("hidden") << "type=hidden;name=email" << ja << "";
     QTest::newRow("file") << "type=file;name=email" << ja << "";
@@ -276,6 +306,138 @@ void TestFieldRecognizer::recognize()
         qWarning() << "evidence:" << evidence;
     }
     QCOMPARE(found.join(QLatin1Char('|')), keys);
+}
+
+namespace {
+
+// The keys decided for the fields, joined by "|".
+QString keysFor(const QString &fields, bool mobilePhone = false)
+{
+    QVector<Field> described;
+    for (const QString &description : fields.split(QStringLiteral(" | "))) {
+        described.append(field(description));
+    }
+    FieldRecognizer::Hints hints;
+    hints.mobilePhone = mobilePhone;
+    QStringList found, evidence;
+    for (const FieldRecognizer::Decision &decision :
+         FieldRecognizer::recognize(described, FieldMenu::Japanese, hints)) {
+        found.append(decision.key);
+        evidence.append(decision.evidence);
+    }
+    qDebug() << "evidence:" << evidence;
+    return found.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+// Another person's section stays empty, whichever way the page says whose it is; the user's own
+// part of the same page is filled.
+void TestFieldRecognizer::otherPeoplesSections_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("keys");
+    const auto own = QStringLiteral("heading=お申込者;label=お名前 | ");
+    const QStringList headed{"保証人", "連帯保証人", "緊急連絡先", "同行者", "同伴者", "ご家族",
+                             "配偶者", "勤務先",     "学校",       "学歴",   "職歴",   "紹介者"};
+    for (const QString &word : headed) {
+        QTest::newRow(qPrintable(QStringLiteral("heading ") + word))
+            << own + QStringLiteral("heading=%1;label=お名前").arg(word) << "fullName|";
+        QTest::newRow(qPrintable(QStringLiteral("legend ") + word))
+            << own + QStringLiteral("legend=%1の連絡先;label=電話番号").arg(word) << "fullName|";
+        QTest::newRow(qPrintable(QStringLiteral("row ") + word))
+            << own + QStringLiteral("row=%1の住所;label=郵便番号;maxlength=8").arg(word) << "fullName|";
+    }
+    for (const char *prefix : {"grt_", "emg_", "comp1_", "spouse_"}) {
+        QTest::newRow(qPrintable(prefix))
+            << own + QStringLiteral("name=%1tel;type=tel").arg(prefix) << "fullName|";
+    }
+    QTest::newRow("お届け先 beside the orderer")
+        << "heading=ご注文者;label=お名前 | heading=お届け先;label=お名前"
+        << "fullName|";
+    QTest::newRow("お届け先 alone") << "heading=お届け先;label=お名前"
+                                    << "fullName";
+    QTest::newRow("保護者 on a student's form") << "heading=志願者;label=お名前 | heading=保護者;label=お名前"
+                                                << "fullName|";
+    QTest::newRow("保護者 on a form about a child")
+        << "heading=保護者;label=お名前 | heading=お子さま;label=お名前"
+        << "fullName|";
+    QTest::newRow("family_name is the user's") << "name=family_name | name=given_name"
+                                               << "familyName|lastName";
+    QTest::newRow("the user's own legend under a guarantor heading")
+        << "heading=連帯保証人のご案内;legend=ご本人;label=お名前"
+        << "fullName";
+    QTest::newRow("school dates are not the birth date")
+        << "heading=学歴・職歴;select;options=years | heading=学歴・職歴;select;options=months"
+        << "|";
+}
+
+void TestFieldRecognizer::otherPeoplesSections()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, keys);
+    QCOMPARE(keysFor(fields), keys);
+}
+
+// Rules that depend on the form around a field: address cuts, era years, date examples, phone rows,
+// hyphen notes, letter case.
+void TestFieldRecognizer::formRules_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<bool>("mobile");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("住所 after a prefecture select, building box after")
+        << "select;options=prefs | label=住所 | label=建物名" << false << "pref|cityStreet|building";
+    QTest::newRow("住所 textarea without a prefecture control")
+        << "label=住所;type=textarea" << false << "fullAddress";
+    QTest::newRow("a text area for a name") << "label=お名前;type=textarea" << false << "";
+    QTest::newRow("placeholder example is a hint")
+        << "label=ご住所;placeholder=都道府県から入力" << false << "fullAddress";
+    QTest::newRow("町名・番地") << "label=市区町村 | label=町名・番地 | label=建物名" << false
+                                << "city|townStreet|building";
+    QTest::newRow("address-line1 and 2")
+        << "ac=address-line1 | ac=address-line2" << false << "townStreet|building";
+    QTest::newRow("full-width pattern") << "label=番地;pattern=[^ -~]+" << false << "street.fullWidth";
+    QTest::newRow("era select and a two-digit year")
+        << "select;options=eras;row=生年月日 | row=生年月日;name=birth_year;maxlength=2" << false
+        << "birthEra|birthEraYear";
+    QTest::newRow("era radio buttons")
+        << "type=radio;name=gengo;value=S;after=昭和;row=生年月日 | "
+           "type=radio;name=gengo;value=H;after=平成;row=生年月日 | row=生年月日;name=birth_y;maxlength=2"
+        << false << "birthEra|birthEra|birthEraYear";
+    QTest::newRow("radio buttons of no era") << "type=radio;name=sex;value=1;after=男性" << false << "";
+    QTest::newRow("date type") << "type=date;label=生年月日" << false << "birthDate";
+    QTest::newRow("date example with slashes")
+        << "label=生年月日;placeholder=例）1990/01/01" << false << "birthDateSlashed";
+    QTest::newRow("date example of eight digits")
+        << "label=生年月日;placeholder=19900101" << false << "birthDate.digits";
+    QTest::newRow("postal box in an address row")
+        << "row=ご住所;label=郵便番号;maxlength=8" << false << "zipcode";
+    QTest::newRow("home and mobile rows, mobile number")
+        << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << true << "|telephone";
+    QTest::newRow("home and mobile rows, home number")
+        << "label=自宅電話番号;type=tel | label=携帯電話番号;type=tel" << false << "telephone|";
+    QTest::newRow("a mobile number, home and daytime rows")
+        << "label=自宅電話番号;type=tel | label=日中の連絡先電話番号;type=tel" << true << "|telephone";
+    QTest::newRow("hyphen note after the box")
+        << "label=電話番号;type=tel;after=ハイフン不要" << false << "telephone.digits";
+    QTest::newRow("capitals only") << "label=氏名（ローマ字）;pattern=[A-Z ]+" << false
+                                   << "fullNameE.upperCase";
+    QTest::newRow("aria-labelledby") << "labelledby=メールアドレス" << false << "mail";
+    QTest::newRow("title alone") << "title=郵便番号（例 390-0001）" << false << "zipcode";
+    QTest::newRow("a clear label over a random id") << "id=q-7f3cc;label=お名前" << false << "fullName";
+    QTest::newRow("name example without a space")
+        << "label=氏名;after=スペースなしで入力" << false << "fullName.noSpaces";
+    QTest::newRow("search box named name beside a category")
+        << "form=f:0;select;options=other | form=f:0;name=name" << false << "|";
+}
+
+void TestFieldRecognizer::formRules()
+{
+    QFETCH(QString, fields);
+    QFETCH(bool, mobile);
+    QFETCH(QString, keys);
+    QCOMPARE(keysFor(fields, mobile), keys);
 }
 
 void TestFieldRecognizer::evidenceNamesTheDecidingClue()

@@ -115,6 +115,7 @@ private slots:
     void selectsTakeNoIdentifiers();
     void englishFallsBackLikeTheMenu();
     void leavingThePageStopsTheFill();
+    void eraButtonsAndTextAreas();
 };
 
 void TestWholeFormFill::menuEntry()
@@ -155,7 +156,7 @@ void TestWholeFormFill::pages()
 
     const char *keyAttribute = language == FieldMenu::English ? "data-expect-key-en" : "data-expect-key";
     QVector<Expected> controls;
-    for (const QWebElement &element : frame->findAllElements("input, select")) {
+    for (const QWebElement &element : frame->findAllElements("input, select, textarea")) {
         QVERIFY2(element.hasAttribute("data-expect-key"), qPrintable(identifierOf(element)));
         const QString key =
             element.attribute(element.hasAttribute(keyAttribute) ? keyAttribute : "data-expect-key");
@@ -167,7 +168,10 @@ void TestWholeFormFill::pages()
     QJsonObject rules;
     int filled = 0;
     for (const Expected &control : qAsConst(controls)) {
-        if (control.key.isEmpty()) {
+        // A field the page filled with something else first (a postal lookup) is left as it is.
+        if (control.key.isEmpty()
+            || (control.element.hasAttribute("data-expect-value")
+                && control.element.attribute("data-expect-value") != browser.document().value(control.key))) {
             continue;
         }
         ++filled;
@@ -312,6 +316,33 @@ void TestWholeFormFill::leavingThePageStopsTheFill()
     QCOMPARE(finished.size(), 0);
     QCOMPARE(browser.value("input[name=city]"), QString());
     QVERIFY(browser.saved().value("sites").toObject().isEmpty());
+}
+
+// The era's radio button is checked the way a click does, the others of its group stay off, and
+// none is recorded (a refill would type into it); a 住所 text area takes the address.
+void TestWholeFormFill::eraButtonsAndTextAreas()
+{
+    Browser browser(testDocument());
+    QVERIFY(browser.open("<form><fieldset><legend>生年月日</legend>"
+                         "<label><input type=radio name=gengo value=H>平成</label>"
+                         "<label><input type=radio name=gengo value=S>昭和</label>"
+                         "<input name=birth_y maxlength=2>年</fieldset>"
+                         "<label for=addr>住所</label><textarea id=addr></textarea></form>",
+                         "http://127.0.0.1:1/era"));
+    browser.view()->page()->mainFrame()->evaluateJavaScript(
+        "window.changes = 0; document.addEventListener('change', function () { ++changes; }, true);");
+    browser.child<QAction>("actionFillPage")->trigger();
+    const auto checked = [&](const QString &selector) {
+        return element(browser.view(), selector).evaluateJavaScript("this.checked").toBool();
+    };
+    QVERIFY(checked("input[value=S]"));
+    QVERIFY(!checked("input[value=H]"));
+    QCOMPARE(element(browser.view(), "input[value=S]").attribute("value"), QString("S"));
+    QCOMPARE(browser.value("input[name=birth_y]"), QString("60"));
+    QCOMPARE(browser.value("#addr"), QString("東京都千代田区千代田一丁目1-1 サンプルハイツ101"));
+    QVERIFY(browser.view()->page()->mainFrame()->evaluateJavaScript("changes").toInt() >= 3);
+    QCOMPARE(browser.saved().value("sites").toObject().value("http://127.0.0.1:1/era").toObject(),
+             QJsonObject({{"birth_y", "birthEraYear"}, {"addr", "fullAddress"}}));
 }
 
 QTEST_MAIN(TestWholeFormFill)

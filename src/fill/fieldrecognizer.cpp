@@ -1,9 +1,27 @@
 #include "fill/fieldrecognizer.h"
 
 #include "fill/fieldmenu.h"
+#include "logging.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
+
+#include <algorithm>
+
+// Resources of a static library are registered by hand, from the global namespace.
+static void initRecognitionResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(recognition);
+        return true;
+    }();
+    Q_UNUSED(done)
+}
 
 namespace FieldRecognizer {
 
@@ -13,22 +31,27 @@ namespace {
 enum class Concept
 {
     None,
-    Ignore, // something the profile has no value for: passwords, search, company, fax, messages …
+    Ignore, // something the profile has no value for, or another person's
     FamilyName,
     GivenName,
     FullName,
     Postal,
     Pref,
     City,
-    Address1,
+    Address1, // 町名 (大字, with the 小字)
     Address2,
     Street,
     Building,
-    AddressAny, // 住所 or addr01/addr02: which part is decided by its neighbours and labels
+    AddressAny, // 住所: which parts is decided by the form's other address boxes
+    CityStreet,
+    CityTown,
+    TownStreet,
+    StreetBuilding,
+    CityAddress,
     Phone,
     Mail,
     UserID,
-    BirthAny, // 生年月日 over several controls
+    BirthAny, // 生年月日 over one or several controls
     BirthDate,
     Year,
     Month,
@@ -36,6 +59,40 @@ enum class Concept
     Era,
     EraYear,
 };
+
+const QHash<QString, Concept> &conceptNames()
+{
+    static const QHash<QString, Concept> names{
+        {"ignore", Concept::Ignore},
+        {"familyName", Concept::FamilyName},
+        {"givenName", Concept::GivenName},
+        {"fullName", Concept::FullName},
+        {"postal", Concept::Postal},
+        {"pref", Concept::Pref},
+        {"city", Concept::City},
+        {"town", Concept::Address1},
+        {"address2", Concept::Address2},
+        {"street", Concept::Street},
+        {"building", Concept::Building},
+        {"address", Concept::AddressAny},
+        {"cityStreet", Concept::CityStreet},
+        {"cityTown", Concept::CityTown},
+        {"townStreet", Concept::TownStreet},
+        {"streetBuilding", Concept::StreetBuilding},
+        {"cityAddress", Concept::CityAddress},
+        {"phone", Concept::Phone},
+        {"mail", Concept::Mail},
+        {"userID", Concept::UserID},
+        {"birth", Concept::BirthAny},
+        {"birthDate", Concept::BirthDate},
+        {"year", Concept::Year},
+        {"month", Concept::Month},
+        {"day", Concept::Day},
+        {"era", Concept::Era},
+        {"eraYear", Concept::EraYear},
+    };
+    return names;
+}
 
 enum class Category
 {
@@ -70,6 +127,11 @@ Category categoryOf(Concept c)
     case Concept::Street:
     case Concept::Building:
     case Concept::AddressAny:
+    case Concept::CityStreet:
+    case Concept::CityTown:
+    case Concept::TownStreet:
+    case Concept::StreetBuilding:
+    case Concept::CityAddress:
         return Category::Address;
     case Concept::Phone:
         return Category::Phone;
@@ -89,10 +151,14 @@ Category categoryOf(Concept c)
     return Category::None;
 }
 
-// A concept that says no more than its category: a more specific one from weaker evidence refines it.
-bool isGeneral(Concept c)
+uint qHash(Concept c, uint seed = 0)
 {
-    return c == Concept::FullName || c == Concept::AddressAny || c == Concept::BirthAny;
+    return ::qHash(int(c), seed);
+}
+
+uint qHash(Category c, uint seed = 0)
+{
+    return ::qHash(int(c), seed);
 }
 
 enum class Script
@@ -104,256 +170,235 @@ enum class Script
     Latin
 };
 
-// What one piece of evidence says.
-struct Clue
+// ---- The table -------------------------------------------------------------------------------
+
+// One word, token combination or autocomplete token of the table.
+struct Rule
 {
+    enum Match
+    {
+        Contains,
+        Exact, // "=word": the whole text
+        Prefix // "^word": the start of the text
+    };
+    QString text;
+    QStringList all; // tokens that must all be present ("post+code")
+    QRegularExpression latin; // Latin words, as whole words
+    Match match = Contains;
+    double weight = 1;
     Concept concept = Concept::None;
-    Script script = Script::Unspecified;
-    int part = 0; // 1–3 from numbered names (zip01, tel02); 0 when none
-    bool weak = false; // 年, 月, 日 and the like: only with other evidence of the same category
-    QString evidence;
+    bool refine = false; // counts only within a category other words decided
 };
+
+struct Words
+{
+    QStringList list;
+    bool containedIn(const QString &folded) const
+    {
+        return std::any_of(list.cbegin(), list.cend(), [&](const QString &w) { return folded.contains(w); });
+    }
+};
+
+struct Table
+{
+    QHash<QString, double> sources;
+    double doubt = 0.5;
+    QVector<Rule> labels; // Japanese words, longest first
+    QVector<Rule> latin; // Latin words, longest first
+    QVector<Rule> tokens; // name and id tokens, combinations first
+    QHash<QString, Rule> autocomplete;
+    QSet<Concept> general;
+    QHash<QString, Concept> combinations; // concept names joined by "+" in table order
+    QSet<QString> nameFillers;
+    QVector<QPair<Script, Words>> scriptLabels; // in the order they are tried
+    QVector<QPair<Script, QSet<QString>>> scriptTokens;
+    Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
+    QSet<QString> otherTokens;
+    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline;
+};
+
+QString fold(const QString &text);
+
+Rule ruleFrom(const QString &entry, Concept concept)
+{
+    Rule rule;
+    rule.concept = concept;
+    QString text = entry;
+    const int at = text.lastIndexOf(QLatin1Char('@'));
+    if (at > 0) {
+        rule.weight = text.mid(at + 1).toDouble();
+        text = text.left(at);
+    }
+    if (text.startsWith(QLatin1Char('='))) {
+        rule.match = Rule::Exact;
+        text.remove(0, 1);
+    } else if (text.startsWith(QLatin1Char('^'))) {
+        rule.match = Rule::Prefix;
+        text.remove(0, 1);
+    }
+    rule.text = text;
+    return rule;
+}
+
+QStringList stringsOf(const QJsonValue &value)
+{
+    QStringList list;
+    for (const QJsonValue &item : value.toArray()) {
+        list.append(item.toString());
+    }
+    return list;
+}
+
+Words wordsOf(const QJsonValue &value)
+{
+    Words words;
+    for (const QString &w : stringsOf(value)) {
+        words.list.append(fold(w));
+    }
+    return words;
+}
+
+Table load()
+{
+    initRecognitionResources();
+    Table table;
+    QFile file(QStringLiteral(":/fill/recognition.json"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcFill) << "recognition table missing:" << file.errorString();
+        return table;
+    }
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
+    if (error.error != QJsonParseError::NoError) {
+        qCWarning(lcFill) << "recognition table unreadable:" << error.errorString() << error.offset;
+        return table;
+    }
+    const QJsonObject sources = root.value("sources").toObject();
+    for (auto it = sources.begin(); it != sources.end(); ++it) {
+        table.sources.insert(it.key(), it.value().toDouble());
+    }
+    table.doubt = root.value("doubt").toDouble(0.5);
+    const QJsonObject concepts = root.value("concepts").toObject();
+    for (auto it = concepts.begin(); it != concepts.end(); ++it) {
+        const Concept concept = conceptNames().value(it.key(), Concept::None);
+        if (concept == Concept::None) {
+            qCWarning(lcFill) << "recognition table: unknown concept" << it.key();
+            continue;
+        }
+        const QJsonObject entry = it.value().toObject();
+        if (entry.value("general").toBool()) {
+            table.general.insert(concept);
+        }
+        for (const QString &word : stringsOf(entry.value("labels"))) {
+            Rule rule = ruleFrom(word, concept);
+            rule.text = fold(rule.text);
+            table.labels.append(rule);
+        }
+        for (const QString &word : stringsOf(entry.value("refine"))) {
+            Rule rule = ruleFrom(word, concept);
+            rule.text = fold(rule.text);
+            rule.refine = true;
+            table.labels.append(rule);
+        }
+        for (const QString &word : stringsOf(entry.value("latin"))) {
+            Rule rule = ruleFrom(word, concept);
+            QString pattern = QRegularExpression::escape(rule.text.toLower());
+            pattern.replace(QStringLiteral("\\ "), QStringLiteral("[ _-]?"));
+            rule.latin =
+                QRegularExpression(QStringLiteral("(?<![a-z0-9])") + pattern + QStringLiteral("(?![a-z])"));
+            table.latin.append(rule);
+        }
+        for (const QString &token : stringsOf(entry.value("tokens"))) {
+            Rule rule = ruleFrom(token, concept);
+            rule.all = rule.text.split(QLatin1Char('+'));
+            table.tokens.append(rule);
+        }
+        for (const QString &token : stringsOf(entry.value("autocomplete"))) {
+            const Rule rule = ruleFrom(token, concept);
+            table.autocomplete.insert(rule.text, rule);
+        }
+    }
+    const auto longerFirst = [](const Rule &a, const Rule &b) { return a.text.size() > b.text.size(); };
+    std::stable_sort(table.labels.begin(), table.labels.end(), longerFirst);
+    std::stable_sort(table.latin.begin(), table.latin.end(), longerFirst);
+    std::stable_sort(table.tokens.begin(), table.tokens.end(),
+                     [](const Rule &a, const Rule &b) { return a.all.size() > b.all.size(); });
+    const QJsonObject combinations = root.value("combinations").toObject();
+    for (auto it = combinations.begin(); it != combinations.end(); ++it) {
+        table.combinations.insert(it.key(), conceptNames().value(it.value().toString(), Concept::None));
+    }
+    for (const QString &filler : stringsOf(root.value("nameFillers"))) {
+        table.nameFillers.insert(filler);
+    }
+    const QJsonObject scripts = root.value("scripts").toObject();
+    const QVector<QPair<QString, Script>> order{{"halfwidthKana", Script::HalfwidthKana},
+                                                {"katakana", Script::Katakana},
+                                                {"hiragana", Script::Hiragana},
+                                                {"katakanaWords", Script::Katakana},
+                                                {"latin", Script::Latin}};
+    for (const auto &entry : order) {
+        const QJsonObject script = scripts.value(entry.first).toObject();
+        table.scriptLabels.append({entry.second, wordsOf(script.value("labels"))});
+        const QStringList tokens = stringsOf(script.value("tokens"));
+        table.scriptTokens.append({entry.second, QSet<QString>(tokens.cbegin(), tokens.cend())});
+    }
+    const QJsonObject sections = root.value("sections").toObject();
+    table.otherSection = wordsOf(sections.value("other"));
+    table.ownSection = wordsOf(sections.value("own"));
+    table.whenOwnToo = wordsOf(sections.value("whenOwnToo"));
+    table.familyOwn = wordsOf(sections.value("familyOwn"));
+    table.familyOther = wordsOf(sections.value("familyOther"));
+    for (const QString &token : stringsOf(sections.value("otherTokens"))) {
+        table.otherTokens.insert(token);
+    }
+    const QJsonObject notes = root.value("notes").toObject();
+    table.noHyphen = wordsOf(notes.value("noHyphen"));
+    table.hyphen = wordsOf(notes.value("hyphen"));
+    table.familyFirst = wordsOf(notes.value("familyFirst"));
+    table.noSpaces = wordsOf(notes.value("noSpaces"));
+    table.mobile = wordsOf(notes.value("mobile"));
+    table.landline = wordsOf(notes.value("landline"));
+    return table;
+}
+
+const Table &table()
+{
+    static const Table loaded = load();
+    return loaded;
+}
 
 // ---- Texts -------------------------------------------------------------------------------------
 
-// NFKC (full width and half-width kana fold), lower case, no spaces, no required/optional marks.
-QString foldLabel(const QString &text)
+// NFKC (full width and half-width kana fold), lower case, without spaces, marks and the words that
+// say whether a field is required.
+QString fold(const QString &text)
 {
-    QString folded = text.normalized(QString::NormalizationForm_KC).toLower();
-    static const QRegularExpression noise(QStringLiteral("\\s+|必須|任意|required|optional|[*※:：]"));
+    QString folded = text.left(200).normalized(QString::NormalizationForm_KC).toLower();
+    static const QRegularExpression noise(
+        QStringLiteral("\\s+|必須|任意|required|optional|[*※:：・･、,/／\\[\\]【】「」『』<>〈〉]"));
     folded.remove(noise);
     return folded.left(60);
 }
 
-bool containsAny(const QString &text, const QStringList &words)
-{
-    for (const QString &word : words) {
-        if (text.contains(word)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool hasHalfwidthKana(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c.unicode() >= 0xFF66 && c.unicode() <= 0xFF9F) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0xFF66 && c.unicode() <= 0xFF9F; });
 }
 
-Script labelScript(const QString &raw, const QString &t)
+bool hasJapanese(const QString &text)
 {
-    if (hasHalfwidthKana(raw) || (t.contains(QStringLiteral("半角")) && t.contains(QStringLiteral("カ")))) {
-        return Script::HalfwidthKana;
-    }
-    if (containsAny(t,
-                    {QStringLiteral("カタカナ"), QStringLiteral("全角カナ"), QStringLiteral("katakana")})) {
-        return Script::Katakana;
-    }
-    if (containsAny(t, {QStringLiteral("ひらがな"), QStringLiteral("ふりがな"), QStringLiteral("よみがな"),
-                        QStringLiteral("せい"), QStringLiteral("めい"), QStringLiteral("hiragana")})) {
-        return Script::Hiragana;
-    }
-    if (containsAny(t, {QStringLiteral("フリガナ"), QStringLiteral("カナ"), QStringLiteral("セイ"),
-                        QStringLiteral("メイ"), QStringLiteral("ヨミ"), QStringLiteral("kana")})) {
-        return Script::Katakana;
-    }
-    if (containsAny(t, {QStringLiteral("ローマ字"), QStringLiteral("英字"), QStringLiteral("英語"),
-                        QStringLiteral("アルファベット"), QStringLiteral("romaji"),
-                        QStringLiteral("alphabet")})) {
-        return Script::Latin;
-    }
-    return Script::Unspecified;
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x3040; });
 }
-
-// The name part a label asks for: family, given, or (both or neither) the full name.
-Concept nameConcept(const QString &t)
-{
-    QString rest = t;
-    for (const char16_t *whole : {u"お名前", u"名前", u"氏名", u"姓名", u"苗字", u"名字"}) {
-        rest.remove(QString::fromUtf16(whole));
-    }
-    const bool family =
-        rest.contains(QStringLiteral("姓"))
-        || containsAny(t, {QStringLiteral("セイ"), QStringLiteral("せい"), QStringLiteral("苗字"),
-                           QStringLiteral("名字"), QStringLiteral("lastname"), QStringLiteral("familyname"),
-                           QStringLiteral("surname")});
-    const bool given = rest.contains(QStringLiteral("名"))
-                       || containsAny(t, {QStringLiteral("メイ"), QStringLiteral("めい"),
-                                          QStringLiteral("firstname"), QStringLiteral("givenname")});
-    if (family != given) {
-        return family ? Concept::FamilyName : Concept::GivenName;
-    }
-    return Concept::FullName;
-}
-
-Clue labelClue(const QString &raw, const QString &source)
-{
-    Clue clue;
-    const QString t = foldLabel(raw);
-    if (t.isEmpty()) {
-        return clue;
-    }
-    clue.evidence = QStringLiteral("%1 \"%2\"").arg(source, raw.simplified().left(30));
-    clue.script = labelScript(raw, t);
-    const auto is = [&](Concept c) {
-        clue.concept = c;
-        return clue;
-    };
-    static const QStringList ignored{
-        QStringLiteral("パスワード"),   QStringLiteral("暗証"),         QStringLiteral("会社"),
-        QStringLiteral("法人"),         QStringLiteral("団体"),         QStringLiteral("部署"),
-        QStringLiteral("勤務先"),       QStringLiteral("学校"),         QStringLiteral("役職"),
-        QStringLiteral("ファックス"),   QStringLiteral("ファクス"),     QStringLiteral("紹介"),
-        QStringLiteral("検索"),         QStringLiteral("件名"),         QStringLiteral("題名"),
-        QStringLiteral("内容"),         QStringLiteral("本文"),         QStringLiteral("メッセージ"),
-        QStringLiteral("コメント"),     QStringLiteral("備考"),         QStringLiteral("質問"),
-        QStringLiteral("要望"),         QStringLiteral("ホームページ"), QStringLiteral("ウェブサイト"),
-        QStringLiteral("年齢"),         QStringLiteral("性別"),         QStringLiteral("クーポン"),
-        QStringLiteral("ポイント"),     QStringLiteral("認証"),         QStringLiteral("カード"),
-        QStringLiteral("有効期限"),     QStringLiteral("口座"),         QStringLiteral("銀行"),
-        QStringLiteral("ニックネーム"), QStringLiteral("職業"),         QStringLiteral("緊急"),
-        QStringLiteral("保護者"),       QStringLiteral("希望日"),       QStringLiteral("予約"),
-        QStringLiteral("日時"),         QStringLiteral("時間"),         QStringLiteral("数量"),
-        QStringLiteral("金額"),         QStringLiteral("配達"),
-    };
-    // Latin words count only as whole words: "hotel" holds no phone, "ethnicity" no city.
-    const QString w = raw.normalized(QString::NormalizationForm_KC).toLower().simplified().left(80);
-    const auto word = [&w](const QRegularExpression &re) { return re.match(w).hasMatch(); };
-    static const QRegularExpression ignoredLatin(QStringLiteral(
-        "\\b(password|fax|search|subject|message|comments?|url|website|age|gender|sex|coupon|captcha|card|"
-        "nickname|company|organi[sz]ation)\\b"));
-    if (containsAny(t, ignored) || word(ignoredLatin)) {
-        return is(Concept::Ignore);
-    }
-    if (containsAny(t, {QStringLiteral("メール"), QStringLiteral("mail")})) {
-        return is(Concept::Mail);
-    }
-    static const QRegularExpression postalLatin(QStringLiteral("\\b(postal|zip|post ?code)\\b"));
-    if (containsAny(t, {QStringLiteral("郵便"), QStringLiteral("〒")}) || word(postalLatin)) {
-        return is(Concept::Postal);
-    }
-    static const QRegularExpression prefLatin(QStringLiteral("\\b(prefecture|state|province)\\b"));
-    if (t.contains(QStringLiteral("都道府県")) || word(prefLatin)) {
-        return is(Concept::Pref);
-    }
-    static const QRegularExpression cityLatin(QStringLiteral("\\bcity\\b"));
-    static const QRegularExpression streetLatin(QStringLiteral("\\bstreet\\b"));
-    static const QRegularExpression buildingLatin(
-        QStringLiteral("\\b(building|apartment|apt|suite|room)\\b"));
-    static const QRegularExpression userLatin(
-        QStringLiteral("\\b(user ?id|user ?name|login( ?id)?|account)\\b"));
-    const bool city = containsAny(t, {QStringLiteral("市区町村"), QStringLiteral("市町村"),
-                                      QStringLiteral("区市町村"), QStringLiteral("市区郡")})
-                      || word(cityLatin);
-    const bool street = t.contains(QStringLiteral("番地")) || word(streetLatin);
-    const bool town =
-        containsAny(t, {QStringLiteral("町名"), QStringLiteral("町域"), QStringLiteral("大字")});
-    if (int(city) + int(street) + int(town) > 1) {
-        // One box for two of the profile's parts: no stored value has that form.
-        return is(Concept::Ignore);
-    }
-    if (city) {
-        return is(Concept::City);
-    }
-    if (street) {
-        return is(Concept::Street);
-    }
-    if (town) {
-        return is(Concept::Address1);
-    }
-    if (containsAny(t, {QStringLiteral("小字"), QStringLiteral("丁目")})) {
-        return is(Concept::Address2);
-    }
-    if (containsAny(t,
-                    {
-                        QStringLiteral("建物"),
-                        QStringLiteral("マンション"),
-                        QStringLiteral("ビル"),
-                        QStringLiteral("アパート"),
-                        QStringLiteral("部屋番号"),
-                        QStringLiteral("号室"),
-                    })
-        || word(buildingLatin)) {
-        return is(Concept::Building);
-    }
-    static const QRegularExpression line1(QStringLiteral("\\baddress ?(line)? ?1\\b"));
-    static const QRegularExpression line2(QStringLiteral("\\baddress ?(line)? ?2\\b"));
-    if (word(line1)) {
-        return is(Concept::Address1);
-    }
-    if (word(line2)) {
-        return is(Concept::Address2);
-    }
-    static const QRegularExpression addressLatin(QStringLiteral("\\baddress\\b"));
-    if (containsAny(t, {QStringLiteral("住所"), QStringLiteral("所在地")}) || word(addressLatin)) {
-        return is(Concept::AddressAny);
-    }
-    static const QRegularExpression phoneLatin(
-        QStringLiteral("\\b(tel|telephone|phone|mobile|cell ?phone)\\b"));
-    if (containsAny(t, {QStringLiteral("電話"), QStringLiteral("携帯")}) || word(phoneLatin)) {
-        return is(Concept::Phone);
-    }
-    if (containsAny(t, {QStringLiteral("元号"), QStringLiteral("和暦")}) || t == QStringLiteral("era")) {
-        return is(Concept::Era);
-    }
-    static const QRegularExpression birthLatin(QStringLiteral("\\b(birth|birthday|birthdate|dob)\\b"));
-    if (containsAny(t, {QStringLiteral("生年月日"), QStringLiteral("誕生日"), QStringLiteral("生まれ")})
-        || word(birthLatin)) {
-        return is(Concept::BirthAny);
-    }
-    static const QRegularExpression yearWord(QStringLiteral("^(年|year|yyyy|西暦)$"));
-    static const QRegularExpression monthWord(QStringLiteral("^(月|month|mm)$"));
-    static const QRegularExpression dayWord(QStringLiteral("^(日|day|dd)$"));
-    clue.weak = true;
-    if (yearWord.match(t).hasMatch()) {
-        return is(Concept::Year);
-    }
-    if (monthWord.match(t).hasMatch()) {
-        return is(Concept::Month);
-    }
-    if (dayWord.match(t).hasMatch()) {
-        return is(Concept::Day);
-    }
-    clue.weak = false;
-    if (containsAny(t, {QStringLiteral("ユーザーid"), QStringLiteral("ユーザid"),
-                        QStringLiteral("ユーザー名"), QStringLiteral("ユーザ名"), QStringLiteral("ログイン"),
-                        QStringLiteral("アカウント"), QStringLiteral("会員id"), QStringLiteral("会員番号")})
-        || word(userLatin) || t == QStringLiteral("id")) {
-        return is(Concept::UserID);
-    }
-    static const QStringList nameWords{
-        QStringLiteral("名前"),     QStringLiteral("氏名"),     QStringLiteral("姓"),
-        QStringLiteral("苗字"),     QStringLiteral("名字"),     QStringLiteral("セイ"),
-        QStringLiteral("メイ"),     QStringLiteral("せい"),     QStringLiteral("めい"),
-        QStringLiteral("フリガナ"), QStringLiteral("ふりがな"), QStringLiteral("カナ"),
-    };
-    static const QRegularExpression nameLatin(
-        QStringLiteral("\\b((first|last|family|given|full) ?)?name\\b|\\bsurname\\b"));
-    if (containsAny(t, nameWords) || word(nameLatin) || t == QStringLiteral("名")
-        || t.startsWith(QStringLiteral("名("))) {
-        return is(nameConcept(t));
-    }
-    // A reading or Latin spelling named alone (フリガナ, ローマ字) is still a name.
-    if (clue.script != Script::Unspecified) {
-        return is(Concept::FullName);
-    }
-    return clue;
-}
-
-// ---- Names and ids -----------------------------------------------------------------------------
 
 // "customer[lastNameKana]" → customer, last, name, kana; "zip01" → zip, 01.
 QStringList tokens(const QString &text)
 {
     QString spaced;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const QChar before = i > 0 ? text.at(i - 1) : QChar();
+    const QString limited = text.left(200);
+    for (int i = 0; i < limited.size(); ++i) {
+        const QChar c = limited.at(i);
+        const QChar before = i > 0 ? limited.at(i - 1) : QChar();
         if (i > 0
             && ((c.isUpper() && before.isLower()) || (c.isDigit() && before.isLetter())
                 || (c.isLetter() && before.isDigit()))) {
@@ -364,22 +409,184 @@ QStringList tokens(const QString &text)
     return spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-Clue nameClue(const QString &raw, const QString &source)
+// What one piece of evidence says.
+struct Clue
+{
+    Concept concept = Concept::None;
+    Script script = Script::Unspecified;
+    int part = 0; // 1–3 from numbered names (zip01, tel02); 0 when none
+    double weight = 0; // the rule's weight times the source's
+    bool weak = false; // 年, 月, 日 and the like: only with other evidence of the same category
+    QString source;
+    QString evidence;
+};
+
+struct Matched
+{
+    Concept concept;
+    double weight;
+    int length;
+    bool refine;
+};
+
+// The concept a set of matches stands for: the category of the heaviest, then the most specific
+// concept in it; two specific ones make a combination ("市区町村・番地") or nothing.
+Concept conclude(const QVector<Matched> &matches, double &weight, bool &weak)
+{
+    const Table &t = table();
+    const Matched *best = nullptr;
+    for (const Matched &m : matches) {
+        if (m.refine) {
+            continue;
+        }
+        // Ties go to a specific concept ("address[zip]" is a postal code), then to the longer word.
+        const bool general = t.general.contains(m.concept);
+        const bool bestGeneral = best && t.general.contains(best->concept);
+        if (!best || m.weight > best->weight
+            || (m.weight == best->weight
+                && ((bestGeneral && !general) || (bestGeneral == general && m.length > best->length)))) {
+            best = &m;
+        }
+    }
+    if (!best) {
+        return Concept::None;
+    }
+    const Category category = categoryOf(best->concept);
+    weight = best->weight;
+    weak = best->weight < 0.6;
+    if (category == Category::Ignore) {
+        return best->weight > 0 ? Concept::Ignore : Concept::None;
+    }
+    QVector<Concept> specific;
+    Concept general = Concept::None;
+    for (const Matched &m : matches) {
+        if (categoryOf(m.concept) != category) {
+            continue;
+        }
+        if (t.general.contains(m.concept)) {
+            general = m.concept;
+        } else if (!specific.contains(m.concept)) {
+            specific.append(m.concept);
+            weak = weak && m.weight < 0.6;
+        }
+    }
+    if (specific.isEmpty()) {
+        return general;
+    }
+    if (specific.size() == 1) {
+        return specific.first();
+    }
+    // In the table's order of address parts.
+    QStringList names;
+    // 小字 and 丁目 are part of the town.
+    int covered = 0;
+    for (const char *name : {"city", "town", "street", "building", "address"}) {
+        const Concept c = conceptNames().value(name);
+        const bool present =
+            specific.contains(c) || (c == Concept::Address1 && specific.contains(Concept::Address2));
+        if (present) {
+            names.append(name);
+            covered += int(specific.contains(c))
+                       + int(c == Concept::Address1 && specific.contains(Concept::Address2));
+        }
+    }
+    const Concept combined = covered == specific.size()
+                                 ? t.combinations.value(names.join(QLatin1Char('+')), Concept::None)
+                                 : Concept::None;
+    // One box for parts no stored or derived value joins: not for us.
+    return combined == Concept::None ? Concept::Ignore : combined;
+}
+
+Script labelScript(const QString &raw, const QString &folded)
+{
+    if (hasHalfwidthKana(raw) && !folded.contains(QStringLiteral("ローマ"))) {
+        return Script::HalfwidthKana;
+    }
+    for (const auto &entry : table().scriptLabels) {
+        if (entry.second.containedIn(folded)) {
+            return entry.first;
+        }
+    }
+    return Script::Unspecified;
+}
+
+Clue textClue(const QString &raw, const QString &source)
 {
     Clue clue;
+    clue.source = source;
+    const QString t = fold(raw);
+    if (t.isEmpty()) {
+        return clue;
+    }
+    clue.evidence = QStringLiteral("%1 \"%2\"").arg(source, raw.simplified().left(30));
+    clue.script = labelScript(raw, t);
+    QVector<Matched> matches;
+    QString rest = t;
+    for (const Rule &rule : table().labels) {
+        if (rule.text.isEmpty()) {
+            continue;
+        }
+        if (rule.match == Rule::Exact) {
+            if (t == rule.text) {
+                matches.append({rule.concept, rule.weight, rule.text.size(), false});
+            }
+            continue;
+        }
+        if (rule.match == Rule::Prefix) {
+            if (t.startsWith(rule.text)) {
+                matches.append({rule.concept, rule.weight, rule.text.size(), false});
+            }
+            continue;
+        }
+        const int at = rest.indexOf(rule.text);
+        if (at >= 0) {
+            matches.append({rule.concept, rule.weight, rule.text.size(), rule.refine});
+            rest.replace(at, rule.text.size(), QString(rule.text.size(), QChar(0x1)));
+        }
+    }
+    // Latin words count only as whole words: "hotel" holds no phone, "ethnicity" no city.
+    QString words = raw.left(200).normalized(QString::NormalizationForm_KC).toLower().simplified();
+    for (const Rule &rule : table().latin) {
+        const QRegularExpressionMatch m = rule.latin.match(words);
+        if (m.hasMatch()) {
+            matches.append({rule.concept, rule.weight, rule.text.size(), false});
+            words.replace(m.capturedStart(), m.capturedLength(),
+                          QString(m.capturedLength(), QLatin1Char('#')));
+        }
+    }
+    // Refining words ("名" after "氏名" was taken) count within the category decided.
+    double weight = 0;
+    bool weak = false;
+    Concept concept = conclude(matches, weight, weak);
+    if (concept == Concept::None && clue.script != Script::Unspecified) {
+        concept = Concept::FullName; // a reading or Latin spelling named alone (フリガナ, ローマ字)
+        weight = 1;
+    }
+    if (concept != Concept::None && categoryOf(concept) != Category::Name) {
+        clue.script = clue.script == Script::Latin ? Script::Latin : Script::Unspecified;
+    }
+    if (concept != Concept::None && categoryOf(concept) == Category::Name && concept == Concept::FullName) {
+        for (const Matched &m : qAsConst(matches)) {
+            if (m.refine && categoryOf(m.concept) == Category::Name) {
+                concept = m.concept;
+            }
+        }
+    }
+    clue.concept = concept;
+    clue.weight = weight * table().sources.value(source, 1);
+    clue.weak = weak;
+    return clue;
+}
+
+Clue tokenClue(const QString &raw, const QString &source)
+{
+    Clue clue;
+    clue.source = source;
     const QStringList words = tokens(raw);
     if (words.isEmpty()) {
         return clue;
     }
     clue.evidence = QStringLiteral("%1 %2").arg(source, raw.left(30));
-    const auto has = [&](std::initializer_list<const char *> list) {
-        for (const char *w : list) {
-            if (words.contains(QLatin1String(w))) {
-                return true;
-            }
-        }
-        return false;
-    };
     for (const QString &w : words) {
         bool ok = false;
         const int n = w.toInt(&ok);
@@ -387,125 +594,73 @@ Clue nameClue(const QString &raw, const QString &source)
             clue.part = n >= 1 && n <= 3 ? n : -1;
         }
     }
-    if (has({"kana", "furigana", "kn", "yomi", "ruby", "phonetic", "reading", "katakana"})) {
-        clue.script = Script::Katakana;
-    }
-    if (has({"hiragana", "hira"})) {
-        clue.script = Script::Hiragana;
-    }
-    if (has({"hankaku"}) && clue.script == Script::Katakana) {
-        clue.script = Script::HalfwidthKana;
-    }
-    if (has({"roma", "romaji", "roman", "alphabet", "eng", "english"})) {
-        clue.script = Script::Latin;
-    }
-    const auto is = [&](Concept c) {
-        clue.concept = c;
-        return clue;
-    };
-    if (has({"pass",        "password", "passwd",       "pwd",      "q",          "s",        "search",
-             "keyword",     "keywords", "query",        "captcha",  "coupon",     "company",  "corp",
-             "corporation", "kaisha",   "organization", "dept",     "department", "fax",      "subject",
-             "message",     "msg",      "comment",      "comments", "inquiry",    "content",  "contents",
-             "note",        "notes",    "url",          "homepage", "website",    "age",      "sex",
-             "gender",      "token",    "csrf",         "nickname", "referrer",   "referral", "shokai",
-             "emergency",   "parent",   "guardian",     "hogosha",  "office",     "job",      "occupation",
-             "card",        "cc",       "cvc",          "quantity", "qty"})) {
-        return is(Concept::Ignore);
-    }
-    if (has({"email", "mail", "mailaddress", "emailaddress"})) {
-        // email02, email_confirm: the confirmation box gets the same value.
-        return is(Concept::Mail);
-    }
-    if (has({"zip", "zipcode", "postal", "postcode", "postalcode", "yubin", "yuubin"})
-        || (has({"post"}) && has({"code"}))) {
-        return is(Concept::Postal);
-    }
-    if (has({"pref", "prefecture", "todofuken", "state", "province"})) {
-        return is(Concept::Pref);
-    }
-    if (has({"city", "shikuchoson", "municipality"})) {
-        return is(Concept::City);
-    }
-    if (has({"town", "chomei", "ooaza", "oaza"})) {
-        return is(Concept::Address1);
-    }
-    if (has({"street", "banchi"})) {
-        return is(Concept::Street);
-    }
-    if (has({"building", "bldg", "tatemono", "apartment", "apt", "mansion", "room", "biru"})) {
-        return is(Concept::Building);
-    }
-    if (has({"addr", "address", "jusho", "juusho", "adr"})) {
-        return is(Concept::AddressAny);
-    }
-    if (has({"tel", "phone", "telephone", "phonenumber", "mobile", "keitai", "cell", "cellphone", "denwa"})) {
-        return is(Concept::Phone);
-    }
-    if (has({"user", "userid", "username", "login", "loginid", "account", "uid", "memberid"})) {
-        return is(Concept::UserID);
-    }
-    const bool birth = has({"birth", "birthday", "bday", "dob", "birthdate", "tanjobi", "seinengappi"});
-    const bool yearWord = has({"year", "yyyy"}) || (birth && has({"y"}));
-    if (has({"era", "gengo", "gengou", "wareki", "nengo"})) {
-        return is(yearWord ? Concept::EraYear : Concept::Era);
-    }
-    const bool monthWord = has({"month", "mm"}) || (birth && has({"m"}));
-    const bool dayWord = has({"day", "dd"}) || (birth && has({"d"}));
-    if (int(yearWord) + int(monthWord) + int(dayWord) == 1) {
-        clue.weak = !birth;
-        return is(yearWord ? Concept::Year : monthWord ? Concept::Month : Concept::Day);
-    }
-    if (birth) {
-        return is(Concept::BirthAny);
-    }
-    // Name words are common (shop_name, first_visit): every other word must be one that forms use
-    // around a person's name.
-    static const QStringList nameWords{
-        "name",      "names",      "onamae",    "shimei",   "fullname", "full",      "sei",      "mei",
-        "last",      "first",      "family",    "given",    "surname",  "lname",     "fname",    "lastname",
-        "firstname", "familyname", "givenname", "myoji",    "kana",     "furigana",  "kn",       "yomi",
-        "ruby",      "phonetic",   "reading",   "katakana", "hiragana", "hira",      "hankaku",  "roma",
-        "romaji",    "roman",      "alphabet",  "eng",      "english",  "your",      "customer", "cust",
-        "member",    "contact",    "order",     "orderer",  "buyer",    "applicant", "entry",    "form",
-        "input",     "field",      "data",      "my",       "person",   "personal",  "billing",  "shipping",
-        "delivery",  "sender",     "guest",     "kanji",    "jp",       "ja",        "txt",      "text",
-        "inp"};
-    for (const QString &w : words) {
-        if (!w.at(0).isDigit() && !nameWords.contains(w)) {
-            clue.evidence.clear();
-            clue.script = Script::Unspecified;
-            return clue;
+    for (const auto &entry : table().scriptTokens) {
+        for (const QString &w : words) {
+            if (entry.second.contains(w)) {
+                if (entry.first == Script::HalfwidthKana) {
+                    if (clue.script == Script::Katakana || words.contains(QStringLiteral("kana"))) {
+                        clue.script = Script::HalfwidthKana;
+                    }
+                } else if (clue.script == Script::Unspecified || entry.first == Script::Hiragana) {
+                    clue.script = entry.first;
+                }
+            }
         }
     }
-    const bool family = has({"sei", "last", "lastname", "family", "familyname", "surname", "lname", "myoji"});
-    const bool given = has({"mei", "first", "firstname", "given", "givenname", "fname"});
-    if (family != given) {
-        return is(family ? Concept::FamilyName : Concept::GivenName);
+    QVector<Matched> matches;
+    QSet<QString> used;
+    for (const Rule &rule : table().tokens) {
+        const bool all = std::all_of(rule.all.cbegin(), rule.all.cend(), [&](const QString &w) {
+            return words.contains(w) && !used.contains(w);
+        });
+        if (all) {
+            matches.append({rule.concept, rule.weight, rule.text.size(), false});
+            for (const QString &w : rule.all) {
+                used.insert(w);
+            }
+        }
     }
-    if (has({"name", "onamae", "shimei", "fullname"}) || clue.script == Script::Katakana
-        || clue.script == Script::Hiragana) {
+    double weight = 0;
+    bool weak = false;
+    Concept concept = conclude(matches, weight, weak);
+    if (categoryOf(concept) == Category::Name
+        || (concept == Concept::None
+            && (clue.script == Script::Katakana || clue.script == Script::Hiragana))) {
+        // Name words are common (shop_name, first_visit): every other word must be one that forms
+        // use around a person's name.
+        for (const QString &w : words) {
+            if (!w.at(0).isDigit() && !table().nameFillers.contains(w) && !used.contains(w)) {
+                return Clue{Concept::None, Script::Unspecified, 0, 0, false, source, QString()};
+            }
+        }
+        if (concept == Concept::None) {
+            concept = Concept::FullName;
+            weight = 1;
+        }
         // name01 / kana01 are the family name, name02 / kana02 the given name.
-        if (clue.part == 1) {
-            return is(Concept::FamilyName);
+        if (concept == Concept::FullName && clue.part == 1) {
+            concept = Concept::FamilyName;
+        } else if (concept == Concept::FullName && clue.part == 2) {
+            concept = Concept::GivenName;
         }
-        if (clue.part == 2) {
-            return is(Concept::GivenName);
-        }
-        return is(Concept::FullName);
+    } else {
+        clue.script = clue.script == Script::Latin ? Script::Latin : Script::Unspecified;
     }
-    clue.evidence.clear();
-    clue.script = Script::Unspecified;
+    if (concept == Concept::None) {
+        clue.evidence.clear();
+    }
+    clue.concept = concept;
+    clue.weight = weight * table().sources.value(source, 1);
+    clue.weak = weak;
     return clue;
 }
-
-// ---- autocomplete ------------------------------------------------------------------------------
 
 Clue autocompleteClue(const QString &raw)
 {
     Clue clue;
+    clue.source = QStringLiteral("autocomplete");
     static const QRegularExpression spaces(QStringLiteral("\\s+"));
-    QStringList words = raw.toLower().split(spaces, Qt::SkipEmptyParts);
+    QStringList words = raw.left(200).toLower().split(spaces, Qt::SkipEmptyParts);
     while (!words.isEmpty()
            && (words.first().startsWith(QStringLiteral("section-"))
                || words.first() == QStringLiteral("shipping")
@@ -523,38 +678,16 @@ Clue autocompleteClue(const QString &raw)
         return clue;
     }
     const QString token = words.first();
-    static const QHash<QString, Concept> concepts{
-        {QStringLiteral("name"), Concept::FullName},
-        {QStringLiteral("family-name"), Concept::FamilyName},
-        {QStringLiteral("given-name"), Concept::GivenName},
-        {QStringLiteral("username"), Concept::UserID},
-        {QStringLiteral("email"), Concept::Mail},
-        {QStringLiteral("tel"), Concept::Phone},
-        {QStringLiteral("tel-national"), Concept::Phone},
-        {QStringLiteral("tel-area-code"), Concept::Phone},
-        {QStringLiteral("tel-local-prefix"), Concept::Phone},
-        {QStringLiteral("tel-local-suffix"), Concept::Phone},
-        {QStringLiteral("postal-code"), Concept::Postal},
-        {QStringLiteral("address-level1"), Concept::Pref},
-        {QStringLiteral("address-level2"), Concept::City},
-        {QStringLiteral("address-level3"), Concept::Address1},
-        {QStringLiteral("address-line1"), Concept::Address1},
-        {QStringLiteral("address-line2"), Concept::Address2},
-        {QStringLiteral("address-line3"), Concept::Street},
-        {QStringLiteral("street-address"), Concept::AddressAny},
-        {QStringLiteral("bday"), Concept::BirthDate},
-        {QStringLiteral("bday-year"), Concept::Year},
-        {QStringLiteral("bday-month"), Concept::Month},
-        {QStringLiteral("bday-day"), Concept::Day},
-    };
     static const QHash<QString, int> parts{{QStringLiteral("tel-area-code"), 1},
                                            {QStringLiteral("tel-local-prefix"), 2},
                                            {QStringLiteral("tel-local-suffix"), 3}};
-    if (token == QStringLiteral("on") || token == QStringLiteral("off")) {
-        return clue;
+    const Rule rule = table().autocomplete.value(token, Rule{token, {}, {}, Rule::Exact, 1, Concept::Ignore});
+    if (rule.weight <= 0) {
+        return clue; // on, off
     }
-    clue.evidence = QStringLiteral("autocomplete ") + raw.simplified();
-    clue.concept = concepts.value(token, Concept::Ignore);
+    clue.evidence = QStringLiteral("autocomplete ") + raw.simplified().left(40);
+    clue.concept = rule.concept;
+    clue.weight = rule.weight * table().sources.value(clue.source, 10);
     clue.part = parts.value(token);
     return clue;
 }
@@ -564,12 +697,13 @@ Clue autocompleteClue(const QString &raw)
 Clue optionsClue(const Field &field)
 {
     Clue clue;
+    clue.source = QStringLiteral("options");
     int total = 0, prefectures = 0, eras = 0, years = 0, maxNumber = 0, numbers = 0;
     static const QRegularExpression eraName(QStringLiteral("明治|大正|昭和|平成|令和"));
     static const QRegularExpression fourDigits(QStringLiteral("(?<!\\d)(18|19|20)\\d\\d(?!\\d)"));
     static const QRegularExpression number(QStringLiteral("^0*(\\d{1,2})(月|日|年)?$"));
     for (const SelectMatcher::Option &option : field.options) {
-        const QString text = option.text.normalized(QString::NormalizationForm_KC).simplified();
+        const QString text = option.text.left(80).normalized(QString::NormalizationForm_KC).simplified();
         if (option.value.trimmed().isEmpty() || text.contains(QStringLiteral("選択"))) {
             continue;
         }
@@ -593,6 +727,7 @@ Clue optionsClue(const Field &field)
     const auto is = [&](Concept c, const char *what) {
         clue.concept = c;
         clue.evidence = QStringLiteral("options ") + QLatin1String(what);
+        clue.weight = table().sources.value(clue.source, 5);
         return clue;
     };
     if (total == 0) {
@@ -626,9 +761,19 @@ bool isSelect(const Field &field)
     return field.tag.compare(QStringLiteral("SELECT"), Qt::CaseInsensitive) == 0;
 }
 
+bool isTextArea(const Field &field)
+{
+    return field.tag.compare(QStringLiteral("TEXTAREA"), Qt::CaseInsensitive) == 0;
+}
+
 QString typeOf(const Field &field)
 {
-    return field.type.trimmed().toLower();
+    return isTextArea(field) ? QStringLiteral("textarea") : field.type.trimmed().toLower();
+}
+
+bool isRadio(const Field &field)
+{
+    return !isSelect(field) && typeOf(field) == QStringLiteral("radio");
 }
 
 QString inputModeOf(const Field &field)
@@ -638,21 +783,25 @@ QString inputModeOf(const Field &field)
 
 constexpr int maxPatternLength = 500;
 
-// Why an input is never filled, or empty when it may be.
+// Why a control is never filled, or empty when it may be.
 QString excluded(const Field &field)
 {
-    if (!isSelect(field)) {
-        static const QStringList textLike{QString(),
-                                          QStringLiteral("text"),
-                                          QStringLiteral("search"),
-                                          QStringLiteral("tel"),
-                                          QStringLiteral("url"),
-                                          QStringLiteral("email"),
-                                          QStringLiteral("number")};
-        const QString type = typeOf(field);
-        if (!textLike.contains(type)) {
-            return QStringLiteral("type ") + type;
-        }
+    if (isSelect(field) || isTextArea(field)) {
+        return QString();
+    }
+    static const QStringList textLike{QString(),
+                                      QStringLiteral("text"),
+                                      QStringLiteral("search"),
+                                      QStringLiteral("tel"),
+                                      QStringLiteral("url"),
+                                      QStringLiteral("email"),
+                                      QStringLiteral("number"),
+                                      QStringLiteral("date"),
+                                      QStringLiteral("radio")};
+    const QString type = typeOf(field);
+    // A type HTML does not know is a text box.
+    if (!textLike.contains(type) && field.htmlType != QStringLiteral("text")) {
+        return QStringLiteral("type ") + type;
     }
     return QString();
 }
@@ -662,9 +811,14 @@ struct Reading
     Concept concept = Concept::None;
     Script script = Script::Unspecified;
     int part = 0;
+    bool upper = false; // a pattern of capitals alone
+    bool fullWidth = false; // a pattern without ASCII
     QString evidence;
     QString refusal; // why the field is left alone despite its evidence
     bool fromRowOnly = false; // only the row's heading spoke: a group label over several boxes
+    bool fromNameOnly = false; // only the name or id spoke
+    bool mobile = false;
+    bool landline = false;
 };
 
 // Scripts a pattern lets through, as a set of bits (1 katakana, 2 hiragana, 4 half-width, 8 Latin).
@@ -700,83 +854,148 @@ bool isUnit(const QString &text)
     return unit.match(text.trimmed()).hasMatch();
 }
 
-Reading read(const Field &field, const QString &textAfter)
+// What the field's own texts say, for notes: the label, placeholder and what follows the box.
+QString ownTexts(const Field &field)
+{
+    return fold(field.label + QLatin1Char(' ') + field.ariaLabel + QLatin1Char(' ') + field.labelledBy
+                + QLatin1Char(' ') + field.title + QLatin1Char(' ') + field.placeholder + QLatin1Char(' ')
+                + field.textAfter + QLatin1Char(' ') + field.rowLabel + QLatin1Char(' ') + field.textBefore);
+}
+
+QPair<int, int> partsOf(Concept c);
+
+Reading read(const Field &field, const QString &unitAfter)
 {
     Reading reading;
     QVector<Clue> clues;
-    clues << autocompleteClue(field.autocomplete) << nameClue(field.name, QStringLiteral("name"))
-          << nameClue(field.id, QStringLiteral("id"));
+    // An id that repeats the name says nothing more.
+    clues << autocompleteClue(field.autocomplete) << tokenClue(field.name, QStringLiteral("name"))
+          << tokenClue(field.id == field.name ? QString() : field.id, QStringLiteral("id"));
     if (isSelect(field)) {
         clues << optionsClue(field);
     }
-    clues << labelClue(field.label, QStringLiteral("label"))
-          << labelClue(field.ariaLabel, QStringLiteral("aria"))
-          << labelClue(field.labelledBy, QStringLiteral("labelledby"))
-          << labelClue(field.title, QStringLiteral("title"))
-          << labelClue(isUnit(field.textBefore) ? QString() : field.textBefore, QStringLiteral("text"))
-          << labelClue(textAfter, QStringLiteral("text after"))
-          << labelClue(field.placeholder, QStringLiteral("placeholder"))
-          << labelClue(field.rowLabel, QStringLiteral("row"));
-    const int rowIndex = clues.size() - 1;
-    if (typeOf(field) == QStringLiteral("email") || inputModeOf(field) == QStringLiteral("email")) {
-        Clue typed;
-        typed.concept = Concept::Mail;
-        typed.evidence = QStringLiteral("type email");
-        clues << typed;
+    clues << textClue(field.label, QStringLiteral("label"))
+          << textClue(field.ariaLabel, QStringLiteral("aria"))
+          << textClue(field.labelledBy, QStringLiteral("labelledby"))
+          << textClue(field.title, QStringLiteral("title"))
+          << textClue(isUnit(field.textBefore) ? QString() : field.textBefore, QStringLiteral("text"))
+          << textClue(unitAfter, QStringLiteral("text after"))
+          << textClue(field.placeholder, QStringLiteral("placeholder"))
+          << textClue(field.rowLabel, QStringLiteral("row"));
+    const QString type = typeOf(field);
+    if (type == QStringLiteral("email") || inputModeOf(field) == QStringLiteral("email")) {
+        clues << Clue{
+            Concept::Mail,          Script::Unspecified,         0, table().sources.value("type", 5), false,
+            QStringLiteral("type"), QStringLiteral("type email")};
     }
-    if (typeOf(field) == QStringLiteral("search")) {
-        Clue typed;
-        typed.concept = Concept::Ignore;
-        typed.evidence = QStringLiteral("type search");
-        clues << typed;
+    if (type == QStringLiteral("search")) {
+        clues << Clue{
+            Concept::Ignore,        Script::Unspecified,          0, table().sources.value("type", 5), false,
+            QStringLiteral("type"), QStringLiteral("type search")};
+    }
+    if (type == QStringLiteral("date")) {
+        clues << Clue{Concept::BirthDate,     Script::Unspecified,        0, 1, true,
+                      QStringLiteral("type"), QStringLiteral("type date")};
     }
 
-    Category category = Category::None;
-    QString categoryEvidence;
-    bool strong = false;
-    int deciding = -1;
-    for (int i = 0; i < clues.size(); ++i) {
-        const Clue &clue = clues[i];
+    // The weight of each category, and whether anything but a weak word speaks for it.
+    QHash<Category, double> weights;
+    QHash<Category, bool> strong;
+    for (const Clue &clue : qAsConst(clues)) {
         if (clue.concept == Concept::None) {
             continue;
         }
         const Category c = categoryOf(clue.concept);
-        if (c == Category::Ignore) {
-            reading.refusal = QStringLiteral("not personal data: ") + clue.evidence;
-            return reading;
-        }
-        if (category != Category::None && c != category) {
-            reading.refusal = QStringLiteral("contradiction: %1 / %2").arg(categoryEvidence, clue.evidence);
-            return reading;
-        }
-        category = c;
-        if (categoryEvidence.isEmpty()) {
-            categoryEvidence = clue.evidence;
-        }
-        strong = strong || !clue.weak;
-        const bool better = deciding < 0 || (isGeneral(clues[deciding].concept) && !isGeneral(clue.concept))
-                            || (clues[deciding].weak && !clue.weak && !isGeneral(clue.concept));
-        if (better) {
-            deciding = i;
-        }
+        weights[c] += clue.weight;
+        strong[c] = strong.value(c) || !clue.weak;
     }
-    if (deciding < 0) {
+    if (weights.isEmpty()) {
         reading.refusal = QStringLiteral("no evidence");
         return reading;
     }
-    if (!strong) {
-        reading.refusal = QStringLiteral("weak evidence: ") + clues[deciding].evidence;
+    Category best = Category::None;
+    double bestWeight = -1, second = 0;
+    for (auto it = weights.cbegin(); it != weights.cend(); ++it) {
+        if (it.value() > bestWeight) {
+            second = qMax(second, bestWeight);
+            bestWeight = it.value();
+            best = it.key();
+        } else {
+            second = qMax(second, it.value());
+        }
+    }
+    const auto firstOf = [&](Category c) {
+        for (const Clue &clue : qAsConst(clues)) {
+            if (clue.concept != Concept::None && categoryOf(clue.concept) == c) {
+                return clue.evidence;
+            }
+        }
+        return QString();
+    };
+    if (best == Category::Ignore) {
+        reading.refusal = QStringLiteral("not personal data: ") + firstOf(Category::Ignore);
         return reading;
     }
-    reading.concept = clues[deciding].concept;
-    reading.evidence = clues[deciding].evidence;
-    reading.fromRowOnly = deciding == rowIndex;
+    if (second > 0 && second >= bestWeight * table().doubt) {
+        QStringList sides;
+        for (const Clue &clue : qAsConst(clues)) {
+            if (clue.concept != Concept::None && categoryOf(clue.concept) != best) {
+                sides.append(clue.evidence);
+            }
+        }
+        reading.refusal = QStringLiteral("contradiction: %1 / %2").arg(firstOf(best), sides.value(0));
+        return reading;
+    }
+    if (!strong.value(best)) {
+        reading.refusal = QStringLiteral("weak evidence: ") + firstOf(best);
+        return reading;
+    }
+    // The most specific concept of the category, by weight; a general one only when alone.
+    QHash<Concept, double> conceptWeights;
     for (const Clue &clue : qAsConst(clues)) {
-        if (reading.part == 0 && clue.part != 0 && categoryOf(clue.concept) == category) {
+        if (clue.concept != Concept::None && categoryOf(clue.concept) == best) {
+            conceptWeights[clue.concept] += clue.weight;
+        }
+    }
+    Concept chosen = Concept::None;
+    double chosenWeight = -1;
+    for (auto it = conceptWeights.cbegin(); it != conceptWeights.cend(); ++it) {
+        const bool general = table().general.contains(it.key());
+        const bool chosenGeneral = chosen == Concept::None || table().general.contains(chosen);
+        if (chosen == Concept::None || (chosenGeneral && !general)
+            || (general == chosenGeneral && it.value() > chosenWeight)) {
+            chosen = it.key();
+            chosenWeight = it.value();
+        }
+    }
+    // A box said to hold more of the address (市区町村・番地) than its name says (addr_city) holds it.
+    const QPair<int, int> narrow = partsOf(chosen);
+    for (auto it = conceptWeights.cbegin(); it != conceptWeights.cend(); ++it) {
+        const QPair<int, int> wide = partsOf(it.key());
+        if (narrow.first >= 0 && wide.first >= 0 && wide.first <= narrow.first && wide.second >= narrow.second
+            && wide != narrow) {
+            chosen = it.key();
+        }
+    }
+    reading.concept = chosen;
+    reading.fromRowOnly = true;
+    reading.fromNameOnly = true;
+    for (const Clue &clue : qAsConst(clues)) {
+        if (clue.concept == Concept::None || categoryOf(clue.concept) != best) {
+            continue;
+        }
+        if (reading.evidence.isEmpty() && clue.concept == chosen) {
+            reading.evidence = clue.evidence;
+        }
+        reading.fromRowOnly = reading.fromRowOnly && clue.source == QStringLiteral("row");
+        reading.fromNameOnly =
+            reading.fromNameOnly
+            && (clue.source == QStringLiteral("name") || clue.source == QStringLiteral("id"));
+        if (reading.part == 0 && clue.part != 0) {
             reading.part = clue.part;
         }
     }
-    // The script asked for: the pattern decides among what it allows, then labels, then names.
+    // The script asked for: the pattern decides among what it allows, then texts, then names.
     Script wanted = Script::Unspecified;
     for (int pass = 0; pass < 2 && wanted == Script::Unspecified; ++pass) {
         for (int i = pass == 0 ? 3 : 0; i < (pass == 0 ? clues.size() : 3); ++i) {
@@ -801,8 +1020,126 @@ Reading read(const Field &field, const QString &textAfter)
         }
         reading.evidence += QStringLiteral(", pattern");
     }
+    if (wanted == Script::Latin && field.pattern.contains(QStringLiteral("A-Z"))
+        && !field.pattern.contains(QStringLiteral("a-z"))) {
+        reading.upper = true;
+    }
+    static const QRegularExpression noAscii(QStringLiteral("^\\[\\^ -~\\][+*]?$"));
+    reading.fullWidth = noAscii.match(field.pattern).hasMatch()
+                        || fold(field.label + field.rowLabel + field.placeholder + field.textAfter)
+                               .contains(QStringLiteral("全角"));
     reading.script = wanted;
+    const QString own =
+        fold(field.label + QLatin1Char(' ') + field.name + QLatin1Char(' ') + field.id + QLatin1Char(' ')
+             + field.ariaLabel + QLatin1Char(' ') + field.labelledBy + QLatin1Char(' ') + field.placeholder
+             + QLatin1Char(' ') + field.title + QLatin1Char(' ') + field.rowLabel + QLatin1Char(' ')
+             + field.textBefore + QLatin1Char(' ') + field.autocomplete);
+    reading.mobile = table().mobile.containedIn(own);
+    reading.landline = table().landline.containedIn(own);
     return reading;
+}
+
+// ---- Whose section -----------------------------------------------------------------------------
+
+enum class Whose
+{
+    Unsaid,
+    Own,
+    Other
+};
+
+struct PageWords
+{
+    bool own = false; // some part of the page is the orderer's, the applicant's …
+    bool child = false; // some part of the page is about a child: 保護者 is then the user
+};
+
+Whose whoseText(const QString &raw, const PageWords &page, QString &word)
+{
+    const Table &t = table();
+    const QString folded = fold(raw);
+    if (folded.isEmpty()) {
+        return Whose::Unsaid;
+    }
+    for (const QString &w : t.familyOwn.list) {
+        if (folded.contains(w)) {
+            word = w;
+            return page.child ? Whose::Own : Whose::Other;
+        }
+    }
+    for (const QString &w : t.otherSection.list) {
+        if (folded.contains(w)) {
+            word = w;
+            return Whose::Other;
+        }
+    }
+    if (page.own) {
+        for (const QString &w : t.whenOwnToo.list) {
+            if (folded.contains(w)) {
+                word = w;
+                return Whose::Other;
+            }
+        }
+    }
+    for (const QString &w : t.ownSection.list) {
+        if (folded.contains(w)) {
+            word = w;
+            return Whose::Own;
+        }
+    }
+    return Whose::Unsaid;
+}
+
+// Whether the field belongs to another person: the closest text that says whose decides.
+QString otherPersons(const Field &field, const PageWords &page)
+{
+    QString word;
+    for (const QString *text : {&field.label, &field.ariaLabel, &field.labelledBy, &field.title,
+                                &field.placeholder, &field.textBefore}) {
+        const Whose whose = whoseText(*text, page, word);
+        if (whose == Whose::Other) {
+            return QStringLiteral("another person's: ") + word;
+        }
+        if (whose == Whose::Own) {
+            return QString();
+        }
+    }
+    for (const QString *name : {&field.name, &field.id}) {
+        const QStringList words = tokens(*name);
+        if (!words.isEmpty() && table().otherTokens.contains(words.first())) {
+            return QStringLiteral("another person's: ") + words.first() + QLatin1Char('_');
+        }
+    }
+    for (const QString *text : {&field.rowLabel, &field.legend, &field.heading}) {
+        const Whose whose = whoseText(*text, page, word);
+        if (whose == Whose::Other) {
+            return QStringLiteral("another person's: ") + word;
+        }
+        if (whose == Whose::Own) {
+            return QString();
+        }
+    }
+    return QString();
+}
+
+PageWords pageWords(const QVector<Field> &fields)
+{
+    PageWords page;
+    QSet<QString> seen;
+    for (const Field &field : fields) {
+        for (const QString *text :
+             {&field.legend, &field.heading, &field.rowLabel, &field.label, &field.title}) {
+            if (text->isEmpty() || seen.contains(*text)) {
+                continue;
+            }
+            seen.insert(*text);
+            const QString folded = fold(*text);
+            page.own = page.own
+                       || (table().ownSection.containedIn(folded) && !table().whenOwnToo.containedIn(folded));
+            page.child = page.child || table().familyOther.containedIn(folded);
+        }
+    }
+    return page;
 }
 
 // ---- Form of the value -------------------------------------------------------------------------
@@ -843,12 +1180,15 @@ QString joinedKey(const Field &field, const QString &key, const QStringList &hyp
     }
     const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC);
     static const QRegularExpression digitRun(QStringLiteral("\\d{5,}"));
-    const bool numericKeys = inputModeOf(field) == QStringLiteral("numeric"); // a keypad without a hyphen
+    const QString notes = ownTexts(field);
+    const bool saysNoHyphen = table().noHyphen.containedIn(notes);
+    const bool saysHyphen = table().hyphen.containedIn(notes);
     const bool prefersDigits =
-        numericKeys || (!shown.contains(QLatin1Char('-')) && digitRun.match(shown).hasMatch());
+        !saysHyphen
+        && (saysNoHyphen || (!shown.contains(QLatin1Char('-')) && digitRun.match(shown).hasMatch()));
     if (digits && (prefersDigits || !hyphen)) {
         if (prefersDigits) {
-            note += numericKeys ? QStringLiteral(", inputmode numeric") : QStringLiteral(", placeholder");
+            note += saysNoHyphen ? QStringLiteral(", no hyphen") : QStringLiteral(", placeholder");
         }
         return key + QStringLiteral(".digits");
     }
@@ -875,6 +1215,72 @@ QString nameKey(Concept concept, Script script)
     return base;
 }
 
+// One box for the whole name or reading: the separator its example shows.
+QString nameSeparator(const Field &field, const QString &key)
+{
+    if (key.contains(QLatin1Char('E'))) {
+        return key;
+    }
+    if (table().noSpaces.containedIn(ownTexts(field))
+        || (!field.pattern.isEmpty() && !patternAccepts(field.pattern, {QStringLiteral("ヤマダ　ハナコ")})
+            && !patternAccepts(field.pattern, {QStringLiteral("ヤマダ ハナコ")})
+            && patternAccepts(field.pattern, {QStringLiteral("ヤマダハナコ")}))) {
+        return key + QStringLiteral(".noSpaces");
+    }
+    const QString shown = field.placeholder.left(80).normalized(QString::NormalizationForm_KC).trimmed();
+    static const QRegularExpression example(QStringLiteral("(?:例|例え?ば|ex)[\\s:)]*(\\S+)( ?)(\\S*)"));
+    const QRegularExpressionMatch m = example.match(shown);
+    if (!m.hasMatch() || !hasJapanese(m.captured(1)) || key.contains(QLatin1Char('E'))) {
+        return key;
+    }
+    if (m.captured(3).isEmpty()) {
+        return key + QStringLiteral(".noSpaces");
+    }
+    if (!field.placeholder.contains(QChar(0x3000))) {
+        return key + QStringLiteral(".asciiSpaces");
+    }
+    return key;
+}
+
+// A single box for the date of birth: the form its example shows, else ISO.
+QString dateKey(const Field &field, QString &refusal)
+{
+    if (typeOf(field) == QStringLiteral("date")) {
+        return QStringLiteral("birthDate");
+    }
+    const QString shown =
+        (field.placeholder.left(80) + QLatin1Char(' ') + field.textAfter.left(80) + QLatin1Char(' ')
+         + field.title.left(80) + QLatin1Char(' ') + field.label.left(80))
+            .normalized(QString::NormalizationForm_KC);
+    static const QRegularExpression slashed(QStringLiteral("\\b(\\d{4})/(\\d{1,2})/(\\d{1,2})\\b"));
+    static const QRegularExpression dmy(QStringLiteral("\\b(\\d{2})/(\\d{2})/(\\d{4})\\b|dd/mm/yyyy"));
+    static const QRegularExpression ymdWords(QStringLiteral("yyyy/mm/dd"));
+    static const QRegularExpression dashed(QStringLiteral("\\b\\d{4}-\\d{2}-\\d{2}\\b|yyyy-mm-dd"));
+    static const QRegularExpression eightDigits(QStringLiteral("(?<!\\d)\\d{8}(?!\\d)|yyyymmdd"));
+    const QString lower = shown.toLower();
+    if (dmy.match(lower).hasMatch()) {
+        return QStringLiteral("birthDateDMY");
+    }
+    if (slashed.match(lower).hasMatch() || ymdWords.match(lower).hasMatch()) {
+        return QStringLiteral("birthDateSlashed");
+    }
+    if (dashed.match(lower).hasMatch()) {
+        return QStringLiteral("birthDate");
+    }
+    if (field.maxLength == 8 || eightDigits.match(lower).hasMatch()) {
+        return QStringLiteral("birthDate.digits");
+    }
+    if (shown.contains(QStringLiteral("年"))) {
+        refusal = QStringLiteral("date written in another form: ") + shown.simplified().left(30);
+        return QString();
+    }
+    if (field.maxLength >= 0 && field.maxLength < 10) {
+        refusal = QStringLiteral("maxlength too short for a date");
+        return QString();
+    }
+    return QStringLiteral("birthDate");
+}
+
 bool isNumericType(const Field &field)
 {
     const QString type = typeOf(field);
@@ -887,15 +1293,198 @@ struct Run
     QVector<int> members;
 };
 
+// Address parts in the order an address is written.
+enum Part
+{
+    PrefPart,
+    CityPart,
+    TownPart,
+    StreetPart,
+    BuildingPart,
+    PartCount
+};
+
+// The parts a box holds, as [first, last]; {-1, -1} for none or undecided.
+QPair<int, int> partsOf(Concept c)
+{
+    switch (c) {
+    case Concept::Pref:
+        return {PrefPart, PrefPart};
+    case Concept::City:
+        return {CityPart, CityPart};
+    case Concept::Address1:
+    case Concept::Address2:
+        return {TownPart, TownPart};
+    case Concept::Street:
+        return {StreetPart, StreetPart};
+    case Concept::Building:
+        return {BuildingPart, BuildingPart};
+    case Concept::CityStreet:
+        return {CityPart, StreetPart};
+    case Concept::CityTown:
+        return {CityPart, TownPart};
+    case Concept::TownStreet:
+        return {TownPart, StreetPart};
+    case Concept::StreetBuilding:
+        return {StreetPart, BuildingPart};
+    case Concept::CityAddress:
+        return {CityPart, BuildingPart};
+    default:
+        return {-1, -1};
+    }
+}
+
+QString addressKey(int first, int last)
+{
+    static const QHash<int, QString> keys{
+        {PrefPart * 8 + BuildingPart, QStringLiteral("fullAddress")},
+        {PrefPart * 8 + StreetPart, QStringLiteral("streetAddress")},
+        {PrefPart * 8 + PrefPart, QStringLiteral("pref")},
+        {CityPart * 8 + BuildingPart, QStringLiteral("cityAddress")},
+        {CityPart * 8 + StreetPart, QStringLiteral("cityStreet")},
+        {CityPart * 8 + TownPart, QStringLiteral("cityTown")},
+        {CityPart * 8 + CityPart, QStringLiteral("city")},
+        {TownPart * 8 + StreetPart, QStringLiteral("townStreet")},
+        {TownPart * 8 + BuildingPart, QStringLiteral("townAddress")},
+        {StreetPart * 8 + BuildingPart, QStringLiteral("streetBuilding")},
+        {StreetPart * 8 + StreetPart, QStringLiteral("street")},
+        {BuildingPart * 8 + BuildingPart, QStringLiteral("building")},
+    };
+    return keys.value(first * 8 + last);
+}
+
+// Decides which parts the boxes of one form's address take: a 住所 box takes what no other box
+// takes around it, a 市区町村 box followed by a 番地 box takes the town too, addr01/addr02 split
+// the address after the prefecture between them.
+void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<QString> &keys,
+                QVector<QString> &notes)
+{
+    QVector<QPair<int, int>> ranges;
+    bool claimed[PartCount] = {};
+    for (int i : boxes) {
+        QPair<int, int> range = partsOf(readings[i].concept);
+        if (readings[i].concept == Concept::Address2) {
+            range = {-2, -2}; // 小字 alone: as stored
+        }
+        if (readings[i].concept == Concept::CityAddress) {
+            range = {-3, -3}; // from the city to what later boxes leave
+        } else if (readings[i].concept == Concept::AddressAny && readings[i].part == 1) {
+            range = {CityPart, TownPart};
+        } else if (readings[i].concept == Concept::AddressAny && readings[i].part == 2) {
+            range = {StreetPart, BuildingPart};
+        }
+        ranges.append(range);
+        for (int p = range.first; p >= 0 && p <= range.second; ++p) {
+            claimed[p] = true;
+        }
+    }
+    // Parts claimed twice (addr01 after a city box) leave the numbered box the rest.
+    for (int b = 0; b < boxes.size(); ++b) {
+        const Reading &r = readings[boxes[b]];
+        if (r.concept != Concept::AddressAny || r.part == 0) {
+            continue;
+        }
+        for (int other = 0; other < boxes.size(); ++other) {
+            if (other == b || readings[boxes[other]].concept == Concept::AddressAny) {
+                continue;
+            }
+            const QPair<int, int> o = ranges[other];
+            if (o.first <= ranges[b].first && o.second >= ranges[b].first && o.first >= 0) {
+                ranges[b].first = o.second + 1;
+            }
+            if (o.first >= 0 && o.first <= ranges[b].second && o.second >= ranges[b].second) {
+                ranges[b].second = o.first - 1;
+            }
+        }
+    }
+    for (int b = 0; b < boxes.size(); ++b) {
+        const Reading &r = readings[boxes[b]];
+        const bool fromCity = r.concept == Concept::CityAddress;
+        if ((r.concept != Concept::AddressAny || r.part != 0) && !fromCity) {
+            continue;
+        }
+        // From the first part no earlier box took to the last one no later box takes.
+        int first = PrefPart;
+        for (int other = 0; other < b; ++other) {
+            if (ranges[other].second >= 0) {
+                first = qMax(first, ranges[other].second + 1);
+            }
+        }
+        int last = BuildingPart;
+        for (int other = b + 1; other < boxes.size(); ++other) {
+            if (ranges[other].first >= 0) {
+                last = qMin(last, ranges[other].first - 1);
+            }
+        }
+        if ((claimed[PrefPart] || fromCity) && first == PrefPart) {
+            first = CityPart;
+        }
+        ranges[b] = {first, last};
+    }
+    // A city box with the street in the next box and no town box takes the town.
+    if (!claimed[TownPart]) {
+        for (int b = 0; b + 1 < boxes.size(); ++b) {
+            if (ranges[b].second == CityPart && ranges[b + 1].first == StreetPart) {
+                ranges[b].second = TownPart;
+            }
+        }
+    }
+    for (int b = 0; b < boxes.size(); ++b) {
+        const int i = boxes[b];
+        if (!keys[i].isEmpty() || !readings[i].refusal.isEmpty()) {
+            continue;
+        }
+        if (ranges[b].first == -2) {
+            keys[i] = QStringLiteral("address2");
+            continue;
+        }
+        if (readings[i].concept == Concept::Address1 && ranges[b] == QPair<int, int>(TownPart, TownPart)) {
+            keys[i] = QStringLiteral("address1");
+            continue;
+        }
+        const QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
+        if (key.isEmpty()) {
+            readings[i].refusal = QStringLiteral("which part of the address is unclear");
+        } else {
+            keys[i] = key;
+            if (readings[i].concept == Concept::AddressAny) {
+                notes[i] = QStringLiteral(", address parts %1–%2").arg(ranges[b].first).arg(ranges[b].second);
+            }
+        }
+    }
+}
+
+bool isEraText(const QString &text)
+{
+    static const QRegularExpression era(QStringLiteral("^(明治|大正|昭和|平成|令和|[mtshr])$"));
+    return era.match(fold(text)).hasMatch();
+}
+
 } // namespace
 
-QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
+QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, const Hints &hints)
 {
     QVector<Decision> decisions(fields.size());
     QVector<Reading> readings(fields.size());
     QVector<int> candidates; // fields that may take a value, in order
+    const PageWords page = pageWords(fields);
+    // A page written in English alone, headings included, wants the Latin-letter values.
+    bool english = inputLanguage == FieldMenu::English;
+    if (!english) {
+        bool japanese = false, headings = false;
+        for (const Field &field : fields) {
+            const QString all = field.label + field.rowLabel + field.placeholder + field.ariaLabel
+                                + field.labelledBy + field.title + field.legend + field.heading;
+            headings = headings || !(field.legend + field.heading).trimmed().isEmpty();
+            japanese = japanese || hasJapanese(all);
+        }
+        english = headings && !japanese;
+    }
     for (int i = 0; i < fields.size(); ++i) {
-        const QString why = excluded(fields[i]);
+        QString why = excluded(fields[i]);
+        if (why.isEmpty()) {
+            why = otherPersons(fields[i], page);
+        }
         if (!why.isEmpty()) {
             decisions[i].evidence = why;
             continue;
@@ -906,10 +1495,27 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
         const int i = candidates[c];
         const bool unitAfter = c + 1 < candidates.size() && isUnit(fields[candidates[c + 1]].textBefore);
         readings[i] = read(fields[i], unitAfter ? fields[candidates[c + 1]].textBefore : QString());
+        // Text areas take an address, nothing else: their other uses are messages and notes.
+        if (isTextArea(fields[i]) && readings[i].concept != Concept::None
+            && categoryOf(readings[i].concept) != Category::Address) {
+            readings[i] = Reading();
+            readings[i].refusal = QStringLiteral("a text area for no address");
+        }
+        // Radio buttons stand for the era alone: the era's name on the button, the birth date around.
+        if (isRadio(fields[i])) {
+            const Field &f = fields[i];
+            const bool eraButton = isEraText(f.value) || isEraText(f.label) || isEraText(f.textAfter);
+            if (!eraButton || categoryOf(readings[i].concept) != Category::Birth) {
+                readings[i] = Reading();
+                readings[i].refusal = QStringLiteral("a radio button of no era");
+            } else {
+                readings[i].concept = Concept::Era;
+            }
+        }
     }
 
-    // A numbered or labelled first box followed by unlabelled boxes after a hyphen: 〒[ ]-[ ], 電話[ ]-[ ]-[
-    // ].
+    // A numbered or labelled first box followed by unlabelled boxes after a hyphen: 〒[ ]-[ ],
+    // 電話[ ]-[ ]-[ ].
     for (int c = 1; c < candidates.size(); ++c) {
         Reading &here = readings[candidates[c]];
         const Reading &before = readings[candidates[c - 1]];
@@ -921,11 +1527,15 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             here.concept = before.concept;
             here.evidence = QStringLiteral("after ") + before.evidence;
             here.refusal.clear();
+            here.mobile = before.mobile;
+            here.landline = before.landline;
         }
     }
 
-    // Group consecutive candidates of the same concept family.
+    // Group consecutive candidates of the same concept family; the radio buttons of one group
+    // count as one control.
     QVector<Run> runs;
+    QHash<int, int> sameGroupAs; // a radio button → the first of its group
     for (int c = 0; c < candidates.size(); ++c) {
         const int i = candidates[c];
         const Concept concept = readings[i].concept;
@@ -935,16 +1545,39 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
         if (!grouped) {
             continue;
         }
+        if (isRadio(fields[i]) && c > 0 && isRadio(fields[candidates[c - 1]])
+            && fields[candidates[c - 1]].name == fields[i].name && !runs.isEmpty()
+            && (runs.last().members.last() == candidates[c - 1]
+                || sameGroupAs.value(candidates[c - 1], -1) == runs.last().members.last())) {
+            sameGroupAs.insert(i, sameGroupAs.value(candidates[c - 1], candidates[c - 1]));
+            continue;
+        }
         const auto sameGroup = [&](int other) {
             const Reading &r = readings[other];
             if (categoryOf(concept) == Category::Birth) {
                 return categoryOf(r.concept) == Category::Birth;
             }
+            if (concept == Concept::Postal || concept == Concept::Phone) {
+                // Rows of their own (自宅, 携帯) rather than the boxes of one split value.
+                const Field &a = fields[other];
+                const Field &b = fields[i];
+                const auto own = [](const Field &f) {
+                    static const QRegularExpression separator(QStringLiteral("^[-－−‐‑–—―ｰー(（)）]?$"));
+                    const QString before =
+                        separator.match(f.textBefore.trimmed()).hasMatch() ? QString() : f.textBefore;
+                    return f.label + f.ariaLabel + f.labelledBy + f.title + before;
+                };
+                const bool wholeBox = b.maxLength < 0 || b.maxLength >= 10;
+                if ((!a.rowLabel.isEmpty() && !b.rowLabel.isEmpty() && a.rowLabel != b.rowLabel)
+                    || (wholeBox && own(a) != own(b))) {
+                    return false;
+                }
+            }
             return r.concept == concept && r.fromRowOnly == readings[i].fromRowOnly
                    && (concept != Concept::FullName || r.script == readings[i].script);
         };
-        if (c > 0 && !runs.isEmpty() && runs.last().members.last() == candidates[c - 1]
-            && sameGroup(candidates[c - 1])) {
+        const int previous = c > 0 ? sameGroupAs.value(candidates[c - 1], candidates[c - 1]) : -1;
+        if (c > 0 && !runs.isEmpty() && runs.last().members.last() == previous && sameGroup(previous)) {
             runs.last().members.append(i);
         } else {
             runs.append(Run{QVector<int>{i}});
@@ -993,21 +1626,25 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             }
         } else {
             // Birth: era, year, month, day in this order wherever the controls themselves do not say.
-            QVector<Concept> order;
             bool hasEra = false;
             for (int i : run.members) {
                 hasEra = hasEra || readings[i].concept == Concept::Era;
             }
-            order = hasEra ? QVector<Concept>{Concept::Era, Concept::EraYear, Concept::Month, Concept::Day}
-                           : QVector<Concept>{Concept::Year, Concept::Month, Concept::Day};
+            const QVector<Concept> order =
+                hasEra ? QVector<Concept>{Concept::Era, Concept::EraYear, Concept::Month, Concept::Day}
+                       : QVector<Concept>{Concept::Year, Concept::Month, Concept::Day};
             const bool positional = size == order.size();
             if (size == 1 && readings[run.members.first()].concept == Concept::BirthAny) {
                 readings[run.members.first()].concept = Concept::BirthDate; // 生年月日 in one box
             }
             for (int p = 0; p < size; ++p) {
                 Reading &r = readings[run.members[p]];
-                if (hasEra && r.concept == Concept::Year && positional && p == 1) {
-                    r.concept = Concept::EraYear; // a year beside an era select counts within the era
+                const Field &f = fields[run.members[p]];
+                // A year beside an era control counts within the era; a two-digit box too.
+                if (r.concept == Concept::Year
+                    && ((hasEra && (positional ? p == 1 : true))
+                        || (!isSelect(f) && f.maxLength > 0 && f.maxLength <= 2))) {
+                    r.concept = Concept::EraYear;
                 }
                 if (r.concept == Concept::BirthAny && positional) {
                     r.concept = order[p];
@@ -1017,11 +1654,89 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
         }
     }
 
+    // Addresses, one form at a time.
+    QHash<QString, QVector<int>> addressBoxes;
+    QStringList forms;
+    for (int i : qAsConst(candidates)) {
+        if (categoryOf(readings[i].concept) == Category::Address && readings[i].refusal.isEmpty()) {
+            if (!addressBoxes.contains(fields[i].form)) {
+                forms.append(fields[i].form);
+            }
+            addressBoxes[fields[i].form].append(i);
+        }
+    }
+    for (const QString &form : qAsConst(forms)) {
+        cutAddress(addressBoxes.value(form), readings, keys, notes);
+    }
+
+    // One stored number, home and mobile rows: the row it fits, else the first that does not misfit.
+    QHash<QString, QVector<QVector<int>>> phoneRows;
+    for (const Run &run : qAsConst(runs)) {
+        if (readings[run.members.first()].concept == Concept::Phone) {
+            phoneRows[fields[run.members.first()].form].append(run.members);
+        }
+    }
+    for (const QVector<QVector<int>> &rows : qAsConst(phoneRows)) {
+        // Rows that do not say whose line they are (the same block repeated) all take the number.
+        const bool kinds = std::any_of(rows.cbegin(), rows.cend(), [&](const QVector<int> &row) {
+            return readings[row.first()].mobile || readings[row.first()].landline;
+        });
+        if (rows.size() < 2 || !kinds) {
+            continue;
+        }
+        const auto fits = [&](const QVector<int> &row) {
+            const Reading &r = readings[row.first()];
+            return hints.mobilePhone ? r.mobile && !r.landline : r.landline && !r.mobile;
+        };
+        const auto misfits = [&](const QVector<int> &row) {
+            const Reading &r = readings[row.first()];
+            return hints.mobilePhone ? r.landline && !r.mobile : r.mobile && !r.landline;
+        };
+        int chosen = -1;
+        for (int k = 0; k < rows.size() && chosen < 0; ++k) {
+            if (fits(rows[k])) {
+                chosen = k;
+            }
+        }
+        for (int k = 0; k < rows.size() && chosen < 0; ++k) {
+            if (!misfits(rows[k])) {
+                chosen = k;
+            }
+        }
+        for (int k = 0; k < rows.size(); ++k) {
+            if (k == chosen) {
+                continue;
+            }
+            for (int i : rows[k]) {
+                readings[i].refusal = QStringLiteral("the number belongs in another phone row");
+                keys[i].clear();
+            }
+        }
+    }
+
+    // A name known from its name attribute alone, in a form of nothing else personal: a search box.
+    for (int i : qAsConst(candidates)) {
+        if (categoryOf(readings[i].concept) != Category::Name || !readings[i].fromNameOnly) {
+            continue;
+        }
+        bool others = false, personal = false;
+        for (int other = 0; other < fields.size(); ++other) {
+            if (other != i && fields[other].form == fields[i].form) {
+                others = true;
+                personal = personal
+                           || (readings[other].concept != Concept::None && readings[other].refusal.isEmpty());
+            }
+        }
+        if (others && !personal) {
+            readings[i].refusal = QStringLiteral("a name box alone in its form");
+        }
+    }
+
     for (int i : qAsConst(candidates)) {
         const Field &field = fields[i];
         Reading &r = readings[i];
         Decision &decision = decisions[i];
-        QString key = keys[i];
+        QString key = r.refusal.isEmpty() ? keys[i] : QString();
         QString note = notes[i];
         if (key.isEmpty() && r.refusal.isEmpty()) {
             switch (r.concept) {
@@ -1033,6 +1748,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
                     r.refusal = QStringLiteral("type %1 for a name").arg(typeOf(field) + inputModeOf(field));
                 } else {
                     key = nameKey(r.concept, r.script);
+                    if (r.concept == Concept::FullName) {
+                        key = nameSeparator(field, key);
+                    }
                 }
                 break;
             case Concept::Postal:
@@ -1058,53 +1776,15 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
                     r.refusal = QStringLiteral("no form of the phone number fits") + note;
                 }
                 break;
-            case Concept::Pref:
-                key = QStringLiteral("pref");
-                break;
-            case Concept::City:
-                key = QStringLiteral("city");
-                break;
-            case Concept::Address1:
-                key = QStringLiteral("address1");
-                break;
-            case Concept::Address2:
-                key = QStringLiteral("address2");
-                break;
-            case Concept::Street:
-                key = QStringLiteral("street");
-                break;
-            case Concept::Building:
-                key = QStringLiteral("building");
-                break;
-            case Concept::AddressAny:
-                if (r.part == 1) {
-                    key = QStringLiteral("address1");
-                } else if (r.part == 2) {
-                    key = QStringLiteral("address2");
-                } else {
-                    r.refusal = QStringLiteral("which part of the address is unclear");
-                }
-                break;
             case Concept::Mail:
                 key = QStringLiteral("mail");
                 break;
             case Concept::UserID:
                 key = QStringLiteral("userID");
                 break;
-            case Concept::BirthDate: {
-                static const QRegularExpression eightDigits(QStringLiteral("^\\d{8}$"));
-                const QString shown = field.placeholder.normalized(QString::NormalizationForm_KC).trimmed();
-                if (shown.contains(QLatin1Char('/')) || shown.contains(QStringLiteral("年"))) {
-                    r.refusal = QStringLiteral("date written in another form: ") + shown;
-                } else if (field.maxLength == 8 || eightDigits.match(shown).hasMatch()) {
-                    key = QStringLiteral("birthDate.digits");
-                } else if (field.maxLength < 0 || field.maxLength >= 10) {
-                    key = QStringLiteral("birthDate");
-                } else {
-                    r.refusal = QStringLiteral("maxlength too short for a date");
-                }
+            case Concept::BirthDate:
+                key = dateKey(field, r.refusal);
                 break;
-            }
             case Concept::Year:
                 key = QStringLiteral("year");
                 break;
@@ -1123,8 +1803,7 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             case Concept::BirthAny:
                 r.refusal = QStringLiteral("which part of the birth date is unclear");
                 break;
-            case Concept::None:
-            case Concept::Ignore:
+            default:
                 break;
             }
         }
@@ -1132,20 +1811,35 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             decision.evidence = r.refusal.isEmpty() ? QStringLiteral("no evidence") : r.refusal;
             continue;
         }
-        // Kana readings and Latin spellings exist for names only (and Latin for the address parts).
+        // Kana readings exist for names only; Latin spellings for names and the address.
         if (r.script != Script::Unspecified && categoryOf(r.concept) != Category::Name
             && !(r.script == Script::Latin && categoryOf(r.concept) == Category::Address)) {
             decision.evidence = QStringLiteral("no reading stored for ") + r.evidence;
             continue;
         }
-        if (inputLanguage == FieldMenu::English || r.script == Script::Latin) {
-            static const QStringList latin{QStringLiteral("familyName"), QStringLiteral("lastName"),
-                                           QStringLiteral("fullName"),   QStringLiteral("pref"),
-                                           QStringLiteral("city"),       QStringLiteral("address1"),
-                                           QStringLiteral("address2"),   QStringLiteral("building")};
+        // Month and day boxes whose example is zero-padded.
+        if ((key == QStringLiteral("month") || key == QStringLiteral("day")) && !isSelect(field)) {
+            static const QRegularExpression padded(QStringLiteral("^0\\d$|^mm$|^dd$"));
+            if (padded.match(field.placeholder.trimmed().toLower()).hasMatch()) {
+                key += QStringLiteral(".twoDigits");
+            }
+        }
+        if (english || r.script == Script::Latin) {
+            static const QStringList latin{
+                QStringLiteral("familyName"), QStringLiteral("lastName"), QStringLiteral("fullName"),
+                QStringLiteral("pref"),       QStringLiteral("city"),     QStringLiteral("address1"),
+                QStringLiteral("address2"),   QStringLiteral("building"), QStringLiteral("townStreet")};
             if (latin.contains(key)) {
                 key += QLatin1Char('E');
             }
+        }
+        if (key == QStringLiteral("fullNameE") && table().familyFirst.containedIn(ownTexts(field))) {
+            key = QStringLiteral("fullNameEFamilyFirst");
+        }
+        if (r.upper) {
+            key += QStringLiteral(".upperCase");
+        } else if (r.fullWidth && categoryOf(r.concept) == Category::Address) {
+            key += QStringLiteral(".fullWidth");
         }
         if (field.readOnly) {
             decision.evidence = QStringLiteral("read-only");
@@ -1153,11 +1847,19 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage)
             decision.evidence = QStringLiteral("disabled");
         } else if (isSelect(field) ? field.selectedIndex > 0 && field.selectedIndex < field.options.size()
                                          && !field.options[field.selectedIndex].value.isEmpty()
-                                   : !field.value.isEmpty()) {
+                                   : !isRadio(field) && !field.value.isEmpty()) {
             decision.evidence = QStringLiteral("already filled");
         } else {
             decision.key = key;
+            decision.check = isRadio(field);
             decision.evidence = r.evidence + note;
+        }
+    }
+    // The other radio buttons of an era group take the same key: the value picks the button.
+    for (auto it = sameGroupAs.cbegin(); it != sameGroupAs.cend(); ++it) {
+        const Decision &first = decisions[it.value()];
+        if (first.fills() && !fields[it.key()].disabled) {
+            decisions[it.key()] = first;
         }
     }
     return decisions;

@@ -7,7 +7,9 @@
 #include <QVector>
 
 // Decides, for each control of a form, which profile value (stored or derived key) belongs in it,
-// from what the page says about the control. Window-free: the page is read elsewhere.
+// from what the page says about the control. The words, tokens and weights it goes by are data
+// (recognition.json, described in recognition.md); this is the engine that weighs them.
+// Window-free: the page is read elsewhere.
 namespace FieldRecognizer {
 
 // One form control as the page describes it. Texts are as found; the recognizer folds them.
@@ -17,13 +19,24 @@ struct Decision
 {
     QString key; // the profile key to fill in, stored or derived; empty to leave the control alone
     QString evidence; // what decided, for a debug line
+    // Radio buttons: the key's value picks the button, the others of its group stay as they are.
+    bool check = false;
 
     bool fills() const { return !key.isEmpty(); }
 };
 
+// What the recognizer may know of the values themselves.
+struct Hints
+{
+    // The stored phone number is a mobile one (070, 080, 090): with a home and a mobile row it
+    // goes into the mobile one.
+    bool mobilePhone = false;
+};
+
 // One decision per field, in the same order. Fields must be given in document order: split postal
-// codes, phone numbers and birth dates are recognised across neighbours. inputLanguage is
-// FieldMenu::InputLanguage: in English the Latin-letter keys (suffix E) are chosen where they exist.
-QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage);
+// codes, phone numbers, birth dates and addresses are recognised across neighbours. inputLanguage
+// is FieldMenu::InputLanguage: in English the Latin-letter keys (suffix E) are chosen where they
+// exist; a page written in English alone gets them too.
+QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, const Hints &hints = Hints());
 
 } // namespace FieldRecognizer

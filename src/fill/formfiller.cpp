@@ -4,6 +4,7 @@
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/selectmatcher.h"
+#include "fill/texttransforms.h"
 #include "logging.h"
 #include "store/profiledocument.h"
 
@@ -112,20 +113,19 @@ void FormFiller::fillPage()
     });
 }
 
-void FormFiller::start(QVector<PageControl> scanned)
+void FormFiller::start(const QVector<PageControl> &scanned)
 {
-    // Text areas are left to the user for now: nothing the profile holds is known to belong there.
-    scanned.erase(
-        std::remove_if(scanned.begin(), scanned.end(),
-                       [](const PageControl &control) { return control.tag == QLatin1String("TEXTAREA"); }),
-        scanned.end());
     const int language = m_menu.inputLanguage();
-    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language);
+    FieldRecognizer::Hints hints;
+    static const QRegularExpression mobile(QStringLiteral("^0[789]0"));
+    hints.mobilePhone =
+        mobile.match(TextTransforms::digitsOnly(m_document.value(QStringLiteral("telephone")))).hasMatch();
+    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language, hints);
     // In English a Latin-letter key the profile lacks falls back to the Japanese one, as in the menu;
     // not where the field itself asks for Latin letters.
     const QVector<FieldRecognizer::Decision> japanese =
         language == FieldMenu::Japanese ? decisions
-                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese);
+                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, hints);
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -142,10 +142,12 @@ void FormFiller::start(QVector<PageControl> scanned)
         Control control;
         control.page = field;
         control.select = field.tag == QLatin1String("SELECT");
+        control.check = decisions[i].check;
         control.countsWhenEmpty = (control.select || textTypes.contains(field.type.trimmed().toLower()))
                                   && !field.readOnly && !field.disabled && field.visible;
         control.shownIdentifier = shownIdentifierOf(field);
-        if (field.ownsIdentifier) {
+        // A radio button is not recorded: a refill would type the value into it, not check it.
+        if (field.ownsIdentifier && !decisions[i].check) {
             control.identifier = field.identifier;
         }
         control.evidence = decisions[i].evidence;
@@ -153,7 +155,13 @@ void FormFiller::start(QVector<PageControl> scanned)
         if (!key.isEmpty() && key != japanese[i].key && !m_document.holds(key)) {
             key = japanese[i].key;
         }
-        if (!key.isEmpty() && !field.visible) {
+        if (!key.isEmpty() && field.htmlType == QLatin1String("password")) {
+            // Passwords are the user's to pick from the field menu; the whole-form fill never writes
+            // or records one.
+            qCWarning(lcFill) << "fillPage refused a password box" << shownIdentifierOf(field) << key;
+            key.clear();
+            control.evidence = QStringLiteral("a password box");
+        } else if (!key.isEmpty() && !field.visible) {
             // What the user cannot see is not filled: a page may hide fields to collect more than it
             // shows.
             control.evidence = QStringLiteral("not visible");
@@ -161,6 +169,10 @@ void FormFiller::start(QVector<PageControl> scanned)
             control.value = m_document.value(key);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
+            } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
+                // Cut short it would be wrong: the page could not take the whole value.
+                control.evidence =
+                    QStringLiteral("longer than maxlength %1, ").arg(field.maxLength) + control.evidence;
             } else {
                 control.key = key;
                 control.state = Control::Pending;
@@ -195,7 +207,22 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         if (control.state != Control::Pending || (postalOnly && !isPostal(control.key))) {
             continue;
         }
-        if (control.select) {
+        if (control.check) {
+            // A radio button of a group: only the one standing for the value is checked.
+            const PageControl::Option button{control.page.label + QLatin1Char(' ') + control.page.textAfter,
+                                             control.page.value};
+            const QVector<PageControl::Option> buttons{button};
+            if (SelectMatcher::match(buttons, control.value, SelectMatcher::kindForKey(control.key)) < 0
+                && SelectMatcher::match({{control.page.value, control.page.value}}, control.value,
+                                        SelectMatcher::kindForKey(control.key))
+                       < 0) {
+                control.state = Control::Untouched;
+                qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key
+                                << QStringLiteral("another button of the group, ") + control.evidence;
+                continue;
+            }
+            writes.append({control.page.handle, control.value, Page::How::Check});
+        } else if (control.select) {
             control.option = SelectMatcher::match(control.page.options, control.value,
                                                   SelectMatcher::kindForKey(control.key));
             if (control.option < 0) {

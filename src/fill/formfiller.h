@@ -56,6 +56,7 @@ private:
         QString identifier; // to record under; empty when rules would refill another control
         QString shownIdentifier; // for the log
         bool select = false;
+        bool check = false; // a radio button, checked when it stands for the value
         bool countsWhenEmpty = false; // a field the user is expected to fill when it is empty
         QString key; // what goes in; empty when the field is left alone
         QString evidence;
@@ -70,7 +71,7 @@ private:
         } state = Untouched;
     };
 
-    void start(QVector<PageControl> scanned);
+    void start(const QVector<PageControl> &scanned);
     // Writes the pending controls (only postal codes when postalOnly), then calls next.
     void fillPending(bool postalOnly, const std::function<void()> &next);
     void settle(Control &control, const Page::State &state);

@@ -28,6 +28,7 @@ public:
         AtSelection, // the text replaces the selection or goes in at the caret
         IfEmpty, // Replace, on a control that is still empty; others stay as they are
         IfUnchosen, // Replace, on a select still at a placeholder (an empty value, or nothing chosen)
+        Check, // checks a radio button the way a click does (its group's other button goes off)
     };
 
     struct Write

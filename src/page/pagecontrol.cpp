@@ -23,6 +23,7 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
     control.labelledBy = map.value(QStringLiteral("labelledBy")).toString();
     control.title = map.value(QStringLiteral("title")).toString();
     control.textBefore = map.value(QStringLiteral("textBefore")).toString();
+    control.textAfter = map.value(QStringLiteral("textAfter")).toString();
     control.rowLabel = map.value(QStringLiteral("rowLabel")).toString();
     control.legend = map.value(QStringLiteral("legend")).toString();
     control.heading = map.value(QStringLiteral("heading")).toString();

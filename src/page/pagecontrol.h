@@ -40,6 +40,7 @@ struct PageControl
     QString labelledBy; // the texts of the elements aria-labelledby names
     QString title;
     QString textBefore; // the text right before the control in its container ("姓", "〒", "-")
+    QString textAfter; // the text right after the control in its container ("ハイフン不要")
     QString rowLabel; // the row's heading: its <th>, the preceding cell or <dt>
     QString legend; // the enclosing <fieldset>'s legend
     QString heading; // the nearest heading (h1–h6) before the control

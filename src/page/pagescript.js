@@ -99,6 +99,22 @@
         return clean(t);
     }
 
+    // The text right after the control within its parent, up to the next control: notes such as
+    // ハイフン不要 or an example.
+    function textAfter(el) {
+        var t = '';
+        for (var n = el.nextSibling; n && t.length < 80; n = n.nextSibling) {
+            if (n.nodeType === 3) {
+                t += n.data;
+                continue;
+            }
+            if (n.nodeType !== 1 || n.tagName === 'BR') continue;
+            if (holdsControls(n)) break;
+            t += n.textContent;
+        }
+        return clean(t);
+    }
+
     function legendOf(el) {
         for (var up = el.parentNode; up && up.nodeType === 1; up = up.parentNode) {
             if (up.tagName === 'FIELDSET') {
@@ -243,6 +259,7 @@
             labelledBy: labelledBy(el, doc),
             title: el.getAttribute('title') || '',
             textBefore: textBefore(el),
+            textAfter: textAfter(el),
             rowLabel: rowLabel(el),
             legend: legendOf(el),
             heading: heading && !heading.contains(el) ? clean(textOf(heading)) : '',
@@ -310,7 +327,17 @@
             && el.ownerDocument.documentElement.contains(el) ? el : null;
     }
 
-    // writes: [[handle, text, how]], how 0 replace, 1 at the selection, 2 if empty, 3 if unchosen.
+    // Checks a radio button or check box the way a click does, unless it is checked already.
+    function check(el) {
+        if (el.checked) return false;
+        try { el.focus(); } catch (x) {}
+        el.click();
+        try { el.blur(); } catch (x) {}
+        return !!el.checked;
+    }
+
+    // writes: [[handle, text, how]], how 0 replace, 1 at the selection, 2 if empty, 3 if unchosen,
+    // 4 check (the text is not used).
     function write(writes) {
         var states = [];
         for (var i = 0; i < writes.length; ++i) {
@@ -319,7 +346,9 @@
                 states.push([false, false, '', -1]);
                 continue;
             }
-            if (how === 2) {
+            if (how === 4) {
+                written = check(el);
+            } else if (how === 2) {
                 written = type(el, text, 2)[0];
             } else if (how === 3) {
                 var current = el.selectedIndex, chosen = el.options && el.options[current];

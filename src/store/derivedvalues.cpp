@@ -1,6 +1,7 @@
 #include "store/derivedvalues.h"
 
 #include "fill/texttransforms.h"
+#include "fill/widthconversion.h"
 #include "store/japaneseera.h"
 
 #include <QDate>
@@ -30,7 +31,12 @@ enum class Suffix
     Digits,
     Part1,
     Part2,
-    Part3
+    Part3,
+    NoSpaces,
+    AsciiSpaces,
+    UpperCase,
+    FullWidth,
+    TwoDigits
 };
 
 Suffix suffixOf(const QStringRef &name)
@@ -43,6 +49,11 @@ Suffix suffixOf(const QStringRef &name)
         {QStringLiteral("part1"), Suffix::Part1},
         {QStringLiteral("part2"), Suffix::Part2},
         {QStringLiteral("part3"), Suffix::Part3},
+        {QStringLiteral("noSpaces"), Suffix::NoSpaces},
+        {QStringLiteral("asciiSpaces"), Suffix::AsciiSpaces},
+        {QStringLiteral("upperCase"), Suffix::UpperCase},
+        {QStringLiteral("fullWidth"), Suffix::FullWidth},
+        {QStringLiteral("twoDigits"), Suffix::TwoDigits},
     };
     return suffixes.value(name.toString(), Suffix::Unknown);
 }
@@ -63,6 +74,19 @@ QString apply(Suffix suffix, const QString &text)
     case Suffix::Part2:
     case Suffix::Part3:
         return TextTransforms::parts(text).value(int(suffix) - int(Suffix::Part1));
+    case Suffix::NoSpaces: {
+        QString joined = text;
+        joined.remove(QLatin1Char(' ')).remove(QChar(0x3000));
+        return joined;
+    }
+    case Suffix::AsciiSpaces:
+        return QString(text).replace(QChar(0x3000), QLatin1Char(' '));
+    case Suffix::UpperCase:
+        return text.toUpper();
+    case Suffix::FullWidth:
+        return WidthConversion::toFullWidth(text).replace(QLatin1Char(' '), QChar(0x3000));
+    case Suffix::TwoDigits:
+        return text.size() == 1 && text.at(0).isDigit() ? QLatin1Char('0') + text : text;
     case Suffix::Unknown:
         break;
     }
@@ -118,14 +142,53 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == fullNameLatinKey) {
         return joined({stored(values, "lastNameE"), stored(values, "familyNameE")}, QStringLiteral(" "));
     }
+    if (key == QLatin1String("fullNameEFamilyFirst")) {
+        return joined({stored(values, "familyNameE"), stored(values, "lastNameE")}, QStringLiteral(" "));
+    }
     if (key == fullAddressKey) {
         const QString address = stored(values, "pref") + stored(values, "city") + stored(values, "address1")
                                 + stored(values, "address2") + stored(values, "street");
         return joined({address, stored(values, "building")}, QStringLiteral(" "));
     }
+    // The address as forms cut it: 町名 is address1 and address2 together.
+    const QString town = stored(values, "address1") + stored(values, "address2");
+    const QString townStreet = town + stored(values, "street");
+    if (key == QLatin1String("streetAddress")) {
+        return stored(values, "pref") + stored(values, "city") + townStreet;
+    }
+    if (key == QLatin1String("cityAddress")) {
+        return joined({stored(values, "city") + townStreet, stored(values, "building")}, QStringLiteral(" "));
+    }
+    if (key == QLatin1String("cityStreet")) {
+        return stored(values, "city") + townStreet;
+    }
+    if (key == QLatin1String("cityTown")) {
+        return stored(values, "city") + town;
+    }
+    if (key == QLatin1String("townStreet")) {
+        return townStreet;
+    }
+    if (key == QLatin1String("townAddress")) {
+        return joined({townStreet, stored(values, "building")}, QStringLiteral(" "));
+    }
+    if (key == QLatin1String("streetBuilding")) {
+        return joined({stored(values, "street"), stored(values, "building")}, QStringLiteral(" "));
+    }
+    if (key == QLatin1String("townStreetE")) {
+        return joined({stored(values, "street"), stored(values, "address2E"), stored(values, "address1E")},
+                      QStringLiteral(" "));
+    }
     if (key == birthDateKey) {
         const QDate date = birthDate(values);
         return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+    }
+    if (key == QLatin1String("birthDateSlashed")) {
+        const QDate date = birthDate(values);
+        return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    }
+    if (key == QLatin1String("birthDateDMY")) {
+        const QDate date = birthDate(values);
+        return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
     }
     if (key == birthEraKey) {
         return JapaneseEra::of(birthDate(values)).era;

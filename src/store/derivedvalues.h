@@ -10,8 +10,12 @@
 // they can be offered, recorded and refilled like stored keys:
 //
 // - a transform suffix on any key: KEY.hiragana, KEY.katakana, KEY.halfwidthKana, KEY.digits,
-//   KEY.part1, KEY.part2, KEY.part3 (up to 16 suffixes may follow each other: fullNameK.hiragana);
-// - joined values: fullName, fullNameK, fullNameE, fullAddress, birthDate;
+//   KEY.part1, KEY.part2, KEY.part3, KEY.noSpaces, KEY.asciiSpaces, KEY.upperCase, KEY.fullWidth,
+//   KEY.twoDigits (up to 16 suffixes may follow each other: fullNameK.hiragana);
+// - joined values: fullName, fullNameK, fullNameE, fullNameEFamilyFirst, fullAddress, birthDate,
+//   birthDateSlashed, birthDateDMY;
+// - the address as forms cut it: streetAddress (without the building), cityAddress (from the city
+//   on), cityStreet, cityTown, townStreet (町名番地), townAddress, streetBuilding, townStreetE;
 // - the era of the birth date: birthEra (明治..令和) and birthEraYear (1 for 元年).
 //
 // A stored key of the same name always wins. A missing source gives empty text.

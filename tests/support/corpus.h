@@ -1,0 +1,143 @@
+#pragma once
+
+// The form corpus of tests/data/corpus: its table of right values after a whole-form fill, and how
+// a page's controls measure against it. Shared by TestCorpus and BenchRecognition.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QVector>
+#include <QWebElement>
+#include <QWebFrame>
+
+namespace Corpus {
+
+struct Row
+{
+    QString selector;
+    QString expect; // "-": left as it was
+    QString before; // the control's state before the fill
+};
+
+// The rows of expected.tsv by page, pages in file-name order.
+inline QMap<QString, QVector<Row>> readTable(const QString &dir)
+{
+    QMap<QString, QVector<Row>> pages;
+    QFile file(dir + QStringLiteral("/expected.tsv"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return pages;
+    }
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].split(QLatin1Char('\t'));
+        if (cells.size() == 3) {
+            pages[cells[0]].append({cells[1], cells[2], QString()});
+        }
+    }
+    return pages;
+}
+
+inline QJsonObject profile(const QString &dir)
+{
+    QFile file(dir + QStringLiteral("/profile.json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
+// What the table compares: the value of a text control or select, "checked" or "-" for radio
+// buttons and check boxes, "(missing)" when the selector finds nothing.
+inline QString stateOf(QWebFrame *frame, const QString &selector)
+{
+    QWebElement element = frame->findFirstElement(selector);
+    if (element.isNull()) {
+        return QStringLiteral("(missing)");
+    }
+    const QString type = element.attribute(QStringLiteral("type")).toLower();
+    if (element.tagName() == QLatin1String("INPUT")
+        && (type == QLatin1String("radio") || type == QLatin1String("checkbox"))) {
+        return element.evaluateJavaScript(QStringLiteral("this.checked")).toBool() ? QStringLiteral("checked")
+                                                                                   : QStringLiteral("-");
+    }
+    return element.evaluateJavaScript(QStringLiteral("this.value")).toString();
+}
+
+// Waits until every row's control is on the page (a page may build its form after the load), then
+// notes each one's state.
+inline void recordBefore(QWebFrame *frame, QVector<Row> &rows)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto allThere = [&] {
+        for (const Row &row : qAsConst(rows)) {
+            if (frame->findFirstElement(row.selector).isNull()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!allThere() && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    for (Row &row : rows) {
+        row.before = stateOf(frame, row.selector);
+    }
+}
+
+struct Tally
+{
+    int right = 0;
+    int wrong = 0; // a value other than the right one
+    int missed = 0; // left as it was where a value belongs
+    int wronglyFilled = 0; // changed where it should have stayed as it was
+    int leftAlone = 0;
+
+    int toFill() const { return right + wrong + missed; }
+    Tally &operator+=(const Tally &other)
+    {
+        right += other.right;
+        wrong += other.wrong;
+        missed += other.missed;
+        wronglyFilled += other.wronglyFilled;
+        leftAlone += other.leftAlone;
+        return *this;
+    }
+};
+
+// The page after the fill against its rows; problems gets one line per row that is not right.
+inline Tally score(QWebFrame *frame, const QVector<Row> &rows, QStringList *problems = nullptr)
+{
+    Tally tally;
+    for (const Row &row : rows) {
+        const QString now = stateOf(frame, row.selector);
+        const bool keep = row.expect == QLatin1String("-");
+        const QString want = keep ? row.before : row.expect;
+        QString what;
+        if (now == want) {
+            ++(keep ? tally.leftAlone : tally.right);
+            continue;
+        }
+        if (keep) {
+            ++tally.wronglyFilled;
+            what = QStringLiteral("wrongly filled");
+        } else if (now == row.before) {
+            ++tally.missed;
+            what = QStringLiteral("missed");
+        } else {
+            ++tally.wrong;
+            what = QStringLiteral("wrong");
+        }
+        if (problems) {
+            problems->append(QStringLiteral("%1 %2: \"%3\", want \"%4\"").arg(what, row.selector, now, want));
+        }
+    }
+    return tally;
+}
+
+} // namespace Corpus
