@@ -69,7 +69,7 @@ public:
                 }
             }
         });
-        click(page, selector);
+        TestSupport::click(page, selector);
     }
 };
 
