@@ -115,18 +115,6 @@
         return clean(t);
     }
 
-    function legendOf(el) {
-        for (var up = el.parentNode; up && up.nodeType === 1; up = up.parentNode) {
-            if (up.tagName === 'FIELDSET') {
-                for (var c = up.firstElementChild; c; c = c.nextElementSibling) {
-                    if (c.tagName === 'LEGEND') return clean(textOf(c));
-                }
-                return '';
-            }
-        }
-        return '';
-    }
-
     function labelledBy(el, doc) {
         var ids = (el.getAttribute('aria-labelledby') || '').split(/\s+/), texts = [];
         for (var i = 0; i < ids.length; ++i) {
@@ -151,38 +139,73 @@
         return !!inset && parseFloat(inset[1]) >= 50;
     }
 
-    // Whether the user can see the element in its own document: rendered, not transparent, with a
-    // box of some size inside the page and inside every ancestor that clips what overflows it.
-    function seen(el) {
-        var w = windowOf(el), doc = el.ownerDocument;
-        var style = w.getComputedStyle(el);
-        if (!style || style.visibility === 'hidden' || style.visibility === 'collapse') return false;
-        var r = el.getBoundingClientRect();
-        var left = r.left, top = r.top, right = r.right, bottom = r.bottom;
-        if (right - left < 2 || bottom - top < 2) return false;
-        for (var n = el; n && n.nodeType === 1; n = n.parentNode) {
-            var s = n === el ? style : w.getComputedStyle(n);
-            if (!s || s.display === 'none' || n.hidden) return false;
-            if (parseFloat(s.opacity) < 0.05) return false;
-            if (zeroClip(s)) return false;
-            if (n !== el && /(hidden|clip)/.test(s.overflowX + ' ' + s.overflowY + ' ' + s.overflow)
-                && n !== doc.body && n !== doc.documentElement) {
-                var c = n.getBoundingClientRect();
-                if (/(hidden|clip)/.test(s.overflowX || s.overflow)) {
-                    left = Math.max(left, c.left); right = Math.min(right, c.right);
-                }
-                if (/(hidden|clip)/.test(s.overflowY || s.overflow)) {
-                    top = Math.max(top, c.top); bottom = Math.min(bottom, c.bottom);
-                }
-                if (right - left < 2 || bottom - top < 2) return false;
+    // What an element passes on to everything inside it, worked out once a scan for each element
+    // (controls share their ancestors): whether it hides them, the legend of the nearest fieldset,
+    // and the boxes of the ancestors that clip what overflows them, as [left, top, right, bottom]
+    // with null for a side they do not clip.
+    var scanStamp = 0;
+    function inherited(n) {
+        if (n.__kakikomiStamp === scanStamp) return n.__kakikomiInherited;
+        var parent = n.parentNode;
+        var up = parent && parent.nodeType === 1 ? inherited(parent) : null;
+        var doc = n.ownerDocument, s = windowOf(n).getComputedStyle(n);
+        var info = {
+            hides: (up && up.hides) || !s || s.display === 'none' || n.hidden || parseFloat(s.opacity) < 0.05
+                || zeroClip(s),
+            legend: up ? up.legend : '',
+            clips: up ? up.clips : []
+        };
+        if (n.tagName === 'FIELDSET') {
+            info.legend = '';
+            for (var c = n.firstElementChild; c; c = c.nextElementSibling) {
+                if (c.tagName === 'LEGEND') { info.legend = clean(textOf(c)); break; }
             }
         }
+        if (s && n !== doc.body && n !== doc.documentElement) {
+            var x = /(hidden|clip)/.test(s.overflowX || s.overflow), y = /(hidden|clip)/.test(s.overflowY || s.overflow);
+            if (x || y) {
+                var r = n.getBoundingClientRect();
+                info.clips = info.clips.concat([[x ? r.left : null, y ? r.top : null, x ? r.right : null, y ? r.bottom : null]]);
+            }
+        }
+        n.__kakikomiStamp = scanStamp;
+        n.__kakikomiInherited = info;
+        return info;
+    }
+
+    function legendOf(el) {
+        var parent = el.parentNode;
+        return parent && parent.nodeType === 1 ? inherited(parent).legend : '';
+    }
+
+    // Whether the user can see the element in its own document: rendered, not transparent, with a
+    // box of some size inside the page and inside every ancestor that clips what overflows it.
+    function seen(el, page) {
+        var style = windowOf(el).getComputedStyle(el);
+        if (!style || style.visibility === 'hidden' || style.visibility === 'collapse') return false;
+        if (inherited(el).hides) return false;
+        var r = el.getBoundingClientRect();
+        var left = r.left, top = r.top, right = r.right, bottom = r.bottom;
+        var clips = el.parentNode && el.parentNode.nodeType === 1 ? inherited(el.parentNode).clips : [];
+        for (var i = 0; i < clips.length; ++i) {
+            var c = clips[i];
+            if (c[0] !== null) { left = Math.max(left, c[0]); right = Math.min(right, c[2]); }
+            if (c[1] !== null) { top = Math.max(top, c[1]); bottom = Math.min(bottom, c[3]); }
+        }
+        if (right - left < 2 || bottom - top < 2) return false;
         // Off the page: placed where no scrolling reaches it.
-        var root = doc.documentElement, body = doc.body;
-        var sx = w.pageXOffset || 0, sy = w.pageYOffset || 0;
-        var width = Math.max(root.scrollWidth, body ? body.scrollWidth : 0, root.clientWidth);
-        var height = Math.max(root.scrollHeight, body ? body.scrollHeight : 0, root.clientHeight);
-        return right + sx > 0 && bottom + sy > 0 && left + sx < width && top + sy < height;
+        return right + page.x > 0 && bottom + page.y > 0 && left + page.x < page.width && top + page.y < page.height;
+    }
+
+    // The page's scrollable area and where it is scrolled to, once a scan for each document.
+    function pageOf(doc) {
+        var w = doc.defaultView || window, root = doc.documentElement, body = doc.body;
+        return {
+            x: w.pageXOffset || 0,
+            y: w.pageYOffset || 0,
+            width: Math.max(root.scrollWidth, body ? body.scrollWidth : 0, root.clientWidth),
+            height: Math.max(root.scrollHeight, body ? body.scrollHeight : 0, root.clientHeight)
+        };
     }
 
     function options(el) {
@@ -271,7 +294,7 @@
             value: select ? '' : String(el.value),
             readOnly: el.hasAttribute('readonly'),
             disabled: el.hasAttribute('disabled') || isDisabled(el),
-            visible: context.frameSeen && seen(el),
+            visible: context.frameSeen && seen(el, context.page),
             options: select ? options(el) : [],
             selectedIndex: select ? el.selectedIndex : -1
         };
@@ -286,20 +309,22 @@
         }
         var frameSeen = true;
         for (var f = entry.frame; f && frameSeen; f = windowOf(f).frameElement) {
-            frameSeen = seen(f);
+            frameSeen = seen(f, pageOf(f.ownerDocument));
         }
         return {
             labels: labels,
             owners: owners(entry.doc),
             headings: entry.doc.querySelectorAll('h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
             heading: -1,
-            frameSeen: frameSeen
+            frameSeen: frameSeen,
+            page: pageOf(entry.doc)
         };
     }
 
     // Describes the controls that pass only (all when it is null) in document order; from the
     // same-origin frames alone when framesOnly.
     function scan(only, framesOnly) {
+        ++scanStamp;
         var records = [];
         var docs = documents();
         for (var d = framesOnly ? 1 : 0; d < docs.length; ++d) {
@@ -403,6 +428,13 @@
             for (var i = 0; i < handles.length; ++i) wanted[handles[i]] = true;
             return scan(function (el) { return !!wanted[el.__kakikomiHandle]; });
         },
+        // Large answers cross into the browser faster as one text than as nested values; only with
+        // the engine's own JSON.stringify, which a page may have replaced.
+        text: (function () {
+            var stringify = JSON.stringify, native = false;
+            try { native = /\[native code\]/.test(Function.prototype.toString.call(stringify)); } catch (x) {}
+            return function (value) { return native ? stringify(value) : value; };
+        })(),
         handleOf: handleOf,
         write: write,
         read: read

@@ -140,6 +140,7 @@ QString scriptLiteral(const QVariant &value)
 ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
     : Page(parent)
     , m_view(view)
+    , m_viewObject(view)
     , m_channel(new QWebChannel(this))
 {
     m_channel->registerObject(QStringLiteral("kakikomi"), new Reporter(this));
@@ -162,15 +163,9 @@ ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
     watchFocusProxy();
 }
 
-ChromiumPage::~ChromiumPage()
-{
-    if (m_view) {
-        m_view->removeEventFilter(this);
-        if (m_focusProxy) {
-            m_focusProxy->removeEventFilter(this);
-        }
-    }
-}
+// Qt drops the event filters of an object being destroyed by itself; the view may be part way
+// through its own destruction here, when the page is its child.
+ChromiumPage::~ChromiumPage() = default;
 
 QWidget *ChromiumPage::widget() const
 {
@@ -394,6 +389,7 @@ void ChromiumPage::watchFocusProxy()
         m_focusProxy->removeEventFilter(this);
     }
     m_focusProxy = proxy;
+    m_focusProxyObject = proxy;
     if (proxy) {
         proxy->installEventFilter(this);
     }
@@ -401,13 +397,14 @@ void ChromiumPage::watchFocusProxy()
 
 bool ChromiumPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view) {
+    // Compared as plain objects: the view may be part way through its destruction.
+    if (watched == m_viewObject) {
         if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished
             || event->type() == QEvent::ChildRemoved) {
             // The proxy is set after its widget is added.
             QTimer::singleShot(0, this, &ChromiumPage::watchFocusProxy);
         }
-    } else if (watched == m_focusProxy && event->type() == QEvent::MouseButtonPress) {
+    } else if (watched == m_focusProxyObject && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
         if (press->button() == Qt::LeftButton) {
             m_pressPosition = press->pos();

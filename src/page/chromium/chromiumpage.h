@@ -66,8 +66,12 @@ private:
     static QVector<State> statesFrom(const QVariant &answer, int count);
 
     QPointer<ChromiumView> m_view;
+    // The view as a plain object, likewise.
+    const QObject *m_viewObject;
     QWebChannel *m_channel;
     QPointer<QWidget> m_focusProxy;
+    // The focus proxy, for telling events apart without touching an object that may be going away.
+    const QObject *m_focusProxyObject = nullptr;
     // Counts the documents shown: handles of earlier ones are void.
     quint32 m_generation = 1;
     // Counts the loads begun: what was asked before one is not answered.

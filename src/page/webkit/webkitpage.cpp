@@ -157,9 +157,13 @@ QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
     }
     const QString text = arguments.isValid() ? scriptLiteral(QJsonArray{QJsonValue::fromVariant(arguments)})
                                              : QStringLiteral("[]");
-    return m_view->page()->mainFrame()->evaluateJavaScript(
-        QStringLiteral("(function (a) { var k = window.__kakikomi; return k ? k.") + function
-        + QStringLiteral(".apply(k, a) : null; })(") + text + QLatin1Char(')'));
+    const QVariant answer = m_view->page()->mainFrame()->evaluateJavaScript(
+        QStringLiteral("(function (a) { var k = window.__kakikomi; return k ? k.text(k.") + function
+        + QStringLiteral(".apply(k, a)) : null; })(") + text + QLatin1Char(')'));
+    if (answer.type() != QVariant::String) {
+        return answer;
+    }
+    return QJsonDocument::fromJson(answer.toString().toUtf8()).toVariant();
 }
 
 Page::Handle WebKitPage::handleBase() const
