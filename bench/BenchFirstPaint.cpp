@@ -8,6 +8,11 @@
 // few rounds each; every process navigates several times and the first loads warm it up. The
 // platform is the environment's (offscreen unless QT_QPA_PLATFORM says otherwise): run it under
 // Xvfb with QT_QPA_PLATFORM=xcb to paint through a real X server.
+//
+// With --chromium both sides show the page with Chromium: the window with Engine::Chromium next to
+// a bare QWebEngineView. Chromium draws in its own process and hands frames to a widget inside the
+// view, so the paint watched is that of the view or any widget within it; it shows the latest frame
+// Chromium delivered.
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
@@ -25,6 +30,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineView>
 #include <QWebView>
 
 #include <algorithm>
@@ -43,7 +49,8 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override
     {
-        const bool painting = receiver == view && event->type() == QEvent::Paint;
+        const bool painting = event->type() == QEvent::Paint && view && receiver->isWidgetType()
+                              && (receiver == view || view->isAncestorOf(static_cast<QWidget *>(receiver)));
         const bool result = QApplication::notify(receiver, event);
         if (painting && finished && paintedNs < 0) {
             paintedNs = timer.nsecsElapsed();
@@ -54,7 +61,7 @@ public:
         return result;
     }
 
-    QWebView *view = nullptr;
+    QWidget *view = nullptr;
     QEventLoop *waiting = nullptr;
     QElapsedTimer timer;
     bool finished = false;
@@ -82,7 +89,7 @@ qint64 longestStallNs(int milliseconds, qint64 fromNs, const QElapsedTimer &cloc
 
 // One process of one side: navigates to the page again and again and prints, per load after the
 // warm-up, "paint" and the time to the first paint, and "stall" with the longest stall after it.
-int runChild(bool ours, const QString &page, int loads, bool stalls, int argc, char *argv[])
+int runChild(bool ours, bool chromium, const QString &page, int loads, bool stalls, int argc, char *argv[])
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
         if (type == QtCriticalMsg || type == QtFatalMsg) {
@@ -94,30 +101,50 @@ int runChild(bool ours, const QString &page, int loads, bool stalls, int argc, c
     QDir::setCurrent(directory.path());
 
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QWebView> bare;
+    std::unique_ptr<QWidget> bare;
     if (ours) {
         QJsonObject actions;
         for (const QString &key : Bench::profileKeys()) {
             actions.insert(key, QJsonArray{key});
         }
         Bench::writeProfile({{"profile", Bench::fullProfile()}, {"actions", actions}});
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(chromium ? Engine::Chromium : Engine::WebKit);
         window->resize(windowSize);
         window->show();
-        app.view = window->webView();
+        app.view = window->view();
     } else {
-        bare = std::make_unique<QWebView>();
+        if (chromium) {
+            bare = std::make_unique<QWebEngineView>();
+        } else {
+            bare = std::make_unique<QWebView>();
+        }
         bare->resize(windowSize);
         bare->show();
         app.view = bare.get();
     }
+    const auto startLoad = [&app, chromium](const QUrl &url) {
+        if (chromium) {
+            static_cast<QWebEngineView *>(app.view)->load(url);
+        } else {
+            static_cast<QWebView *>(app.view)->load(url);
+        }
+    };
     // Connected after the browser's own handler, so that runs first. A view may have painted the
     // page before its load finished, with nothing left to paint after it: one repaint is asked
     // for on both sides, so that every load ends with a paint that shows it.
-    QObject::connect(app.view, &QWebView::loadFinished, [&app](bool) {
+    const auto finished = [&app](bool) {
         app.finished = true;
         app.view->update();
-    });
+        // Chromium's frames are drawn by the widget inside its view.
+        if (QWidget *proxy = app.view->focusProxy()) {
+            proxy->update();
+        }
+    };
+    if (chromium) {
+        QObject::connect(static_cast<QWebEngineView *>(app.view), &QWebEngineView::loadFinished, finished);
+    } else {
+        QObject::connect(static_cast<QWebView *>(app.view), &QWebView::loadFinished, finished);
+    }
 
     QTextStream out(stdout);
     for (int load = 0; load < loads; ++load) {
@@ -129,7 +156,7 @@ int runChild(bool ours, const QString &page, int loads, bool stalls, int argc, c
         app.finished = false;
         app.paintedNs = -1;
         app.timer.start();
-        app.view->load(url);
+        startLoad(url);
         if (app.paintedNs < 0 && loop.exec() != 0) {
             qFatal("the page was not painted");
         }
@@ -153,12 +180,15 @@ struct Figures
     std::vector<qint64> stall;
 };
 
+bool chromium = false;
+
 Figures runSide(const QString &program, const QString &side, const QString &page, int loads, bool stalls)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, {QStringLiteral("--child"), side, page, QString::number(loads),
-                            stalls ? QStringLiteral("stalls") : QStringLiteral("-")});
+                            stalls ? QStringLiteral("stalls") : QStringLiteral("-"),
+                            chromium ? QStringLiteral("chromium") : QStringLiteral("webkit")});
     if (!process.waitForFinished(600000) || process.exitCode() != 0) {
         qFatal("the %s side stopped", qPrintable(side));
     }
@@ -199,13 +229,18 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    if (argc >= 6 && qstrcmp(argv[1], "--child") == 0) {
-        return runChild(qstrcmp(argv[2], "ours") == 0, QString::fromLocal8Bit(argv[3]), atoi(argv[4]),
-                        qstrcmp(argv[5], "stalls") == 0, argc, argv);
+    if (argc >= 7 && qstrcmp(argv[1], "--child") == 0) {
+        return runChild(qstrcmp(argv[2], "ours") == 0, qstrcmp(argv[6], "chromium") == 0,
+                        QString::fromLocal8Bit(argv[3]), atoi(argv[4]), qstrcmp(argv[5], "stalls") == 0, argc,
+                        argv);
+    }
+    for (int i = 1; i < argc; ++i) {
+        chromium = chromium || qstrcmp(argv[i], "--chromium") == 0;
     }
     QCoreApplication app(argc, argv);
     Bench::printHeader(argc, argv);
-    const QString platform = QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM"));
+    const QString platform = QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM"))
+                             + (chromium ? QStringLiteral(", chromium") : QString());
     const QString program = QCoreApplication::applicationFilePath();
 
     QTemporaryDir directory;
