@@ -6,8 +6,8 @@
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
 #include "benchsupport.h"
-#include "page/webkit/pagebridge.h"
 #include "page/pagescripts.h"
+#include "page/webkit/pagebridge.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>

@@ -19,14 +19,15 @@ using namespace TestSupport;
 namespace {
 
 const QString page =
-    QUrl::fromLocalFile(QDir(QStringLiteral(KAKIKOMI_TEST_DATA)).filePath("vue3/registration.html")).toString();
+    QUrl::fromLocalFile(QDir(QStringLiteral(KAKIKOMI_TEST_DATA)).filePath("vue3/registration.html"))
+        .toString();
 
 QJsonObject testDocument()
 {
     const QJsonObject profile{
-        {"familyName", "山田"},   {"lastName", "花子"},     {"familyNameK", "ヤマダ"},
-        {"lastNameK", "ハナコ"},  {"zipcode", "100-0001"},  {"pref", "東京都"},
-        {"city", "千代田区"},     {"street", "1-1"},        {"telephone", "03-1234-5678"},
+        {"familyName", "山田"},        {"lastName", "花子"},    {"familyNameK", "ヤマダ"},
+        {"lastNameK", "ハナコ"},       {"zipcode", "100-0001"}, {"pref", "東京都"},
+        {"city", "千代田区"},          {"street", "1-1"},       {"telephone", "03-1234-5678"},
         {"mail", "hanako@example.jp"},
     };
     return {{"profile", profile}, {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}}};
@@ -35,7 +36,8 @@ QJsonObject testDocument()
 // The framework's model, as the page shows it.
 QJsonObject state(const Browser &browser)
 {
-    return QJsonDocument::fromJson(browser.run("document.getElementById('state').textContent").toString().toUtf8())
+    return QJsonDocument::fromJson(
+               browser.run("document.getElementById('state').textContent").toString().toUtf8())
         .object();
 }
 
@@ -43,8 +45,9 @@ void clickField(const Browser &browser, const QString &name)
 {
     const QVariantList point =
         browser
-            .run(QStringLiteral("(function () { var r = document.querySelector('[name=%1]').getBoundingClientRect();"
-                                " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+            .run(QStringLiteral(
+                     "(function () { var r = document.querySelector('[name=%1]').getBoundingClientRect();"
+                     " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
                      .arg(name))
             .toList();
     browser.clickAt(QPoint(point.value(0).toInt(), point.value(1).toInt()));

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 #include <QVector>
 
 #include <functional>
@@ -78,6 +79,22 @@ public:
 
     // Ends any input method composition open in the page, so that what is written next stays.
     virtual void endComposition() = 0;
+    // The states in a page script's answer to a write or a read: [found, written, value, selected
+    // index] for each of count controls.
+    static QVector<State> statesFrom(const QVariant &answer, int count)
+    {
+        const QVariantList list = answer.toList();
+        QVector<State> states(count);
+        for (int i = 0; i < count && i < list.size(); ++i) {
+            const QVariantList state = list[i].toList();
+            states[i].found = state.value(0).toBool();
+            states[i].written = state.value(1).toBool();
+            states[i].value = state.value(2).toString();
+            states[i].selectedIndex = state.value(3, -1).toInt();
+        }
+        return states;
+    }
+
     // Whether the field menu goes by the type attribute exactly as written (the classic bridge's
     // rule) rather than by the type HTML understands.
     virtual bool literalTypes() const { return false; }

@@ -271,20 +271,6 @@ void ChromiumPage::scan(const Scanned &done, Frames frames)
     });
 }
 
-QVector<Page::State> ChromiumPage::statesFrom(const QVariant &answer, int count)
-{
-    const QVariantList list = answer.toList();
-    QVector<State> states(count);
-    for (int i = 0; i < count && i < list.size(); ++i) {
-        const QVariantList state = list[i].toList();
-        states[i].found = state.value(0).toBool();
-        states[i].written = state.value(1).toBool();
-        states[i].value = state.value(2).toString();
-        states[i].selectedIndex = state.value(3, -1).toInt();
-    }
-    return states;
-}
-
 void ChromiumPage::write(const QVector<Write> &writes, const Done &done)
 {
     QVariantList list;
@@ -293,7 +279,7 @@ void ChromiumPage::write(const QVector<Write> &writes, const Done &done)
     }
     const int count = writes.size();
     call(QStringLiteral("write"), QVariantList{QVariant(list)},
-         [done, count](const QVariant &states) { done(statesFrom(states, count)); });
+         [done, count](const QVariant &states) { done(Page::statesFrom(states, count)); });
 }
 
 void ChromiumPage::read(const QVector<Handle> &handles, const Done &done)
@@ -304,7 +290,7 @@ void ChromiumPage::read(const QVector<Handle> &handles, const Done &done)
     }
     const int count = handles.size();
     call(QStringLiteral("read"), QVariantList{QVariant(list)},
-         [done, count](const QVariant &states) { done(statesFrom(states, count)); });
+         [done, count](const QVariant &states) { done(Page::statesFrom(states, count)); });
 }
 
 void ChromiumPage::endComposition()

@@ -63,7 +63,6 @@ private:
     int localHandle(Handle handle) const;
     void clicked(int handle);
     void takeAppeared();
-    static QVector<State> statesFrom(const QVariant &answer, int count);
 
     QPointer<ChromiumView> m_view;
     // The view as a plain object, likewise.

@@ -181,27 +181,13 @@ void WebKitPage::scan(const Scanned &done, Frames frames)
     done(PageControl::listFromVariant(call(QStringLiteral("scan"), frames == Frames::Sub), handleBase()));
 }
 
-QVector<Page::State> WebKitPage::statesFrom(const QVariant &answer, int count)
-{
-    const QVariantList list = answer.toList();
-    QVector<State> states(count);
-    for (int i = 0; i < count && i < list.size(); ++i) {
-        const QVariantList state = list[i].toList();
-        states[i].found = state.value(0).toBool();
-        states[i].written = state.value(1).toBool();
-        states[i].value = state.value(2).toString();
-        states[i].selectedIndex = state.value(3, -1).toInt();
-    }
-    return states;
-}
-
 void WebKitPage::write(const QVector<Write> &writes, const Done &done)
 {
     QVariantList list;
     for (const Write &write : writes) {
         list.append(QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how)}));
     }
-    done(statesFrom(call(QStringLiteral("write"), list), writes.size()));
+    done(Page::statesFrom(call(QStringLiteral("write"), list), writes.size()));
 }
 
 void WebKitPage::read(const QVector<Handle> &handles, const Done &done)
@@ -210,7 +196,7 @@ void WebKitPage::read(const QVector<Handle> &handles, const Done &done)
     for (const Handle handle : handles) {
         list.append(localHandle(handle));
     }
-    done(statesFrom(call(QStringLiteral("read"), list), handles.size()));
+    done(Page::statesFrom(call(QStringLiteral("read"), list), handles.size()));
 }
 
 void WebKitPage::endComposition()

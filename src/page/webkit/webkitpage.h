@@ -60,7 +60,6 @@ private:
     // The page script's handle, or 0 when the handle belongs to another document.
     int localHandle(Handle handle) const;
     void takeAppeared();
-    static QVector<State> statesFrom(const QVariant &answer, int count);
 
     QWebView *m_view;
     std::unique_ptr<PageBridge> m_bridge;
