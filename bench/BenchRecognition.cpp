@@ -113,11 +113,11 @@ int main(int argc, char *argv[])
             qFatal("cannot load %s", qPrintable(path));
         }
         QVector<Corpus::Row> rows = page.value();
-        Corpus::recordBefore(shown->page()->mainFrame(), rows);
+        Corpus::recordBefore(Corpus::scriptOf(shown->page()->mainFrame()), rows);
         if (!fillAndWait(window)) {
             qFatal("the fill of %s did not end", qPrintable(page.key()));
         }
-        const Corpus::Tally tally = Corpus::score(shown->page()->mainFrame(), rows);
+        const Corpus::Tally tally = Corpus::score(Corpus::scriptOf(shown->page()->mainFrame()), rows);
         total += tally;
         Bench::printRow({QStringLiteral("6 corpus ") + page.key(),
                          QStringLiteral("%1 controls").arg(rows.size()), figures(tally), QString(), QString(),

@@ -15,6 +15,8 @@
 
 using namespace TestSupport;
 
+Q_DECLARE_METATYPE(Engine)
+
 namespace {
 
 const QString corpusDir = QStringLiteral(KAKIKOMI_CORPUS_DIR);
@@ -35,8 +37,9 @@ private slots:
 private:
     QMap<QString, QVector<Corpus::Row>> m_table;
     // One window for every page: a window costs more than the fill of a page.
-    std::unique_ptr<Browser> m_browser;
-    Corpus::Tally m_total;
+    // One window an engine, reused over the pages.
+    std::unique_ptr<Browser> m_browsers[2];
+    Corpus::Tally m_total[2];
     int m_pagesDone = 0;
 };
 
@@ -44,35 +47,44 @@ void TestCorpus::initTestCase()
 {
     m_table = Corpus::readTable(corpusDir);
     QVERIFY(m_table.size() >= 41);
-    m_browser = std::make_unique<Browser>(Corpus::profile(corpusDir));
+    for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
+        m_browsers[int(engine)] =
+            std::make_unique<Browser>(Corpus::profile(corpusDir), Browser::Showing::Hidden, engine);
+    }
 }
 
 void TestCorpus::pages_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("page");
-    for (auto page = m_table.constBegin(); page != m_table.constEnd(); ++page) {
-        QTest::newRow(qPrintable(page.key())) << page.key();
+    for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
+        for (auto page = m_table.constBegin(); page != m_table.constEnd(); ++page) {
+            QTest::newRow(qPrintable(Engines::name(engine) + QLatin1Char('/') + page.key()))
+                << engine << page.key();
+        }
     }
 }
 
 void TestCorpus::pages()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, page);
+    const Browser &browser = *m_browsers[int(engine)];
     QVector<Corpus::Row> rows = m_table.value(page);
-    QVERIFY(loadUrl(m_browser->view(), QUrl::fromLocalFile(QDir(corpusDir).filePath(page)).toString()));
-    QWebFrame *frame = m_browser->view()->page()->mainFrame();
+    QVERIFY(browser.load(QUrl::fromLocalFile(QDir(corpusDir).filePath(page)).toString()));
+    const Corpus::Script frame = [&browser](const QString &script) { return browser.run(script); };
     Corpus::recordBefore(frame, rows);
     for (const Corpus::Row &row : qAsConst(rows)) {
         QVERIFY2(row.before != QLatin1String("(missing)"), qPrintable(row.selector));
     }
 
-    QSignalSpy finished(&m_browser->window().formFiller(), &FormFiller::finished);
-    m_browser->child<QAction>("actionFillPage")->trigger();
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    browser.child<QAction>("actionFillPage")->trigger();
     QVERIFY(!finished.isEmpty() || finished.wait(5000));
 
     QStringList problems;
     const Corpus::Tally tally = Corpus::score(frame, rows, &problems);
-    m_total += tally;
+    m_total[int(engine)] += tally;
     ++m_pagesDone;
     for (const QString &line : qAsConst(problems)) {
         qWarning().noquote() << page << line;
@@ -83,18 +95,24 @@ void TestCorpus::pages()
 
 void TestCorpus::rightShare()
 {
-    if (m_pagesDone != m_table.size()) {
+    if (m_pagesDone != 2 * m_table.size()) {
         QSKIP("only some pages ran");
     }
-    qInfo("%d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone", m_total.right,
-          m_total.wrong, m_total.missed, m_total.wronglyFilled, m_total.leftAlone);
-    QVERIFY2(m_total.right * 100 >= m_total.toFill() * 97,
-             qPrintable(QStringLiteral("%1 of %2 right").arg(m_total.right).arg(m_total.toFill())));
+    for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
+        const Corpus::Tally &total = m_total[int(engine)];
+        qInfo("%s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
+              qPrintable(Engines::name(engine)), total.right, total.wrong, total.missed, total.wronglyFilled,
+              total.leftAlone);
+        QVERIFY2(total.right * 100 >= total.toFill() * 97,
+                 qPrintable(QStringLiteral("%1 of %2 right").arg(total.right).arg(total.toFill())));
+    }
 }
 
 void TestCorpus::cleanupTestCase()
 {
-    m_browser.reset();
+    for (auto &browser : m_browsers) {
+        browser.reset();
+    }
 }
 
 QTEST_MAIN(TestCorpus)

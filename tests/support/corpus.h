@@ -17,6 +17,8 @@
 #include <QWebElement>
 #include <QWebFrame>
 
+#include <functional>
+
 namespace Corpus {
 
 struct Row
@@ -50,32 +52,40 @@ inline QJsonObject profile(const QString &dir)
     return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
+// Runs a script in the page's main frame and answers its result, whatever the engine.
+using Script = std::function<QVariant(const QString &)>;
+
+inline Script scriptOf(QWebFrame *frame)
+{
+    return [frame](const QString &script) { return frame->evaluateJavaScript(script); };
+}
+
 // What the table compares: the value of a text control or select, "checked" or "-" for radio
 // buttons and check boxes, "(missing)" when the selector finds nothing.
-inline QString stateOf(QWebFrame *frame, const QString &selector)
+inline QString stateOf(const Script &run, const QString &selector)
 {
-    QWebElement element = frame->findFirstElement(selector);
-    if (element.isNull()) {
-        return QStringLiteral("(missing)");
-    }
-    const QString type = element.attribute(QStringLiteral("type")).toLower();
-    if (element.tagName() == QLatin1String("INPUT")
-        && (type == QLatin1String("radio") || type == QLatin1String("checkbox"))) {
-        return element.evaluateJavaScript(QStringLiteral("this.checked")).toBool() ? QStringLiteral("checked")
-                                                                                   : QStringLiteral("-");
-    }
-    return element.evaluateJavaScript(QStringLiteral("this.value")).toString();
+    QString quoted = selector;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return run(QStringLiteral("(function (e) {"
+                              "  if (!e) return '(missing)';"
+                              "  var t = (e.getAttribute('type') || '').toLowerCase();"
+                              "  if (e.tagName === 'INPUT' && (t === 'radio' || t === 'checkbox')) return "
+                              "e.checked ? 'checked' : '-';"
+                              "  return String(e.value);"
+                              "})(document.querySelector('%1'))")
+                   .arg(quoted))
+        .toString();
 }
 
 // Waits until every row's control is on the page (a page may build its form after the load), then
 // notes each one's state.
-inline void recordBefore(QWebFrame *frame, QVector<Row> &rows)
+inline void recordBefore(const Script &run, QVector<Row> &rows)
 {
     QElapsedTimer waited;
     waited.start();
     const auto allThere = [&] {
         for (const Row &row : qAsConst(rows)) {
-            if (frame->findFirstElement(row.selector).isNull()) {
+            if (stateOf(run, row.selector) == QLatin1String("(missing)")) {
                 return false;
             }
         }
@@ -86,7 +96,7 @@ inline void recordBefore(QWebFrame *frame, QVector<Row> &rows)
         QThread::msleep(10);
     }
     for (Row &row : rows) {
-        row.before = stateOf(frame, row.selector);
+        row.before = stateOf(run, row.selector);
     }
 }
 
@@ -111,11 +121,11 @@ struct Tally
 };
 
 // The page after the fill against its rows; problems gets one line per row that is not right.
-inline Tally score(QWebFrame *frame, const QVector<Row> &rows, QStringList *problems = nullptr)
+inline Tally score(const Script &run, const QVector<Row> &rows, QStringList *problems = nullptr)
 {
     Tally tally;
     for (const Row &row : rows) {
-        const QString now = stateOf(frame, row.selector);
+        const QString now = stateOf(run, row.selector);
         const bool keep = row.expect == QLatin1String("-");
         const QString want = keep ? row.before : row.expect;
         QString what;
