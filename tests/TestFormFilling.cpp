@@ -11,9 +11,12 @@
 #include <QWebElement>
 #include <QWebView>
 
+#include <functional>
 #include <memory>
 
 using namespace TestSupport;
+
+Q_DECLARE_METATYPE(Engine)
 
 namespace {
 
@@ -23,8 +26,8 @@ const QString formAddress = QStringLiteral("http://127.0.0.1:1/form?step=1");
 class Session : public Browser
 {
 public:
-    explicit Session(const QJsonObject &document = defaultDocument())
-        : Browser(document, Showing::Exposed)
+    explicit Session(const QJsonObject &document = defaultDocument(), Engine engine = Engine::WebKit)
+        : Browser(document, Showing::Exposed, engine)
     {
     }
 
@@ -52,15 +55,21 @@ public:
     {
         return saved().value("sites").toObject().value(address).toObject();
     }
-    // Clicks the field, selects in it while the menu is open (the click itself moved the caret) and
-    // picks the entry.
+    // Clicks the field, selects in it after the click has placed the caret, and picks the entry. The
+    // classic engine runs the menu inside the click, so the selection is made while it is open;
+    // Chromium answers no script while a menu is open, so a listener of the page makes it there.
     void chooseWithSelection(const QString &selector, const QString &selection, const QString &entryPrefix)
     {
-        QWebView *page = view();
+        const QString select = QStringLiteral("setSelectionRange(%1)").arg(selection);
+        const bool classic = engine() == Engine::WebKit;
+        if (!selection.isEmpty() && !classic) {
+            run(QStringLiteral(
+                    "document.querySelector('%1').addEventListener('click', function () { this.%2; })")
+                    .arg(selector, select));
+        }
         onNextMenu([=](QMenu *menu) {
-            if (!selection.isEmpty()) {
-                element(page, selector)
-                    .evaluateJavaScript(QStringLiteral("this.setSelectionRange(%1)").arg(selection));
+            if (!selection.isEmpty() && classic) {
+                run(QStringLiteral("document.querySelector('%1').%2").arg(selector, select));
             }
             for (const QString &text : entryTexts(menu)) {
                 if (text.startsWith(entryPrefix)) {
@@ -69,7 +78,7 @@ public:
                 }
             }
         });
-        TestSupport::click(page, selector);
+        click(selector);
     }
 };
 
@@ -212,55 +221,69 @@ void TestFormFilling::menuOnlyForTextTypes()
     }
 }
 
+// Rows of the data function, once for each engine.
+static void forEachEngine(const std::function<void(Engine, const QByteArray &)> &rows)
+{
+    rows(Engine::WebKit, "webkit: ");
+    rows(Engine::Chromium, "chromium: ");
+}
+
 void TestFormFilling::insertion_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("selection");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("email replaces the content") << "type=email value='x@y.jp'"
-                                                << ""
-                                                << "メール: "
-                                                << "hanako@example.jp";
-    QTest::newRow("caret at the end appends") << "type=text value='東京都'"
-                                              << "3,3"
-                                              << "市区町村: "
-                                              << "東京都港区";
-    QTest::newRow("selection is replaced") << "type=text value='東京都'"
-                                           << "1,3"
-                                           << "市区町村: "
-                                           << "東港区";
-    QTest::newRow("caret in the middle") << "type=tel value='()'"
-                                         << "1,1"
-                                         << "郵便番号: "
-                                         << "(100-0001)";
-    QTest::newRow("number field") << "type=number value='7'"
-                                  << ""
-                                  << "生まれ年: "
-                                  << "1980";
-    QTest::newRow("quotes, backslash, line break") << "type=text"
-                                                   << ""
-                                                   << "引用: "
-                                                   << "O'Brien \\ \n x";
-    QTest::newRow("missing key inserts nothing") << "type=text value='ab'"
-                                                 << "1,1"
-                                                 << "電話: "
-                                                 << "ab";
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "email replaces the content") << engine << "type=email value='x@y.jp'"
+                                                             << ""
+                                                             << "メール: "
+                                                             << "hanako@example.jp";
+        QTest::newRow(prefix + "caret at the end appends") << engine << "type=text value='東京都'"
+                                                           << "3,3"
+                                                           << "市区町村: "
+                                                           << "東京都港区";
+        QTest::newRow(prefix + "selection is replaced") << engine << "type=text value='東京都'"
+                                                        << "1,3"
+                                                        << "市区町村: "
+                                                        << "東港区";
+        QTest::newRow(prefix + "caret in the middle") << engine << "type=tel value='()'"
+                                                      << "1,1"
+                                                      << "郵便番号: "
+                                                      << "(100-0001)";
+        QTest::newRow(prefix + "number field") << engine << "type=number value='7'"
+                                               << ""
+                                               << "生まれ年: "
+                                               << "1980";
+        QTest::newRow(prefix + "quotes, backslash, line break")
+            << engine << "type=text"
+            << ""
+            << "引用: "
+            << (engine == Engine::WebKit ? "O'Brien \\ \n x"
+                                         // HTML drops line breaks from a text input.
+                                         : "O'Brien \\  x");
+        QTest::newRow(prefix + "missing key inserts nothing") << engine << "type=text value='ab'"
+                                                              << "1,1"
+                                                              << "電話: "
+                                                              << "ab";
+    });
 }
 
 void TestFormFilling::insertion()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, field);
     QFETCH(QString, selection);
     QFETCH(QString, entry);
     QFETCH(QString, expected);
 
-    Session session;
+    Session session(Session::defaultDocument(), engine);
     QVERIFY(session.open(QStringLiteral("<input id=f %1>").arg(field)));
     session.chooseWithSelection("#f", selection, entry);
-    QCOMPARE(session.value("#f"), expected);
-    QVERIFY(session.savedRules().contains("f"));
+    QTRY_COMPARE(session.savedRules().contains("f"), true);
+    QTRY_COMPARE(session.value("#f"), expected);
 }
 
 void TestFormFilling::clearingIsRemembered()
@@ -279,33 +302,38 @@ void TestFormFilling::clearingIsRemembered()
 
 void TestFormFilling::conversions_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("after");
 
-    QTest::newRow("to full width") << "abc 123"
-                                   << "→全角" << QString::fromUtf16(u"ａｂｃ １２３");
-    QTest::newRow("to half width") << QString::fromUtf16(u"ＡＢＣ\u3000１ー２") << "→半角"
-                                   << QString::fromUtf16(u"ABC\u30001-2");
-    QTest::newRow("apostrophe to full width") << "O'B"
-                                              << "→全角" << QString::fromUtf16(u"Ｏ＇Ｂ");
-    QTest::newRow("apostrophe and backslash to half width") << QString::fromUtf16(u"Ｏ＇Ｂ＼") << "→半角"
-                                                            << "O'B\\";
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "to full width") << engine << "abc 123"
+                                                << "→全角" << QString::fromUtf16(u"ａｂｃ １２３");
+        QTest::newRow(prefix + "to half width") << engine << QString::fromUtf16(u"ＡＢＣ\u3000１ー２")
+                                                << "→半角" << QString::fromUtf16(u"ABC\u30001-2");
+        QTest::newRow(prefix + "apostrophe to full width") << engine << "O'B"
+                                                           << "→全角" << QString::fromUtf16(u"Ｏ＇Ｂ");
+        QTest::newRow(prefix + "apostrophe and backslash to half width")
+            << engine << QString::fromUtf16(u"Ｏ＇Ｂ＼") << "→半角"
+            << "O'B\\";
+    });
 }
 
 void TestFormFilling::conversions()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, before);
     QFETCH(QString, entry);
     QFETCH(QString, after);
 
-    Session session(QJsonObject{});
+    Session session(QJsonObject{}, engine);
     QVERIFY(session.open("<input type=text id=f>"));
-    element(session.view(), "#f")
-        .evaluateJavaScript("this.value = " + QString(QJsonDocument(QJsonArray{before}).toJson()) + "[0]");
+    session.run("document.querySelector('#f').value = " + QString(QJsonDocument(QJsonArray{before}).toJson())
+                + "[0]");
     MessageLog log;
-    clickAndChoose(session.view(), "#f", entry);
-    QCOMPARE(session.value("#f"), after);
+    QVERIFY(session.clickAndChoose("#f", entry));
+    QTRY_COMPARE(session.value("#f"), after);
     // A conversion is not a choice: nothing is recorded and nothing is saved.
     QVERIFY(session.document().pageRules().isEmpty());
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json")));

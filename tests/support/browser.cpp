@@ -13,6 +13,7 @@
 #include <QWebView>
 
 #include <algorithm>
+#include <memory>
 
 namespace TestSupport {
 
@@ -63,19 +64,21 @@ QVariant Browser::run(const QString &script) const
         return view()->page()->mainFrame()->evaluateJavaScript(script);
     }
     auto *chromium = static_cast<QWebEngineView *>(m_window->view());
-    QVariant result;
-    bool answered = false;
-    QEventLoop loop;
-    chromium->page()->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        answered = true;
-        loop.quit();
+    // Shared with the callback, which may come after this has given up waiting.
+    struct Answer
+    {
+        QVariant value;
+        bool given = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    chromium->page()->runJavaScript(script, [answer](const QVariant &value) {
+        answer->value = value;
+        answer->given = true;
     });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (!answered) {
-        loop.exec();
+    if (!QTest::qWaitFor([&answer] { return answer->given; }, 10000)) {
+        qWarning("no answer from the page to %s", qPrintable(script.left(80)));
     }
-    return result;
+    return answer->value;
 }
 
 void Browser::click(const QString &selector) const
