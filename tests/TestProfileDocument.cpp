@@ -44,6 +44,8 @@ private slots:
     void pageRules_data();
     void pageRules();
     void choicesAreRecordedAndSaved();
+    void wholeFormPages_data();
+    void wholeFormPages();
     void failedSaveKeepsTheChoice();
     void secretsListedAsInTheStore_data();
     void secretsListedAsInTheStore();
@@ -128,6 +130,46 @@ void TestProfileDocument::pageRules()
     profile.showPage("http://a.test/form");
     profile.showPage(address);
     QCOMPARE(profile.pageRules().size(), rules);
+}
+
+void TestProfileDocument::wholeFormPages_data()
+{
+    QTest::addColumn<QString>("visited");
+    QTest::addColumn<bool>("fills");
+    QTest::newRow("the same address") << "https://a.test/entry?sid=1" << true;
+    QTest::newRow("another query and fragment") << "https://a.test/entry?sid=2#step2" << true;
+    QTest::newRow("signed in") << "https://me:pw@a.test/entry" << true;
+    QTest::newRow("another path") << "https://a.test/entry/2" << false;
+    QTest::newRow("plain http") << "http://a.test/entry?sid=1" << false;
+    QTest::newRow("another port") << "https://a.test:8443/entry" << false;
+    QTest::newRow("another host") << "https://b.test/entry" << false;
+    QTest::newRow("no address") << "" << false;
+}
+
+// A whole-form fill lists its page by scheme, host, port and path; undoing it takes back its rules
+// and the listing, and the file keeps every other page as it was.
+void TestProfileDocument::wholeFormPages()
+{
+    QFETCH(QString, visited);
+    QFETCH(bool, fills);
+    WorkDir dir;
+    dir.write("profile.json", sampleDocument());
+    ProfileDocument profile;
+    profile.load();
+    const QString address = QStringLiteral("https://a.test/entry?sid=1");
+    profile.showPage(address);
+    QVERIFY(profile.recordWholeFormFill(address, {{"mail", "mail"}}));
+    QVERIFY(profile.recordWholeFormFill("https://c.test/", {}));
+    QCOMPARE(savedDocument(dir).value("wholeFormFill").toArray(),
+             QJsonArray({"https://a.test/entry", "https://c.test/"}));
+    QCOMPARE(profile.fillsWholeForm(visited), fills);
+
+    QVERIFY(profile.undoWholeFormFill(address, {{"mail", QVariant()}}));
+    QVERIFY(!profile.fillsWholeForm(visited));
+    const QJsonObject onDisk = savedDocument(dir);
+    QCOMPARE(onDisk.value("wholeFormFill").toArray(), QJsonArray({"https://c.test/"}));
+    QVERIFY(!onDisk.value("sites").toObject().contains(address));
+    QVERIFY(onDisk.value("sites").toObject().contains("http://a.test/form"));
 }
 
 void TestProfileDocument::choicesAreRecordedAndSaved()

@@ -280,3 +280,38 @@ bool ProfileDocument::recordChoices(const QString &address, const QVariantMap &c
     ProfileStore::storeSiteRules(m_root, address, m_pageRules);
     return save();
 }
+
+bool ProfileDocument::fillsWholeForm(const QString &address) const
+{
+    return ProfileStore::fillsWholeForm(m_root, address);
+}
+
+bool ProfileDocument::recordWholeFormFill(const QString &address, const QVariantMap &choices)
+{
+    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
+        m_pageRules.insert(it.key(), it.value());
+    }
+    if (!choices.isEmpty()) {
+        ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+    }
+    ProfileStore::setFillsWholeForm(m_root, address, true);
+    return save();
+}
+
+bool ProfileDocument::undoWholeFormFill(const QString &address, const QVariantMap &previous)
+{
+    QVariantMap rules = rulesFor(address);
+    for (auto it = previous.constBegin(); it != previous.constEnd(); ++it) {
+        if (it.value().isValid()) {
+            rules.insert(it.key(), it.value());
+        } else {
+            rules.remove(it.key());
+        }
+    }
+    if (!previous.isEmpty()) {
+        ProfileStore::storeSiteRules(m_root, address, rules);
+        m_pageRules = rules;
+    }
+    ProfileStore::setFillsWholeForm(m_root, address, false);
+    return save();
+}

@@ -76,6 +76,16 @@ public:
     // choices is empty.
     bool recordChoices(const QString &address, const QVariantMap &choices);
 
+    // Whether the whole-form fill runs again when address is shown: the user used it on the same
+    // page (scheme, host, port and path) before.
+    bool fillsWholeForm(const QString &address) const;
+    // A whole-form fill on the page shown: records its choices and that the page is to be filled
+    // again on later visits, with one save.
+    bool recordWholeFormFill(const QString &address, const QVariantMap &choices);
+    // Takes a whole-form fill back: every identifier in previous gets its earlier rule again (an
+    // invalid value: none), and the page is no longer filled on its own. One save.
+    bool undoWholeFormFill(const QString &address, const QVariantMap &previous);
+
 signals:
     // After each save: the reason it failed, for the user, or that it reached the disk.
     void saveFailed(const QString &error);

@@ -12,12 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QSaveFile>
+#include <QUrl>
 
 namespace {
 const QString profileFileName = QStringLiteral("profile.json");
 const QString profileMember = QStringLiteral("profile");
 const QString sitesMember = QStringLiteral("sites");
 const QString inSecretStoreMember = QStringLiteral("inSecretStore");
+const QString wholeFormFillMember = QStringLiteral("wholeFormFill");
 } // namespace
 
 ProfileStore::ProfileStore(QHash<QString, QVariant> &values)
@@ -169,8 +171,56 @@ QVariantMap ProfileStore::siteRules(const QJsonObject &root, const QString &addr
 void ProfileStore::storeSiteRules(QJsonObject &root, const QString &address, const QVariantMap &rules)
 {
     QJsonObject sites = root.value(sitesMember).toObject();
-    sites.insert(address, QJsonObject::fromVariantMap(rules));
+    if (rules.isEmpty()) {
+        // No empty entry stays behind for a page whose last rule went.
+        sites.remove(address);
+    } else {
+        sites.insert(address, QJsonObject::fromVariantMap(rules));
+    }
     root.insert(sitesMember, sites);
+}
+
+QString ProfileStore::pageOf(const QString &address)
+{
+    const QUrl url(address);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        return QString();
+    }
+    // Who is signed in is not part of the page.
+    return url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).toString();
+}
+
+bool ProfileStore::fillsWholeForm(const QJsonObject &root, const QString &address)
+{
+    const QString page = pageOf(address);
+    return !page.isEmpty() && root.value(wholeFormFillMember).toArray().contains(page);
+}
+
+void ProfileStore::setFillsWholeForm(QJsonObject &root, const QString &address, bool fills)
+{
+    const QString page = pageOf(address);
+    if (page.isEmpty()) {
+        return;
+    }
+    // Whatever else an edited list holds is kept as it is.
+    QJsonArray pages = root.value(wholeFormFillMember).toArray();
+    for (int i = pages.size() - 1; i >= 0; --i) {
+        if (pages.at(i).toString() == page) {
+            pages.removeAt(i);
+        }
+    }
+    if (fills) {
+        int at = 0;
+        while (at < pages.size() && pages.at(at).toString() < page) {
+            ++at;
+        }
+        pages.insert(at, page);
+    }
+    if (pages.isEmpty()) {
+        root.remove(wholeFormFillMember);
+    } else {
+        root.insert(wholeFormFillMember, pages);
+    }
 }
 
 QJsonObject ProfileStore::profileObject() const

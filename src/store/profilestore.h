@@ -53,9 +53,16 @@ public:
     // Values of these keys are left out of the "profile" member on save.
     void withhold(const QSet<QString> &keys) { m_withheld = keys; }
 
-    // The rules recorded for exactly this page address, and their replacement.
+    // The rules recorded for exactly this page address, and their replacement (none: the address's
+    // entry goes).
     static QVariantMap siteRules(const QJsonObject &root, const QString &address);
     static void storeSiteRules(QJsonObject &root, const QString &address, const QVariantMap &rules);
+
+    // Pages where the whole-form fill is run again at every visit: the top-level "wholeFormFill"
+    // list of page addresses without query or fragment (sessions change those on every visit).
+    static QString pageOf(const QString &address);
+    static bool fillsWholeForm(const QJsonObject &root, const QString &address);
+    static void setFillsWholeForm(QJsonObject &root, const QString &address, bool fills);
 
     // The document logic without files, for tests and fuzzing. Serialising sets root's "profile"
     // member from the value table.
