@@ -30,6 +30,7 @@ public:
         IfEmpty, // Replace, on a control that is still empty; others stay as they are
         IfUnchosen, // Replace, on a select still at a placeholder (an empty value, or nothing chosen)
         Check, // checks a radio button the way a click does (its group's other button goes off)
+        Uncheck, // takes the check off a radio button or check box
     };
 
     struct Write
@@ -46,6 +47,7 @@ public:
         bool written = false; // whether the write took place (IfEmpty, IfUnchosen may decline)
         QString value;
         int selectedIndex = -1; // selects only
+        bool checked = false; // radio buttons and check boxes
     };
 
     using Scanned = std::function<void(const QVector<PageControl> &)>;
@@ -80,7 +82,7 @@ public:
     // Ends any input method composition open in the page, so that what is written next stays.
     virtual void endComposition() = 0;
     // The states in a page script's answer to a write or a read: [found, written, value, selected
-    // index] for each of count controls.
+    // index, checked] for each of count controls.
     static QVector<State> statesFrom(const QVariant &answer, int count)
     {
         const QVariantList list = answer.toList();
@@ -91,6 +93,7 @@ public:
             states[i].written = state.value(1).toBool();
             states[i].value = state.value(2).toString();
             states[i].selectedIndex = state.value(3, -1).toInt();
+            states[i].checked = state.value(4).toBool();
         }
         return states;
     }

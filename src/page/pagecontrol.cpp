@@ -41,6 +41,7 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
         control.options.append({pair.value(0).toString(), pair.value(1).toString()});
     }
     control.selectedIndex = map.value(QStringLiteral("selectedIndex"), -1).toInt();
+    control.checked = map.value(QStringLiteral("checked")).toBool();
     return control;
 }
 

@@ -57,6 +57,7 @@ struct PageControl
     bool visible = true;
     QVector<Option> options; // selects only
     int selectedIndex = -1; // selects only
+    bool checked = false; // radio buttons and check boxes
 
     // A record as the page script answers it (a map of the members above, options as [text, value]
     // pairs); the script's handle is combined with handleBase, which tells its document.

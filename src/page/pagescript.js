@@ -296,7 +296,8 @@
             disabled: el.hasAttribute('disabled') || isDisabled(el),
             visible: context.frameSeen && seen(el, context.page),
             options: select ? options(el) : [],
-            selectedIndex: select ? el.selectedIndex : -1
+            selectedIndex: select ? el.selectedIndex : -1,
+            checked: !!el.checked
         };
     }
 
@@ -343,7 +344,7 @@
     function stateOf(el, found, written) {
         var select = el && el.tagName === 'SELECT';
         return [found, written, el && !select ? String(el.value) : (select ? String(el.value) : ''),
-                select ? el.selectedIndex : -1];
+                select ? el.selectedIndex : -1, !!(el && el.checked)];
     }
 
     function live(handle) {
@@ -361,18 +362,37 @@
         return !!el.checked;
     }
 
+    // Takes the check off a radio button or check box, with the events a page's own state follows.
+    function uncheck(el) {
+        if (!el.checked) return false;
+        try { el.focus(); } catch (x) {}
+        el.checked = false;
+        var names = ['input', 'change'];
+        for (var i = 0; i < names.length; ++i) {
+            try {
+                var e = el.ownerDocument.createEvent('Event');
+                e.initEvent(names[i], true, false);
+                el.dispatchEvent(e);
+            } catch (x) {}
+        }
+        try { el.blur(); } catch (x) {}
+        return !el.checked;
+    }
+
     // writes: [[handle, text, how]], how 0 replace, 1 at the selection, 2 if empty, 3 if unchosen,
-    // 4 check (the text is not used).
+    // 4 check, 5 uncheck (the text is not used by the last two).
     function write(writes) {
         var states = [];
         for (var i = 0; i < writes.length; ++i) {
             var el = live(writes[i][0]), text = writes[i][1], how = writes[i][2], written = true;
             if (!el) {
-                states.push([false, false, '', -1]);
+                states.push([false, false, '', -1, false]);
                 continue;
             }
             if (how === 4) {
                 written = check(el);
+            } else if (how === 5) {
+                written = uncheck(el);
             } else if (how === 2) {
                 written = type(el, text, 2)[0];
             } else if (how === 3) {
@@ -392,7 +412,7 @@
         var states = [];
         for (var i = 0; i < handles.length; ++i) {
             var el = live(handles[i]);
-            states.push(el ? stateOf(el, true, false) : [false, false, '', -1]);
+            states.push(el ? stateOf(el, true, false) : [false, false, '', -1, false]);
         }
         return states;
     }
