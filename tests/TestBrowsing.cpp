@@ -30,8 +30,6 @@
 
 using namespace TestSupport;
 
-Q_DECLARE_METATYPE(Engine)
-
 namespace {
 
 const int loadTimeout = 30000;
@@ -186,7 +184,8 @@ void TestBrowsing::noRefillOverCertificateErrors()
     const QString certificate = QFINDTESTDATA("data/loopback.crt");
     LoopbackServer https;
     QVERIFY(https.useTls(certificate, QFINDTESTDATA("data/loopback.key")));
-    const QByteArray form = page("form", "<input type=text id=a><input type=text id=b>");
+    const QByteArray form = page(
+        "form", "<input type=text id=a><input type=text id=b><label>メールアドレス <input id=c></label>");
     https.setPage(QStringLiteral("/form"), form);
     http.setPage(QStringLiteral("/form"), form);
     QVERIFY(https.start());
@@ -196,7 +195,8 @@ void TestBrowsing::noRefillOverCertificateErrors()
     const QJsonObject rules{{"a", "mail"}};
     Browser browser(QJsonObject{{"profile", QJsonObject{{"mail", "a@b.jp"}, {"familyName", "山田"}}},
                                 {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}},
-                                {"sites", QJsonObject{{secure, rules}, {plain, rules}}}},
+                                {"sites", QJsonObject{{secure, rules}, {plain, rules}}},
+                                {"wholeFormFill", QJsonArray{secure}}},
                     Browser::Showing::Exposed, engine);
     const auto *marker = browser.child<QLabel>("insecureMarker");
     QVERIFY(marker);
@@ -208,6 +208,7 @@ void TestBrowsing::noRefillOverCertificateErrors()
     QCOMPARE(markerText(browser), QStringLiteral("form"));
     QTRY_COMPARE(browser.statusMessage(), QStringLiteral("証明書に問題があるため自動入力しませんでした"));
     QCOMPARE(browser.value("#a"), QString());
+    QCOMPARE(browser.value("#c"), QString());
     QVERIFY(marker->isVisible());
     QVERIFY(browser.clickAndChoose("#b", "姓: "));
     QTRY_COMPARE(browser.value("#b"), QStringLiteral("山田"));
@@ -232,7 +233,9 @@ void TestBrowsing::noRefillOverCertificateErrors()
     QVERIFY(loadUrl(browser.view(), secure));
     QCOMPARE(browser.value("#a"), QString("a@b.jp"));
     QCOMPARE(browser.value("#b"), QStringLiteral("山田"));
-    QCOMPARE(browser.statusMessage(), QStringLiteral("ページが表示されました"));
+    QCOMPARE(browser.value("#c"), QString("a@b.jp"));
+    QCOMPARE(browser.statusMessage(),
+             QStringLiteral("前回と同じく一括入力: 1 項目を入力しました（0 項目は未入力）"));
     QVERIFY(!marker->isVisible());
 }
 

@@ -15,8 +15,6 @@
 
 using namespace TestSupport;
 
-Q_DECLARE_METATYPE(Engine)
-
 namespace {
 
 const QString corpusDir = QStringLiteral(KAKIKOMI_CORPUS_DIR);

@@ -14,8 +14,6 @@
 
 using namespace TestSupport;
 
-Q_DECLARE_METATYPE(Engine)
-
 namespace {
 
 const QString address = QStringLiteral("http://127.0.0.1:1/entry");

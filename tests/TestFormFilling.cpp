@@ -16,8 +16,6 @@
 
 using namespace TestSupport;
 
-Q_DECLARE_METATYPE(Engine)
-
 namespace {
 
 const QString formAddress = QStringLiteral("http://127.0.0.1:1/form?step=1");
@@ -219,13 +217,6 @@ void TestFormFilling::menuOnlyForTextTypes()
     if (menu) {
         QCOMPARE(texts.size(), 11);
     }
-}
-
-// Rows of the data function, once for each engine.
-static void forEachEngine(const std::function<void(Engine, const QByteArray &)> &rows)
-{
-    rows(Engine::WebKit, "webkit: ");
-    rows(Engine::Chromium, "chromium: ");
 }
 
 void TestFormFilling::insertion_data()

@@ -7,6 +7,7 @@
 #include "fill/formfiller.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QMenu>
@@ -108,7 +109,14 @@ class TestWholeFormFill : public QObject
     Q_OBJECT
 
 private slots:
-    void menuEntry();
+    void menuEntries_data();
+    void menuEntries();
+    void shortcutsReachTheFillFromAField_data();
+    void shortcutsReachTheFillFromAField();
+    void laterVisitsAreFilledAgain_data();
+    void laterVisitsAreFilledAgain();
+    void undoPutsBackWhatTheFillChanged_data();
+    void undoPutsBackWhatTheFillChanged();
     void pages_data();
     void pages();
     void nothingToFillSavesNothing();
@@ -118,15 +126,211 @@ private slots:
     void eraButtonsAndTextAreas();
 };
 
-void TestWholeFormFill::menuEntry()
+void TestWholeFormFill::menuEntries_data()
 {
-    Browser browser;
+    QTest::addColumn<QJsonValue>("shortcuts");
+    QTest::addColumn<QList<QKeySequence>>("fill");
+    QTest::addColumn<QList<QKeySequence>>("undo");
+    QTest::addColumn<int>("warnings");
+    const QList<QKeySequence> defaults{QKeySequence("Ctrl+Shift+L"), QKeySequence("Ctrl+Shift+U")};
+    QTest::newRow("defaults") << QJsonValue() << defaults << QList<QKeySequence>() << 0;
+    QTest::newRow("one") << QJsonValue(QJsonObject{{"fillPage", "Ctrl+Alt+J"}, {"undoFill", "Ctrl+Alt+Z"}})
+                         << QList<QKeySequence>{QKeySequence("Ctrl+Alt+J")}
+                         << QList<QKeySequence>{QKeySequence("Ctrl+Alt+Z")} << 0;
+    QTest::newRow("a list") << QJsonValue(QJsonObject{{"fillPage", QJsonArray{"F4", "Ctrl+Shift+U"}}})
+                            << QList<QKeySequence>{QKeySequence("F4"), QKeySequence("Ctrl+Shift+U")}
+                            << QList<QKeySequence>() << 0;
+    QTest::newRow("turned off") << QJsonValue(QJsonObject{{"fillPage", ""}}) << QList<QKeySequence>()
+                                << QList<QKeySequence>() << 0;
+    QTest::newRow("not keys") << QJsonValue(QJsonObject{{"fillPage", "Ctrl+Nonsense"}, {"undoFill", 5}})
+                              << defaults << QList<QKeySequence>() << 2;
+    QTest::newRow("unknown action") << QJsonValue(QJsonObject{{"print", "Ctrl+P"}}) << defaults
+                                    << QList<QKeySequence>() << 1;
+}
+
+// 情報入力 holds the dialog, the fill and its undo, which waits for a fill; the fill's shortcut
+// is one no input method takes, shown in the menu, and profile.json may change both.
+void TestWholeFormFill::menuEntries()
+{
+    QFETCH(QJsonValue, shortcuts);
+    QFETCH(QList<QKeySequence>, fill);
+    QFETCH(QList<QKeySequence>, undo);
+    QFETCH(int, warnings);
+    QJsonObject document = testDocument();
+    if (!shortcuts.isUndefined() && !shortcuts.isNull()) {
+        document.insert("shortcuts", shortcuts);
+    }
+    MessageLog log;
+    Browser browser(document);
     const QList<QAction *> entries = browser.window().menuBar()->actions().value(0)->menu()->actions();
-    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.size(), 3);
     QCOMPARE(entries[0]->objectName(), QString("actionProfile"));
     QCOMPARE(entries[1]->objectName(), QString("actionFillPage"));
     QCOMPARE(entries[1]->text(), QString("このページに一括入力"));
-    QCOMPARE(entries[1]->shortcut(), QKeySequence("Ctrl+Shift+U"));
+    QCOMPARE(entries[1]->shortcuts(), fill);
+    QCOMPARE(entries[2]->objectName(), QString("actionUndoFill"));
+    QCOMPARE(entries[2]->text(), QString("一括入力を元に戻す"));
+    QCOMPARE(entries[2]->shortcuts(), undo);
+    QVERIFY(!entries[2]->isEnabled());
+    QCOMPARE(log.warnings().filter("shortcuts: ").size(), warnings);
+}
+
+void TestWholeFormFill::shortcutsReachTheFillFromAField_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QKeySequence>("shortcut");
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "Ctrl+Shift+L") << engine << QKeySequence("Ctrl+Shift+L");
+        QTest::newRow(prefix + "Ctrl+Shift+U") << engine << QKeySequence("Ctrl+Shift+U");
+    });
+}
+
+// Pressed while a text field of the page has the focus, as it will be when the user wants the fill.
+void TestWholeFormFill::shortcutsReachTheFillFromAField()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QKeySequence, shortcut);
+    Browser browser(testDocument(), Browser::Showing::Exposed, engine);
+    QVERIFY(browser.open("<form><label>メモ <input id=memo></label>"
+                         "<label>メールアドレス <input id=mail type=email></label></form>",
+                         "http://127.0.0.1:1/keys"));
+    QWidget *view = browser.window().view();
+    QApplication::setActiveWindow(&browser.window());
+    view->setFocus();
+    browser.run("document.getElementById('memo').focus()");
+    QTRY_COMPARE(browser.run("document.activeElement.id").toString(), QString("memo"));
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    const int key = shortcut[0];
+    QTest::keyClick(view->focusProxy() ? view->focusProxy() : view, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                    Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+    QTRY_COMPARE(finished.size(), 1);
+    QTRY_COMPARE(browser.value("#mail"), QString("hanako.yamada@example.jp"));
+    QCOMPARE(browser.value("#memo"), QString());
+}
+
+// The fields of this form get new random ids and names at every load, as some sites do.
+const QString randomIds =
+    QStringLiteral("<form><label>姓 <input></label><label>メールアドレス <input type=email></label>"
+                   "<label>セイ <input id=kana></label></form>"
+                   "<script>var f = document.querySelectorAll('input:not([id])');"
+                   "for (var i = 0; i < f.length; ++i) {"
+                   "  f[i].id = 'f' + Math.random().toString(36).slice(2);"
+                   "  f[i].name = 'n' + Math.random().toString(36).slice(2); }</script>");
+
+void TestWholeFormFill::laterVisitsAreFilledAgain_data()
+{
+    QTest::addColumn<Engine>("engine");
+    forEachEngine(
+        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+}
+
+// After a whole-form fill on a page, every later visit to it is filled again, whatever its query and
+// ids; a field the user cleared from the menu stays as the rule says; undo stops the refills.
+void TestWholeFormFill::laterVisitsAreFilledAgain()
+{
+    QFETCH(Engine, engine);
+    const QString page = QStringLiteral("http://127.0.0.1:1/entry");
+    QJsonObject document = testDocument();
+    document.insert("sites", QJsonObject{{page + "?sid=2", QJsonObject{{"kana", "__DELETE_HERE__"}}}});
+    Browser browser(document, Browser::Showing::Hidden, engine);
+    FormFiller &filler = browser.window().formFiller();
+    const QString family = QStringLiteral("label:nth-of-type(1) input"),
+                  mail = QStringLiteral("input[type=email]");
+
+    QVERIFY(browser.open(randomIds, page + "?sid=1"));
+    QSignalSpy finished(&filler, &FormFiller::finished);
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(browser.value("#kana"), QString("ヤマダ"));
+    QCOMPARE(browser.saved().value("wholeFormFill").toArray(), QJsonArray{page});
+
+    QSignalSpy refilled(&filler, &FormFiller::refilled);
+    QVERIFY(browser.open(randomIds, page + "?sid=2"));
+    QTRY_COMPARE(refilled.size(), 1);
+    QCOMPARE(browser.value(family), QString("山田"));
+    QCOMPARE(browser.value(mail), QString("hanako.yamada@example.jp"));
+    QCOMPARE(browser.value("#kana"), QString());
+    QCOMPARE(browser.statusMessage(),
+             QString("前回と同じく一括入力: 2 項目を入力しました（1 項目は未入力）"));
+    // Nothing is recorded for the session's address: the list says it all.
+    QCOMPARE(browser.saved().value("sites").toObject().keys(),
+             QStringList({page + "?sid=1", page + "?sid=2"}));
+
+    QAction *undo = browser.child<QAction>("actionUndoFill");
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    QTRY_COMPARE(browser.value(mail), QString());
+    QCOMPARE(browser.value(family), QString());
+    QVERIFY(!undo->isEnabled());
+    QTRY_VERIFY(!browser.saved().contains("wholeFormFill"));
+
+    QVERIFY(browser.open(randomIds, page + "?sid=3"));
+    QTest::qWait(300);
+    QCOMPARE(browser.value(mail), QString());
+    QCOMPARE(refilled.size(), 1);
+}
+
+void TestWholeFormFill::undoPutsBackWhatTheFillChanged_data()
+{
+    QTest::addColumn<Engine>("engine");
+    forEachEngine(
+        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+}
+
+// Undo puts back the earlier value of every control the fill changed, with the events typing gives,
+// leaves what the user changed since and what the fill did not change, and takes back the rules the
+// fill recorded; another page makes it unavailable.
+void TestWholeFormFill::undoPutsBackWhatTheFillChanged()
+{
+    QFETCH(Engine, engine);
+    Browser browser(testDocument(), Browser::Showing::Hidden, engine);
+    const QString address = QStringLiteral("http://127.0.0.1:1/undo");
+    QVERIFY(browser.open("<form><label>姓 <input id=sei></label><label>名 <input id=mei value='花子'></label>"
+                         "<label>メールアドレス <input id=mail type=email></label>"
+                         "<label>都道府県 <select id=pref><option value=''>選択</option>"
+                         "<option>東京都</option></select></label>"
+                         "<fieldset><legend>生年月日</legend>"
+                         "<label><input type=radio name=era value=H checked>平成</label>"
+                         "<label><input type=radio name=era value=S>昭和</label>"
+                         "<input id=y name=birth_y maxlength=2>年</fieldset></form>",
+                         address));
+    QAction *undo = browser.child<QAction>("actionUndoFill");
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(browser.value("#sei"), QString("山田"));
+    QCOMPARE(browser.value("#pref"), QString("東京都"));
+    QVERIFY(browser.run("document.querySelector('input[value=S]').checked").toBool());
+    QVERIFY(undo->isEnabled());
+    QVERIFY(!browser.saved().value("sites").toObject().value(address).toObject().isEmpty());
+
+    // The user's own change after the fill stays.
+    browser.run("document.getElementById('mail').value = 'mine@example.jp';"
+                "window.typed = [];"
+                "document.addEventListener('input', function (e) {"
+                "  if (e.target.id) typed.push(e.target.id); }, true);");
+    QSignalSpy undone(&browser.window().formFiller(), &FormFiller::undone);
+    undo->trigger();
+    QTRY_COMPARE(undone.size(), 1);
+    QCOMPARE(browser.value("#sei"), QString());
+    QCOMPARE(browser.value("#mei"), QString("花子"));
+    QCOMPARE(browser.value("#mail"), QString("mine@example.jp"));
+    QCOMPARE(browser.value("#pref"), QString());
+    QCOMPARE(browser.value("#y"), QString());
+    QVERIFY(browser.run("document.querySelector('input[value=H]').checked").toBool());
+    QCOMPARE(browser.run("typed.join(' ')").toString(), QString("sei pref y"));
+    QCOMPARE(undone.first().first().toInt(), 4);
+    QCOMPARE(browser.statusMessage(), QString("一括入力を元に戻しました（4 項目）"));
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(!browser.saved().value("sites").toObject().contains(address));
+    QVERIFY(!browser.saved().contains("wholeFormFill"));
+
+    // Only the page shown can be put back.
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 2);
+    QVERIFY(undo->isEnabled());
+    QVERIFY(browser.open("<p>next</p>", "http://127.0.0.1:1/next"));
+    QVERIFY(!undo->isEnabled());
 }
 
 void TestWholeFormFill::pages_data()

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/shortcuts.h"
 #include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
@@ -19,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include <QWebFrame>
@@ -68,8 +70,16 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
     m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
     connect(m_page.get(), &Page::controlsAppeared, this, [this](const QVector<PageControl> &controls) {
-        if (!m_page->insecure()) {
-            m_ruleFiller->apply(controls);
+        if (m_page->insecure()) {
+            return;
+        }
+        m_ruleFiller->apply(controls);
+        if (m_document->fillsWholeForm(m_page->address())) {
+            QVector<Page::Handle> appeared;
+            for (const PageControl &control : controls) {
+                appeared.append(control.handle);
+            }
+            m_formFiller->refillPage(appeared);
         }
     });
     connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
@@ -78,6 +88,17 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
         if (m_saveFailure.isEmpty()) {
             ui->statusBar->showMessage(
                 tr("一括入力: %1 項目を入力しました（%2 項目は未入力）").arg(filled).arg(left));
+        }
+    });
+    connect(m_formFiller.get(), &FormFiller::refilled, this, [this](int filled, int left) {
+        ui->statusBar->showMessage(
+            tr("前回と同じく一括入力: %1 項目を入力しました（%2 項目は未入力）").arg(filled).arg(left));
+    });
+    connect(ui->actionUndoFill, &QAction::triggered, m_formFiller.get(), &FormFiller::undo);
+    connect(m_formFiller.get(), &FormFiller::undoAvailable, ui->actionUndoFill, &QAction::setEnabled);
+    connect(m_formFiller.get(), &FormFiller::undone, this, [this](int restored) {
+        if (m_saveFailure.isEmpty()) {
+            ui->statusBar->showMessage(tr("一括入力を元に戻しました（%1 項目）").arg(restored));
         }
     });
     connect(m_document.get(), &ProfileDocument::saveFailed, this, &MainWindow::showSaveFailure);
@@ -126,6 +147,8 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
 
     m_document->load();
     m_startPage = m_document->startPage();
+    Shortcuts::apply(m_document->root(), {{QStringLiteral("fillPage"), ui->actionFillPage},
+                                          {QStringLiteral("undoFill"), ui->actionUndoFill}});
 }
 
 // The parts go before the widgets (the bridge releases its element handles while the view lives).
@@ -212,14 +235,26 @@ void MainWindow::applyPageRules()
 {
     const bool insecure = m_page->insecure();
     m_insecureMarker->setVisible(insecure);
-    const QVariantMap &rules = m_document->pageRules();
-    if (rules.isEmpty()) {
-        return;
-    }
     const auto heldBack = [this]() {
         qCDebug(lcApp) << "rules not applied: certificate errors on" << m_page->address();
         ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
     };
+    // After the rules, which it leaves alone: a page where the user filled the whole form before
+    // is filled again, whatever its query string and ids are this time.
+    const auto refill = qScopeGuard([this, insecure, heldBack]() {
+        if (!m_document->fillsWholeForm(m_page->address())) {
+            return;
+        }
+        if (insecure) {
+            heldBack();
+        } else {
+            m_formFiller->refillPage();
+        }
+    });
+    const QVariantMap &rules = m_document->pageRules();
+    if (rules.isEmpty()) {
+        return;
+    }
     if (m_webkit) {
         if (insecure) {
             if (bridge().matchesAnyRule(rules)) {
@@ -284,6 +319,7 @@ void MainWindow::on_webview_urlChanged(QUrl u)
         bridge().restartIdentifiers();
     }
     const QString address = u.toString();
+    m_formFiller->pageChanged(address);
     ui->statusBar->showMessage(tr("表示中: ") + address);
     qCDebug(lcApp) << "on_webview_urlChanged url: " << u;
     m_document->showPage(address);

@@ -86,17 +86,30 @@ FormFiller::FormFiller(Page &page, ProfileDocument &document, const FieldFiller 
     connect(&m_poll, &QTimer::timeout, this, &FormFiller::poll);
     // A fill waiting for the page ends with the page: nothing of it is written into the next one.
     connect(&m_page, &Page::loadStarted, this, &FormFiller::cancel);
+    connect(&m_page, &Page::loadStarted, this, &FormFiller::dropUndo);
 }
 
 FormFiller::~FormFiller() = default;
 
 void FormFiller::fillPage()
 {
+    begin(false, {});
+}
+
+void FormFiller::refillPage(const QVector<Page::Handle> &only)
+{
+    begin(true, only);
+}
+
+void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
+{
     if (m_busy) {
         qCDebug(lcFill) << "fillPage busy";
         return;
     }
     m_busy = true;
+    m_automatic = automatic;
+    m_only = only;
     ++m_run;
     m_readPending = false;
     m_worked = 0;
@@ -135,10 +148,15 @@ void FormFiller::start(const QVector<PageControl> &scanned)
                                        QStringLiteral("email"),
                                        QStringLiteral("number"),
                                        QStringLiteral("password")};
+    m_scanned = scanned;
     m_controls.clear();
     m_controls.reserve(scanned.size());
     for (int i = 0; i < scanned.size(); ++i) {
         const PageControl &field = scanned[i];
+        if (!m_only.isEmpty() && !m_only.contains(field.handle)) {
+            // Only what appeared is filled; the rest was there for an earlier fill.
+            continue;
+        }
         Control control;
         control.page = field;
         control.select = field.tag == QLatin1String("SELECT");
@@ -161,6 +179,9 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             qCWarning(lcFill) << "fillPage refused a password box" << shownIdentifierOf(field) << key;
             key.clear();
             control.evidence = QStringLiteral("a password box");
+        } else if (!key.isEmpty() && m_automatic && m_document.pageRules().contains(field.identifier)) {
+            // What the user picked or cleared from the field menu on this page stands.
+            control.evidence = QStringLiteral("a recorded rule fills it");
         } else if (!key.isEmpty() && !field.visible) {
             // What the user cannot see is not filled: a page may hide fields to collect more than it
             // shows.
@@ -278,6 +299,7 @@ void FormFiller::settle(Control &control, const Page::State &state)
         } else if (state.selectedIndex != control.option) {
             skip(QStringLiteral("the page undid the choice"));
         } else {
+            control.after = state.value;
             done(Control::Filled, control.evidence);
         }
         return;
@@ -295,6 +317,7 @@ void FormFiller::settle(Control &control, const Page::State &state)
         skip(QStringLiteral("the field did not take the value"));
         return;
     }
+    control.after = state.value;
     done(Control::Filled, control.evidence);
 }
 
@@ -370,6 +393,7 @@ void FormFiller::end()
 {
     m_poll.stop();
     m_controls.clear();
+    m_scanned.clear();
     m_busy = false;
     qCDebug(lcFill) << "fillPage cancelled";
 }
@@ -420,6 +444,9 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
             continue;
         }
         ++filled;
+        if (m_automatic) {
+            continue;
+        }
         if (control.identifier.isEmpty()) {
             // Another field answers to its identifier: a rule would refill that one.
             qCDebug(lcFill) << "fillPage not recorded" << control.shownIdentifier;
@@ -427,14 +454,141 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
             choices.insert(control.identifier, control.key);
         }
     }
+    QVariantMap previousRules;
+    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
+        previousRules.insert(it.key(), m_document.pageRules().value(it.key()));
+    }
+    const bool changed = std::any_of(m_controls.cbegin(), m_controls.cend(),
+                                     [](const Control &control) { return control.state == Control::Filled; });
+    keepUndo(previousRules);
     m_controls.clear();
+    m_scanned.clear();
     const qint64 beforeSave = m_working.nsecsElapsed();
-    m_document.recordChoices(m_address, choices);
+    if (!m_automatic && filled > 0) {
+        m_document.recordWholeFormFill(m_address, choices);
+    }
     m_saving = m_working.nsecsElapsed() - beforeSave;
     m_worked += m_working.nsecsElapsed();
     m_busy = false;
-    qCDebug(lcFill) << "fillPage done" << filled << left;
-    emit finished(filled, left);
+    qCDebug(lcFill) << (m_automatic ? "refillPage done" : "fillPage done") << filled << left;
+    if (!m_automatic) {
+        emit finished(filled, left);
+    } else if (changed) {
+        emit refilled(filled, left);
+    }
+}
+
+// Remembers how to put back what this fill changed; a later fill on the same page adds to it.
+void FormFiller::keepUndo(const QVariantMap &previousRules)
+{
+    Undo undo;
+    undo.address = m_address;
+    undo.previousRules = previousRules;
+    for (const Control &control : qAsConst(m_controls)) {
+        if (control.state != Control::Filled) {
+            continue;
+        }
+        const auto before =
+            std::find_if(m_scanned.cbegin(), m_scanned.cend(),
+                         [&control](const PageControl &c) { return c.handle == control.page.handle; });
+        if (control.check) {
+            // The button of the group that was on before, if any, goes on again.
+            const auto wasOn =
+                std::find_if(m_scanned.cbegin(), m_scanned.cend(), [&control](const PageControl &c) {
+                    return c.checked && c.handle != control.page.handle && c.htmlType == control.page.htmlType
+                           && c.name == control.page.name && c.form == control.page.form
+                           && c.frame == control.page.frame;
+                });
+            undo.restore.append(wasOn != m_scanned.cend()
+                                    ? Page::Write{wasOn->handle, QString(), Page::How::Check}
+                                    : Page::Write{control.page.handle, QString(), Page::How::Uncheck});
+            undo.written.append({control.page.handle, QString(), Page::How::Check});
+        } else if (control.select) {
+            QString earlier;
+            if (before != m_scanned.cend() && before->selectedIndex >= 0
+                && before->selectedIndex < before->options.size()) {
+                earlier = before->options[before->selectedIndex].value;
+            }
+            undo.restore.append({control.page.handle, earlier, Page::How::Replace});
+            undo.written.append({control.page.handle, control.after, Page::How::Replace});
+        } else {
+            undo.restore.append({control.page.handle, before != m_scanned.cend() ? before->value : QString(),
+                                 Page::How::Replace});
+            undo.written.append({control.page.handle, control.after, Page::How::Replace});
+        }
+    }
+    if (undo.restore.isEmpty() && (m_automatic || previousRules.isEmpty())) {
+        return;
+    }
+    if (m_undo && m_undo->address == m_address) {
+        m_undo->restore += undo.restore;
+        m_undo->written += undo.written;
+        for (auto it = previousRules.constBegin(); it != previousRules.constEnd(); ++it) {
+            // The rule before the first fill is the one to go back to.
+            if (!m_undo->previousRules.contains(it.key())) {
+                m_undo->previousRules.insert(it.key(), it.value());
+            }
+        }
+        return;
+    }
+    setUndo(undo);
+}
+
+void FormFiller::setUndo(std::optional<Undo> undo)
+{
+    const bool had = m_undo.has_value();
+    m_undo = std::move(undo);
+    if (had != m_undo.has_value() || m_undo) {
+        emit undoAvailable(m_undo.has_value());
+    }
+}
+
+void FormFiller::dropUndo()
+{
+    if (m_undo) {
+        setUndo(std::nullopt);
+    }
+}
+
+void FormFiller::pageChanged(const QString &address)
+{
+    if (m_undo && m_undo->address != address) {
+        dropUndo();
+    }
+}
+
+void FormFiller::undo()
+{
+    if (!m_undo || m_busy) {
+        return;
+    }
+    const Undo undo = *m_undo;
+    setUndo(std::nullopt);
+    QVector<Page::Handle> handles;
+    for (const Page::Write &write : undo.written) {
+        handles.append(write.handle);
+    }
+    m_page.read(handles, [this, undo](const QVector<Page::State> &states) {
+        // What the user changed since the fill is theirs: only what still shows the fill's value
+        // goes back.
+        QVector<Page::Write> restore;
+        for (int i = 0; i < undo.written.size(); ++i) {
+            const Page::State &state = states.value(i);
+            const Page::Write &written = undo.written[i];
+            const bool unchanged =
+                written.how == Page::How::Check ? state.checked : state.value == written.text;
+            if (state.found && unchanged) {
+                restore.append(undo.restore[i]);
+            }
+        }
+        m_page.write(restore, [this, undo](const QVector<Page::State> &states) {
+            const int restored = int(std::count_if(states.cbegin(), states.cend(),
+                                                   [](const Page::State &state) { return state.found; }));
+            m_document.undoWholeFormFill(undo.address, undo.previousRules);
+            qCDebug(lcFill) << "fillPage undone" << restored;
+            emit undone(restored);
+        });
+    });
 }
 
 void FormFiller::cancel()

@@ -7,9 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVariantMap>
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 class FieldFiller;
 class ProfileDocument;
@@ -31,7 +33,18 @@ public:
     // rest waits until the page has reacted to it (address lookups), so the fill may end after this
     // returns: finished reports its end. A call while a fill is under way does nothing.
     void fillPage();
+    // The same fill run by the browser on a page where the user used it before: only into controls
+    // that no recorded rule fills (and that are in only, when it is given), and nothing is recorded,
+    // since the page is listed already. It ends with refilled instead of finished.
+    void refillPage(const QVector<Page::Handle> &only = {});
     bool busy() const { return m_busy; }
+
+    // Puts back what the last fill on the page shown changed, with typing, where the user has not
+    // changed it since, and takes back the rules it recorded and the page's refill at later visits.
+    void undo();
+    bool canUndo() const { return m_undo.has_value(); }
+    // Another address is shown (a route change without a load): the last fill's undo is dropped.
+    void pageChanged(const QString &address);
 
     // The time the last finished fill spent working, without its wait for the page.
     qint64 lastWorkNanoseconds() const { return m_worked; }
@@ -48,6 +61,12 @@ signals:
     // filled: fields that hold their value now, by this fill or by the page agreeing with it; left:
     // empty fields of the forms it filled that are still empty, for the user.
     void finished(int filled, int left);
+    // The end of a refillPage() that filled something.
+    void refilled(int filled, int left);
+    // Whether undo() has something to put back.
+    void undoAvailable(bool available);
+    // After undo(): how many controls got their earlier value back.
+    void undone(int restored);
 
 private:
     struct Control
@@ -61,6 +80,7 @@ private:
         QString key; // what goes in; empty when the field is left alone
         QString evidence;
         QString value;
+        QString after; // the value the page shows after the write
         int option = -1; // selects: the option standing for the value
         enum State
         {
@@ -71,6 +91,16 @@ private:
         } state = Untouched;
     };
 
+    // What undo() puts back: the controls the last fill changed, with their earlier state.
+    struct Undo
+    {
+        QString address;
+        QVector<Page::Write> restore; // the earlier values, in the order to write them
+        QVector<Page::Write> written; // what the fill wrote, to tell whether the user changed it since
+        QVariantMap previousRules; // identifier to its rule before the fill (invalid: none)
+    };
+
+    void begin(bool automatic, const QVector<Page::Handle> &only);
     void start(const QVector<PageControl> &scanned);
     // Writes the pending controls (only postal codes when postalOnly), then calls next.
     void fillPending(bool postalOnly, const std::function<void()> &next);
@@ -84,13 +114,20 @@ private:
     // Whether a callback of the fill started as run still belongs to the fill under way.
     bool current(int run) const { return m_busy && run == m_run; }
     QVector<Page::Handle> pendingHandles() const;
+    void keepUndo(const QVariantMap &previousRules);
+    void dropUndo();
+    void setUndo(std::optional<Undo> undo);
 
     Page &m_page;
     ProfileDocument &m_document;
     const FieldFiller &m_menu;
 
     bool m_busy = false;
+    bool m_automatic = false;
+    QVector<Page::Handle> m_only;
     int m_run = 0;
+    std::optional<Undo> m_undo;
+    QVector<PageControl> m_scanned;
     QString m_address;
     QVector<Control> m_controls;
     QTimer m_poll;

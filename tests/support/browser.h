@@ -13,9 +13,19 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
+Q_DECLARE_METATYPE(Engine)
+
 namespace TestSupport {
+
+// Rows of a data function, once for each engine, with the prefix to start the row's name.
+inline void forEachEngine(const std::function<void(Engine, const QByteArray &prefix)> &rows)
+{
+    rows(Engine::WebKit, "webkit: ");
+    rows(Engine::Chromium, "chromium: ");
+}
 
 // A browser window in a fresh working directory, with a profile.json written before the window
 // reads it (none when the text or document is empty).
