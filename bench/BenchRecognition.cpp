@@ -1,6 +1,6 @@
 // Recognising a whole form: reading its controls from the page and deciding each one's key, on
 // sign-up forms of 30 and 300 controls; and how the whole-form fill does on the corpus pages, page by
-// page: right, wrong, missed and wrongly filled against tests/data/corpus/expected.tsv.
+// page: right, wrong, missed and wrongly filled against tests/data/forms/corpus/expected.tsv.
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"

@@ -208,14 +208,17 @@ void TestWholeFormFill::shortcutsReachTheFillFromAField()
     QCOMPARE(browser.value("#memo"), QString());
 }
 
-// The fields of this form get new random ids and names at every load, as some sites do.
-const QString randomIds =
-    QStringLiteral("<form><label>姓 <input></label><label>メールアドレス <input type=email></label>"
-                   "<label>セイ <input id=kana></label></form>"
-                   "<script>var f = document.querySelectorAll('input:not([id])');"
-                   "for (var i = 0; i < f.length; ++i) {"
-                   "  f[i].id = 'f' + Math.random().toString(36).slice(2);"
-                   "  f[i].name = 'n' + Math.random().toString(36).slice(2); }</script>");
+// The page builds its form after the load, and the fields get new random ids and names every time,
+// as some sites do.
+const QString randomIds = QStringLiteral(
+    "<div id=app></div><script>setTimeout(function () {"
+    "  document.getElementById('app').innerHTML = '<form><label>姓 <input></label>"
+    "<label>メールアドレス <input type=email></label><label>セイ <input id=kana></label></form>';"
+    "  var f = document.querySelectorAll('input:not([id])');"
+    "  for (var i = 0; i < f.length; ++i) {"
+    "    f[i].id = 'f' + Math.random().toString(36).slice(2);"
+    "    f[i].name = 'n' + Math.random().toString(36).slice(2); }"
+    "}, 200);</script>");
 
 void TestWholeFormFill::laterVisitsAreFilledAgain_data()
 {
@@ -238,6 +241,7 @@ void TestWholeFormFill::laterVisitsAreFilledAgain()
                   mail = QStringLiteral("input[type=email]");
 
     QVERIFY(browser.open(randomIds, page + "?sid=1"));
+    QTRY_VERIFY(browser.run("!!document.getElementById('kana')").toBool());
     QSignalSpy finished(&filler, &FormFiller::finished);
     browser.child<QAction>("actionFillPage")->trigger();
     QTRY_COMPARE(finished.size(), 1);

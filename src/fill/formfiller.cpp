@@ -10,9 +10,11 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -104,6 +106,11 @@ void FormFiller::refillPage(const QVector<Page::Handle> &only)
 void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
 {
     if (m_busy) {
+        if (automatic) {
+            // Controls that appear while a fill runs are filled right after it.
+            m_queued = true;
+            m_queuedOnly += only;
+        }
         qCDebug(lcFill) << "fillPage busy";
         return;
     }
@@ -395,6 +402,8 @@ void FormFiller::end()
     m_controls.clear();
     m_scanned.clear();
     m_busy = false;
+    m_queued = false;
+    m_queuedOnly.clear();
     qCDebug(lcFill) << "fillPage cancelled";
 }
 
@@ -475,6 +484,10 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
         emit finished(filled, left);
     } else if (changed) {
         emit refilled(filled, left);
+    }
+    if (std::exchange(m_queued, false)) {
+        const QVector<Page::Handle> only = std::exchange(m_queuedOnly, {});
+        QTimer::singleShot(0, this, [this, only] { refillPage(only); });
     }
 }
 

@@ -125,6 +125,9 @@ private:
     bool m_busy = false;
     bool m_automatic = false;
     QVector<Page::Handle> m_only;
+    // A refill asked for while a fill ran, and for which controls (none: all).
+    bool m_queued = false;
+    QVector<Page::Handle> m_queuedOnly;
     int m_run = 0;
     std::optional<Undo> m_undo;
     QVector<PageControl> m_scanned;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The form corpus of tests/data/corpus: its table of right values after a whole-form fill, and how
+// The form corpus of tests/data/forms/corpus: its table of right values after a whole-form fill, and how
 // a page's controls measure against it. Shared by TestCorpus and BenchRecognition.
 
 #include <QCoreApplication>
