@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -60,21 +61,32 @@ inline Script scriptOf(QWebFrame *frame)
     return [frame](const QString &script) { return frame->evaluateJavaScript(script); };
 }
 
-// What the table compares: the value of a text control or select, "checked" or "-" for radio
+// What the table compares, for every row at once (one script, not one a row: a round trip to
+// Chromium costs milliseconds): the value of a text control or select, "checked" or "-" for radio
 // buttons and check boxes, "(missing)" when the selector finds nothing.
-inline QString stateOf(const Script &run, const QString &selector)
+inline QStringList statesOf(const Script &run, const QVector<Row> &rows)
 {
-    QString quoted = selector;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
-    return run(QStringLiteral("(function (e) {"
-                              "  if (!e) return '(missing)';"
-                              "  var t = (e.getAttribute('type') || '').toLowerCase();"
-                              "  if (e.tagName === 'INPUT' && (t === 'radio' || t === 'checkbox')) return "
-                              "e.checked ? 'checked' : '-';"
-                              "  return String(e.value);"
-                              "})(document.querySelector('%1'))")
-                   .arg(quoted))
-        .toString();
+    QJsonArray selectors;
+    for (const Row &row : rows) {
+        selectors.append(row.selector);
+    }
+    const QString list = QString::fromUtf8(QJsonDocument(selectors).toJson(QJsonDocument::Compact));
+    const QVariantList states =
+        run(QStringLiteral("%1.map(function (s) {"
+                           "  var e = document.querySelector(s);"
+                           "  if (!e) return '(missing)';"
+                           "  var t = (e.getAttribute('type') || '').toLowerCase();"
+                           "  if (e.tagName === 'INPUT' && (t === 'radio' || t === 'checkbox'))"
+                           "    return e.checked ? 'checked' : '-';"
+                           "  return String(e.value);"
+                           "})")
+                .arg(list))
+            .toList();
+    QStringList texts;
+    for (int i = 0; i < rows.size(); ++i) {
+        texts.append(i < states.size() ? states[i].toString() : QStringLiteral("(missing)"));
+    }
+    return texts;
 }
 
 // Waits until every row's control is on the page (a page may build its form after the load), then
@@ -83,20 +95,14 @@ inline void recordBefore(const Script &run, QVector<Row> &rows)
 {
     QElapsedTimer waited;
     waited.start();
-    const auto allThere = [&] {
-        for (const Row &row : qAsConst(rows)) {
-            if (stateOf(run, row.selector) == QLatin1String("(missing)")) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (!allThere() && waited.elapsed() < 3000) {
+    QStringList states = statesOf(run, rows);
+    while (states.contains(QStringLiteral("(missing)")) && waited.elapsed() < 3000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(10);
+        states = statesOf(run, rows);
     }
-    for (Row &row : rows) {
-        row.before = stateOf(run, row.selector);
+    for (int i = 0; i < rows.size(); ++i) {
+        rows[i].before = states[i];
     }
 }
 
@@ -124,8 +130,10 @@ struct Tally
 inline Tally score(const Script &run, const QVector<Row> &rows, QStringList *problems = nullptr)
 {
     Tally tally;
-    for (const Row &row : rows) {
-        const QString now = stateOf(run, row.selector);
+    const QStringList states = statesOf(run, rows);
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        const QString &now = states[i];
         const bool keep = row.expect == QLatin1String("-");
         const QString want = keep ? row.before : row.expect;
         QString what;
