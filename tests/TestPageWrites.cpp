@@ -4,14 +4,9 @@
 #include "browser.h"
 #include "testsupport.h"
 
-#include <QAction>
 #include <QFile>
 #include <QJsonArray>
-#include <QMenu>
 #include <QTest>
-#include <QWebElement>
-#include <QWebFrame>
-#include <QWebView>
 
 using namespace TestSupport;
 
@@ -22,12 +17,13 @@ const QString formAddress = QStringLiteral("http://127.0.0.1:1/signup");
 // Every field is controlled the way React keeps one: the element's own value property remembers
 // what scripts set, an input event counts only when the value differs from that, and change and
 // blur render the state back into the field. The document records each typing event after bubbling
-// as "type=value".
+// as "type=value"; a click starts the log afresh, before the field menu opens.
 const QString controlledPage = QStringLiteral(R"(<!DOCTYPE html><body style='margin:20px'>
 <input id=name type=text style='width:300px'> <input id=mail type=email style='width:300px'>
 <input id=zip01 type=tel maxlength=3> <input id=zip02 type=tel maxlength=4>
 <script>
 var log = [], byField = {}, state = {};
+document.addEventListener('click', function () { log = []; }, true);
 ['compositionend', 'focus', 'keydown', 'input', 'keyup', 'change', 'blur'].forEach(function (type) {
     document.addEventListener(type, function (e) {
         log.push(e.type + '=' + e.target.value);
@@ -69,27 +65,6 @@ QJsonObject profile()
                                     {"郵便番号（4桁）", QJsonArray{"zipcode.part2"}}}}};
 }
 
-QVariant run(QWebView *view, const QString &script)
-{
-    return view->page()->mainFrame()->evaluateJavaScript(script);
-}
-
-// Clicks the field and chooses the entry whose text starts with prefix; the page's log starts
-// empty when the menu is open, so it holds what the choice caused.
-void choose(QWebView *view, const QString &selector, const QString &prefix)
-{
-    onNextMenu([view, prefix](QMenu *menu) {
-        run(view, "log = []");
-        for (const QString &text : entryTexts(menu)) {
-            if (text.startsWith(prefix)) {
-                TestSupport::choose(menu, text);
-                return;
-            }
-        }
-    });
-    click(view, selector);
-}
-
 } // namespace
 
 class TestPageWrites : public QObject
@@ -99,42 +74,50 @@ class TestPageWrites : public QObject
 private slots:
     void everyWriteIsTyped_data();
     void everyWriteIsTyped();
+    void derivedRuleIsRefilled_data();
     void derivedRuleIsRefilled();
+    void demoSplitAndSpelledFields_data();
     void demoSplitAndSpelledFields();
 };
 
 void TestPageWrites::everyWriteIsTyped_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("typedBefore");
     QTest::addColumn<QString>("selector");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("value");
 
-    // The caret ends up after the typed text, where the click puts it.
-    QTest::newRow("value at the caret") << "東京都"
-                                        << "#name"
-                                        << "姓: "
-                                        << "東京都山田";
-    QTest::newRow("derived value") << ""
-                                   << "#name"
-                                   << "氏名: "
-                                   << "山田\u3000花子";
-    QTest::newRow("e-mail replaces the content") << "x@y.jp"
-                                                 << "#mail"
-                                                 << "メール: "
-                                                 << "hanako@example.jp";
-    QTest::newRow("clearing") << "東京都"
-                              << "#name"
-                              << "消去"
-                              << "";
-    QTest::newRow("to half width") << "ＡＢＣ　１ー２"
-                                   << "#name"
-                                   << "→半角"
-                                   << "ABC\u30001-2";
-    QTest::newRow("to full width") << "abc 1"
-                                   << "#name"
-                                   << "→全角"
-                                   << "ａｂｃ １";
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        const auto row = [&](const char *name) -> QTestData & {
+            return QTest::newRow(prefix + name) << engine;
+        };
+        // The caret ends up after the typed text, where the click puts it.
+        row("value at the caret") << "東京都"
+                                  << "#name"
+                                  << "姓: "
+                                  << "東京都山田";
+        row("derived value") << ""
+                             << "#name"
+                             << "氏名: "
+                             << "山田\u3000花子";
+        row("e-mail replaces the content") << "x@y.jp"
+                                           << "#mail"
+                                           << "メール: "
+                                           << "hanako@example.jp";
+        row("clearing") << "東京都"
+                        << "#name"
+                        << "消去"
+                        << "";
+        row("to half width") << "ＡＢＣ　１ー２"
+                             << "#name"
+                             << "→半角"
+                             << "ABC\u30001-2";
+        row("to full width") << "abc 1"
+                             << "#name"
+                             << "→全角"
+                             << "ａｂｃ １";
+    });
 }
 
 // Each write reaches the page as typing: the field had the focus from the click, so compositionend
@@ -142,69 +125,83 @@ void TestPageWrites::everyWriteIsTyped_data()
 // state follows, and a re-render keeps the value.
 void TestPageWrites::everyWriteIsTyped()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, typedBefore);
     QFETCH(QString, selector);
     QFETCH(QString, entry);
     QFETCH(QString, value);
 
-    Browser browser(profile(), Browser::Showing::Exposed);
+    Browser browser(profile(), Browser::Showing::Exposed, engine);
     QVERIFY(browser.open(controlledPage, formAddress));
     const QString id = selector.mid(1);
     if (!typedBefore.isEmpty()) {
-        run(browser.view(), QStringLiteral("typed('%1', '%2')").arg(id, typedBefore));
+        browser.run(QStringLiteral("typed('%1', '%2')").arg(id, typedBefore));
     }
     MessageLog messages;
-    choose(browser.view(), selector, entry);
+    QVERIFY(browser.clickAndChoose(selector, entry));
 
-    QCOMPARE(browser.value(selector), value);
-    const QString before = typedBefore;
+    QTRY_COMPARE(browser.value(selector), value);
     const QString expected =
         QStringLiteral("compositionend=%1 focus=%1 keydown=%1 input=%2 keyup=%2 change=%2 blur=%2")
-            .arg(before, value);
-    QCOMPARE(run(browser.view(), "log.slice(0, 7).join(' ')").toString(), expected);
-    QCOMPARE(run(browser.view(), QStringLiteral("state['%1']").arg(id)).toString(), value);
-    run(browser.view(), QStringLiteral("document.getElementById('%1').blur()").arg(id));
+            .arg(typedBefore, value);
+    QCOMPARE(browser.run("log.slice(0, 7).join(' ')").toString(), expected);
+    QCOMPARE(browser.run(QStringLiteral("state['%1']").arg(id)).toString(), value);
+    browser.run(QStringLiteral("document.getElementById('%1').blur()").arg(id));
     QCOMPARE(browser.value(selector), value);
     // The log lines of the write are those of a plain one.
-    QVERIFY(messages.debugLines().filter("on_profileSelected(").size() == 1);
+    QCOMPARE(messages.debugLines().filter("on_profileSelected(").size(), 1);
+}
+
+void TestPageWrites::derivedRuleIsRefilled_data()
+{
+    QTest::addColumn<Engine>("engine");
+    forEachEngine(
+        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
 }
 
 // A derived key picked from the menu is recorded like a stored one, and the next visit fills it in
 // with the same events, so the page's state holds it.
 void TestPageWrites::derivedRuleIsRefilled()
 {
-    Browser browser(profile(), Browser::Showing::Exposed);
+    QFETCH(Engine, engine);
+    Browser browser(profile(), Browser::Showing::Exposed, engine);
     QVERIFY(browser.open(controlledPage, formAddress));
-    choose(browser.view(), "#zip01", "郵便番号（3桁）: ");
-    choose(browser.view(), "#zip02", "郵便番号（4桁）: ");
-    QCOMPARE(browser.value("#zip01"), QString("100"));
-    QCOMPARE(browser.value("#zip02"), QString("0001"));
-    QCOMPARE(browser.saved().value("sites").toObject().value(formAddress).toObject(),
-             QJsonObject({{"zip01", "zipcode.part1"}, {"zip02", "zipcode.part2"}}));
+    QVERIFY(browser.clickAndChoose("#zip01", "郵便番号（3桁）: "));
+    QVERIFY(browser.clickAndChoose("#zip02", "郵便番号（4桁）: "));
+    QTRY_COMPARE(browser.value("#zip01"), QString("100"));
+    QTRY_COMPARE(browser.value("#zip02"), QString("0001"));
+    QTRY_COMPARE(browser.saved().value("sites").toObject().value(formAddress).toObject(),
+                 QJsonObject({{"zip01", "zipcode.part1"}, {"zip02", "zipcode.part2"}}));
 
     QVERIFY(browser.open("<p>elsewhere</p>", "http://127.0.0.1:1/other"));
     QVERIFY(browser.open(controlledPage, formAddress));
-    QCOMPARE(browser.value("#zip01"), QString("100"));
-    QCOMPARE(browser.value("#zip02"), QString("0001"));
-    QCOMPARE(run(browser.view(), "state.zip01 + ' ' + state.zip02").toString(), QString("100 0001"));
+    QTRY_COMPARE(browser.value("#zip01"), QString("100"));
+    QTRY_COMPARE(browser.value("#zip02"), QString("0001"));
+    QCOMPARE(browser.run("state.zip01 + ' ' + state.zip02").toString(), QString("100 0001"));
     // Nothing had the focus: no composition to end.
-    QCOMPARE(run(browser.view(), "byField.zip01.join(' ')").toString(),
+    QCOMPARE(browser.run("byField.zip01.join(' ')").toString(),
              QString("focus= keydown= input=100 keyup=100 change=100 blur=100"));
-    QCOMPARE(run(browser.view(), "byField.zip02.join(' ')").toString(),
+    QCOMPARE(browser.run("byField.zip02.join(' ')").toString(),
              QString("focus= keydown= input=0001 keyup=0001 change=0001 blur=0001"));
+}
+
+void TestPageWrites::demoSplitAndSpelledFields_data()
+{
+    derivedRuleIsRefilled_data();
 }
 
 // The demo as a new user meets it: split postal code and phone, ふりがな and the one-field name from
 // the menu, the controlled section showing its state after each fill and conversion; all of it
-// refilled in a new window.
+// refilled after a restart.
 void TestPageWrites::demoSplitAndSpelledFields()
 {
+    QFETCH(Engine, engine);
     QFile demoProfile(QFINDTESTDATA("../demo/profile.json"));
     QVERIFY(demoProfile.open(QIODevice::ReadOnly));
-    Browser browser(demoProfile.readAll(), Browser::Showing::Exposed);
+    Browser browser(demoProfile.readAll(), Browser::Showing::Exposed, engine);
     browser.dir.copyDemoFile("form.html");
     const QString form = QUrl::fromLocalFile(browser.dir.filePath("form.html")).toString();
-    QVERIFY(loadUrl(browser.view(), form));
+    QVERIFY(browser.load(form));
 
     const QList<QPair<QString, QString>> fills{
         {"#zip01", "郵便番号（3桁）: 100"},
@@ -221,10 +218,12 @@ void TestPageWrites::demoSplitAndSpelledFields()
         {"#app_mail", "メールアドレス: "},
     };
     for (const auto &fill : fills) {
-        const QStringList offered = clickAndChoose(browser.view(), fill.first, fill.second);
+        QStringList offered;
+        browser.clickAndChoose(fill.first, fill.second, &offered);
         QVERIFY2(offered.filter(fill.second).size() == 1, qPrintable(fill.first));
     }
-    clickAndChoose(browser.view(), "#app_zip", "→全角");
+    QTRY_COMPARE(browser.value("#app_zip"), QString("100-0001"));
+    browser.clickAndChoose("#app_zip", "→全角");
 
     QList<QPair<QString, QString>> values{
         {"#zip01", "100"},
@@ -240,29 +239,35 @@ void TestPageWrites::demoSplitAndSpelledFields()
         {"#app_zip", "１００－０００１"},
         {"#app_mail", "hanako.yamada@example.jp"},
     };
-    const auto check = [&values](QWebView *view) {
+    const auto check = [&values, &browser]() {
         for (const auto &value : values) {
-            QCOMPARE(fieldValue(view, value.first), value.second);
+            QTRY_COMPARE(browser.value(value.first), value.second);
             // Patterns and lengths of the split and spelled fields are met.
-            QVERIFY2(element(view, value.first).evaluateJavaScript("this.checkValidity()").toBool(),
-                     qPrintable(value.first));
+            QVERIFY2(
+                browser.run(QStringLiteral("document.querySelector('%1').checkValidity()").arg(value.first))
+                    .toBool(),
+                qPrintable(value.first));
             if (value.first.startsWith("#app_")) {
-                QCOMPARE(element(view, value.first + "_state").toPlainText(),
-                         QString("状態: \"%1\"").arg(value.second));
+                QCOMPARE(
+                    browser
+                        .run(
+                            QStringLiteral("document.querySelector('%1_state').textContent").arg(value.first))
+                        .toString(),
+                    QString("状態: \"%1\"").arg(value.second));
             }
         }
     };
-    check(browser.view());
+    check();
     if (QTest::currentTestFailed()) {
         return;
     }
 
-    // A new window on the same profile: the demo page is filled in again, converted text apart
+    // After a restart on the same profile the demo page is filled in again, converted text apart
     // (conversions are not remembered), the page's state with it.
     values[10].second = "100-0001";
-    MainWindow again;
-    QVERIFY(loadUrl(again.webView(), form));
-    check(again.webView());
+    browser.restart();
+    QVERIFY(browser.load(form));
+    check();
 }
 
 QTEST_MAIN(TestPageWrites)

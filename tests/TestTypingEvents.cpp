@@ -1,13 +1,13 @@
-#include "page/imecomposition.h"
+// The typing script's events in each engine, and an open input method composition ended before a
+// value is written.
+
+#include "browser.h"
+#include "page/page.h"
 #include "page/pagescripts.h"
-#include "testsupport.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QTest>
-#include <QWebElement>
-#include <QWebFrame>
-#include <QWebView>
 
 using namespace PageScripts;
 using namespace TestSupport;
@@ -51,9 +51,12 @@ field.addEventListener('compositionend', function () { composing = false; state 
 field.addEventListener('input', function () { if (!composing) { state = field.value; } });
 </script>)");
 
-QVariant run(QWebView *view, const QString &script)
+// Runs a script on the control, as "this"; the line breaks keep a leading comment from eating the
+// rest.
+QVariant runOn(const Browser &browser, const QString &selector, const QString &script)
 {
-    return view->page()->mainFrame()->evaluateJavaScript(script);
+    return browser.run(QStringLiteral("(function () { return (\n%1\n); }).call(document.querySelector('%2'))")
+                           .arg(script, selector));
 }
 
 } // namespace
@@ -63,188 +66,191 @@ class TestTypingEvents : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void sequence_data();
     void sequence();
     void controlledComponentKeepsValues_data();
     void controlledComponentKeepsValues();
     void openCompositionEndsFirst_data();
     void openCompositionEndsFirst();
-
-private:
-    QWebView *view = nullptr;
 };
-
-void TestTypingEvents::init()
-{
-    view = new QWebView;
-    view->resize(600, 400);
-}
-
-void TestTypingEvents::cleanup()
-{
-    delete view;
-    view = nullptr;
-}
 
 void TestTypingEvents::sequence_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("selector");
     QTest::addColumn<QStringList>("scripts");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("events");
 
     const QString text = "<input id=f value='東京都'>";
     const QString typed = "focus=東京都 keydown=東京都 input=%1 keyup=%1 change=%1 blur=%1";
-    QTest::newRow("value") << text << "#f" << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
-    QTest::newRow("insertion at the caret")
-        << text << "#f" << QStringList{"this.setSelectionRange(3, 3)", typeAtSelection("港区")}
-        << "東京都港区" << typed.arg("東京都港区");
-    QTest::newRow("insertion over the selection")
-        << text << "#f" << QStringList{"this.setSelectionRange(1, 3)", typeAtSelection("港区")} << "東港区"
-        << typed.arg("東港区");
-    QTest::newRow("clearing") << text << "#f" << QStringList{typeValue("")} << "" << typed.arg("");
-    QTest::newRow("around another write") << text << "#f"
-                                          << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(),
-                                                         insertAtSelection("'\\"), afterTyping()}
-                                          << "東京都'\\" << typed.arg("東京都'\\");
-    QTest::newRow("three scripts") << text << "#f"
-                                   << QStringList{beforeTyping(), setNativeValue("港区"), afterTyping()}
-                                   << "港区" << typed.arg("港区");
-    QTest::newRow("number field has no selection") << "<input id=f type=number value=1>"
-                                                   << "#f" << QStringList{typeAtSelection("42")} << "42"
-                                                   << "focus=1 keydown=1 input=42 keyup=42 change=42 blur=42";
-    QTest::newRow("text area keeps line breaks")
-        << "<textarea id=f>東京都</textarea>"
-        << "#f" << QStringList{typeValue("a\nb")} << "a\nb" << typed.arg("a\nb");
-    QTest::newRow("select") << "<select id=f><option>東京都<option>大阪府</select>"
-                            << "#f" << QStringList{typeValue("大阪府")} << "大阪府" << typed.arg("大阪府");
-    QTest::newRow("focused field ends a composition first")
-        << text << "#f" << QStringList{"this.focus()", typeValue("港区")} << "港区"
-        << "compositionend=東京都 " + typed.arg("港区");
-    QTest::newRow("engine without event constructors")
-        << "<script>Event = KeyboardEvent = FocusEvent = CompositionEvent = undefined;</script>" + text
-        << "#f" << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
-    QTest::newRow("handlers that throw")
-        << text
-               + "<script>['focus', 'keydown', 'input', 'keyup', 'change', 'blur'].forEach(function (t) {"
-                 "  document.getElementById('f').addEventListener(t, function () { throw new Error(t); });"
-                 "});</script>"
-        << "#f" << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
-    QTest::newRow("broken dispatch and setter")
-        << text
-               + "<script>var f = document.getElementById('f'); f.dispatchEvent = function () { throw 1; };"
-                 "Object.getOwnPropertyDescriptor = function () { throw 2; };</script>"
-        << "#f" << QStringList{typeValue("港区")} << "港区"
-        << "";
+    forEachEngine([&](Engine engine, const QByteArray &prefix) {
+        const auto row = [&](const char *name) -> QTestData & {
+            return QTest::newRow(prefix + name) << engine;
+        };
+        row("value") << text << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
+        row("insertion at the caret")
+            << text << QStringList{"this.setSelectionRange(3, 3)", typeAtSelection("港区")} << "東京都港区"
+            << typed.arg("東京都港区");
+        row("insertion over the selection")
+            << text << QStringList{"this.setSelectionRange(1, 3)", typeAtSelection("港区")} << "東港区"
+            << typed.arg("東港区");
+        row("clearing") << text << QStringList{typeValue("")} << "" << typed.arg("");
+        row("around another write") << text
+                                    << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(),
+                                                   insertAtSelection("'\\"), afterTyping()}
+                                    << "東京都'\\" << typed.arg("東京都'\\");
+        row("three scripts") << text << QStringList{beforeTyping(), setNativeValue("港区"), afterTyping()}
+                             << "港区" << typed.arg("港区");
+        row("number field has no selection")
+            << "<input id=f type=number value=1>" << QStringList{typeAtSelection("42")} << "42"
+            << "focus=1 keydown=1 input=42 keyup=42 change=42 blur=42";
+        row("text area keeps line breaks") << "<textarea id=f>東京都</textarea>"
+                                           << QStringList{typeValue("a\nb")} << "a\nb" << typed.arg("a\nb");
+        row("select") << "<select id=f><option>東京都<option>大阪府</select>"
+                      << QStringList{typeValue("大阪府")} << "大阪府" << typed.arg("大阪府");
+        row("focused field ends a composition first")
+            << text << QStringList{"this.focus()", typeValue("港区")} << "港区"
+            << "compositionend=東京都 " + typed.arg("港区");
+        row("engine without event constructors")
+            << "<script>Event = KeyboardEvent = FocusEvent = CompositionEvent = undefined;</script>" + text
+            << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
+        row("handlers that throw")
+            << text
+                   + "<script>['focus', 'keydown', 'input', 'keyup', 'change', 'blur'].forEach(function (t) {"
+                     "  document.getElementById('f').addEventListener(t, function () { throw new Error(t); "
+                     "});"
+                     "});</script>"
+            << QStringList{typeValue("港区")} << "港区" << typed.arg("港区");
+        row("broken dispatch and setter")
+            << text
+                   + "<script>var f = document.getElementById('f'); f.dispatchEvent = function () { throw 1; "
+                     "};"
+                     "Object.getOwnPropertyDescriptor = function () { throw 2; };</script>"
+            << QStringList{typeValue("港区")} << "港区"
+            << "";
+    });
 }
 
 void TestTypingEvents::sequence()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, page);
-    QFETCH(QString, selector);
     QFETCH(QStringList, scripts);
     QFETCH(QString, value);
     QFETCH(QString, events);
 
-    QVERIFY(loadHtml(view, recorder + page, "http://127.0.0.1:1/form"));
-    QWebElement field = element(view, selector);
+    Browser browser(QByteArray(), Browser::Showing::Hidden, engine);
+    QVERIFY(browser.open(recorder + page, "http://127.0.0.1:1/form"));
     for (const QString &script : scripts) {
-        field.evaluateJavaScript(script);
+        runOn(browser, "#f", script);
     }
-    QCOMPARE(field.evaluateJavaScript(readValue()).toString(), value);
-    QCOMPARE(run(view, "log.join(' ')").toString(), events);
+    QCOMPARE(runOn(browser, "#f", readValue()).toString(), value);
+    QCOMPARE(browser.run("log.join(' ')").toString(), events);
 }
 
 void TestTypingEvents::controlledComponentKeepsValues_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QStringList>("scripts");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("value") << QStringList{typeValue("大阪府")} << "大阪府";
-    QTest::newRow("insertion") << QStringList{"this.setSelectionRange(3, 3)", typeAtSelection("港区")}
-                               << "東京都港区";
-    QTest::newRow("clearing") << QStringList{typeValue("")} << "";
-    QTest::newRow("insertion around")
-        << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(), insertAtSelection("1"), afterTyping()}
-        << "東京都1";
-    QTest::newRow("three scripts") << QStringList{beforeTyping(), setNativeValue("大阪府"), afterTyping()}
-                                   << "大阪府";
-    QTest::newRow("two writes") << QStringList{typeValue("a"), typeAtSelection("b")} << "ab";
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        const auto row = [&](const char *name) -> QTestData & {
+            return QTest::newRow(prefix + name) << engine;
+        };
+        row("value") << QStringList{typeValue("大阪府")} << "大阪府";
+        row("insertion") << QStringList{"this.setSelectionRange(3, 3)", typeAtSelection("港区")}
+                         << "東京都港区";
+        row("clearing") << QStringList{typeValue("")} << "";
+        row("insertion around") << QStringList{"this.setSelectionRange(3, 3)", beforeTyping(),
+                                               insertAtSelection("1"), afterTyping()}
+                                << "東京都1";
+        row("three scripts") << QStringList{beforeTyping(), setNativeValue("大阪府"), afterTyping()}
+                             << "大阪府";
+        row("two writes") << QStringList{typeValue("a"), typeAtSelection("b")} << "ab";
+    });
 }
 
 void TestTypingEvents::controlledComponentKeepsValues()
 {
+    QFETCH(Engine, engine);
     QFETCH(QStringList, scripts);
     QFETCH(QString, value);
 
-    QVERIFY(loadHtml(view, controlled, "http://127.0.0.1:1/app"));
-    QWebElement field = element(view, "#c");
+    Browser browser(QByteArray(), Browser::Showing::Hidden, engine);
+    QVERIFY(browser.open(controlled, "http://127.0.0.1:1/app"));
     for (const QString &script : scripts) {
-        field.evaluateJavaScript(script);
+        runOn(browser, "#c", script);
     }
-    QCOMPARE(run(view, "state").toString(), value);
-    QCOMPARE(fieldValue(view, "#c"), value);
+    QCOMPARE(browser.run("state").toString(), value);
+    QCOMPARE(browser.value("#c"), value);
 
     // The page re-renders from its state: a plain assignment followed by the same events is lost,
     // which is why the value goes through the prototype's setter.
-    field.evaluateJavaScript(beforeTyping());
-    field.evaluateJavaScript(assignValue("lost"));
-    field.evaluateJavaScript(afterTyping());
-    QCOMPARE(fieldValue(view, "#c"), value);
+    runOn(browser, "#c", beforeTyping());
+    runOn(browser, "#c", assignValue("lost"));
+    runOn(browser, "#c", afterTyping());
+    QCOMPARE(browser.value("#c"), value);
 }
 
 void TestTypingEvents::openCompositionEndsFirst_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<bool>("endInView");
 
     // The script alone lets the page take the value. Left open in the engine, though, the composition
     // covers the written value and the input method's next text would replace it: the view ends it.
-    QTest::newRow("page only") << false;
-    QTest::newRow("view and page") << true;
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "page only") << engine << false;
+        QTest::newRow(prefix + "view and page") << engine << true;
+    });
 }
 
 void TestTypingEvents::openCompositionEndsFirst()
 {
+    QFETCH(Engine, engine);
     QFETCH(bool, endInView);
 
-    view->show();
-    QApplication::setActiveWindow(view);
-    QVERIFY(QTest::qWaitForWindowActive(view));
-    QVERIFY(loadHtml(view, composing, "http://127.0.0.1:1/vue"));
-    QWebElement field = element(view, "#v");
-    click(view, "#v");
-    QInputMethodEvent preedit(QStringLiteral("やま"), {});
-    QApplication::sendEvent(view, &preedit);
-    QCOMPARE(run(view, "composing").toBool(), true);
-    QCOMPARE(fieldValue(view, "#v"), QStringLiteral("やま"));
+    Browser browser(QByteArray(), Browser::Showing::Exposed, engine);
+    QApplication::setActiveWindow(&browser.window());
+    QVERIFY(QTest::qWaitForWindowActive(&browser.window()));
+    QVERIFY(browser.open(composing, "http://127.0.0.1:1/vue"));
+    // Focused without a click, which would open the field menu.
+    browser.input()->setFocus();
+    browser.run("field.focus()");
+    QTRY_COMPARE(browser.run("document.activeElement.id").toString(), QString("v"));
+    const auto send = [&browser](QInputMethodEvent event) {
+        QApplication::sendEvent(browser.input(), &event);
+    };
+    send(QInputMethodEvent(QStringLiteral("やま"), {}));
+    QTRY_COMPARE(browser.run("composing").toBool(), true);
+    QCOMPARE(browser.value("#v"), QStringLiteral("やま"));
 
+    Page &page = browser.window().page();
     if (endInView) {
-        ImeComposition::end(view);
-        QCOMPARE(fieldValue(view, "#v"), QString());
+        page.endComposition();
+        QTRY_COMPARE(browser.value("#v"), QString());
     }
-    field.evaluateJavaScript(typeValue(QStringLiteral("山田")));
-    QCOMPARE(run(view, "composing").toBool(), false);
-    QCOMPARE(run(view, "state").toString(), QStringLiteral("山田"));
-    QCOMPARE(fieldValue(view, "#v"), QStringLiteral("山田"));
+    runOn(browser, "#v", typeValue(QStringLiteral("山田")));
+    QCOMPARE(browser.run("composing").toBool(), false);
+    QCOMPARE(browser.run("state").toString(), QStringLiteral("山田"));
+    QCOMPARE(browser.value("#v"), QStringLiteral("山田"));
     if (!endInView) {
         return;
     }
 
     // The input method goes on after the value.
-    QInputMethodEvent next(QStringLiteral("あ"), {});
-    QApplication::sendEvent(view, &next);
+    send(QInputMethodEvent(QStringLiteral("あ"), {}));
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("亜"));
-    QApplication::sendEvent(view, &commit);
-    QCOMPARE(fieldValue(view, "#v"), QStringLiteral("山田亜"));
-    QCOMPARE(run(view, "state").toString(), QStringLiteral("山田亜"));
+    send(commit);
+    QTRY_COMPARE(browser.value("#v"), QStringLiteral("山田亜"));
+    QCOMPARE(browser.run("state").toString(), QStringLiteral("山田亜"));
 
     // Nothing open: ending changes nothing.
-    ImeComposition::end(view);
-    QCOMPARE(fieldValue(view, "#v"), QStringLiteral("山田亜"));
+    page.endComposition();
+    QCOMPARE(browser.value("#v"), QStringLiteral("山田亜"));
 }
 
 QTEST_MAIN(TestTypingEvents)

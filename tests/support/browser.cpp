@@ -18,22 +18,35 @@
 namespace TestSupport {
 
 Browser::Browser(const QByteArray &profileJson, Showing showing, Engine engine)
+    : m_showing(showing)
 {
     if (!profileJson.isEmpty()) {
         dir.write(QStringLiteral("profile.json"), profileJson);
     }
-    m_window = std::make_unique<MainWindow>(engine);
-    if (showing != Showing::Hidden) {
-        m_window->show();
-    }
-    if (showing == Showing::Exposed && !QTest::qWaitForWindowExposed(m_window.get())) {
-        qWarning("the browser window was not exposed");
-    }
+    start(engine);
 }
 
 Browser::Browser(const QJsonObject &document, Showing showing, Engine engine)
     : Browser(document.isEmpty() ? QByteArray() : QJsonDocument(document).toJson(), showing, engine)
 {
+}
+
+void Browser::start(Engine engine)
+{
+    m_window = std::make_unique<MainWindow>(engine);
+    if (m_showing != Showing::Hidden) {
+        m_window->show();
+    }
+    if (m_showing == Showing::Exposed && !QTest::qWaitForWindowExposed(m_window.get())) {
+        qWarning("the browser window was not exposed");
+    }
+}
+
+void Browser::restart()
+{
+    const Engine engine = this->engine();
+    m_window.reset();
+    start(engine);
 }
 
 bool Browser::open(const QString &html, const QString &address) const
@@ -81,7 +94,7 @@ QVariant Browser::run(const QString &script) const
     return answer->value;
 }
 
-void Browser::click(const QString &selector) const
+QPoint Browser::centre(const QString &selector) const
 {
     const QVariantList point =
         run(QStringLiteral("(function () { var e = document.querySelector('%1'); e.scrollIntoView(true);"
@@ -92,15 +105,23 @@ void Browser::click(const QString &selector) const
     if (point.size() != 2) {
         qFatal("no element for %s", qPrintable(selector));
     }
-    clickAt(QPoint(point[0].toInt(), point[1].toInt()));
+    return QPoint(point[0].toInt(), point[1].toInt());
 }
 
-bool Browser::clickAndChoose(const QString &selector, const QString &prefix) const
+void Browser::click(const QString &selector) const
+{
+    clickAt(centre(selector));
+}
+
+bool Browser::clickAndChoose(const QString &selector, const QString &prefix, QStringList *offered) const
 {
     bool opened = false;
-    onNextMenu([&opened, prefix](QMenu *menu) {
+    onNextMenu([&opened, prefix, offered](QMenu *menu) {
         opened = true;
         const QStringList texts = entryTexts(menu);
+        if (offered) {
+            *offered = texts;
+        }
         const auto entry =
             std::find_if(texts.begin(), texts.end(), [&](const QString &t) { return t.startsWith(prefix); });
         if (entry != texts.end()) {
@@ -130,14 +151,16 @@ QString Browser::value(const QString &selector) const
         .toString();
 }
 
-void Browser::clickAt(const QPoint &point) const
+QWidget *Browser::input() const
 {
     QWidget *target = m_window->view();
-    if (!view() && target->focusProxy()) {
-        // Chromium takes its input through the widget it draws into.
-        target = target->focusProxy();
-    }
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, point);
+    // Chromium takes its input through the widget it draws into.
+    return !view() && target->focusProxy() ? target->focusProxy() : target;
+}
+
+void Browser::clickAt(const QPoint &point) const
+{
+    QTest::mouseClick(input(), Qt::LeftButton, Qt::NoModifier, point);
 }
 
 QString Browser::statusMessage() const

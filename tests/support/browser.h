@@ -58,6 +58,8 @@ public:
     PageBridge &bridge() const { return m_window->bridge(); }
     FieldFiller &filler() const { return m_window->filler(); }
     QString statusMessage() const;
+    // The widget that takes the page's mouse, keyboard and input method events.
+    QWidget *input() const;
     // The window's child of this type and object name.
     template <typename T> T *child(const char *name) const
     {
@@ -74,11 +76,16 @@ public:
     QString value(const QString &selector) const;
     // A real mouse click at a point of the page's view.
     void clickAt(const QPoint &point) const;
+    // The middle of the element, scrolled into view, in the view's coordinates.
+    QPoint centre(const QString &selector) const;
     // A real mouse click in the middle of the element, scrolled into view.
     void click(const QString &selector) const;
     // Clicks the element and chooses the menu entry whose text starts with prefix; answers whether a
-    // menu opened. With Chromium the value arrives in the page a moment after the choice.
-    bool clickAndChoose(const QString &selector, const QString &prefix) const;
+    // menu opened, and gives its entries' texts to offered. With Chromium the value arrives in the
+    // page a moment after the choice.
+    bool clickAndChoose(const QString &selector, const QString &prefix, QStringList *offered = nullptr) const;
+    // Closes the window and opens a new one on the same directory, as a restart of the program does.
+    void restart();
     // The address shown.
     QString url() const;
     // profile.json as last saved.
@@ -87,6 +94,9 @@ public:
     const WorkDir dir;
 
 private:
+    void start(Engine engine);
+
+    const Showing m_showing;
     std::unique_ptr<MainWindow> m_window;
 };
 
