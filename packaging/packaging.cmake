@@ -23,8 +23,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KAKIKOMI_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The Debian package: the Qt, Qt WebKit, Qt WebEngine and QtKeychain libraries come from
-# dpkg-shlibdeps (Qt WebEngine's helper process and resources come with the libraries' own
-# dependencies), and the pages and the dialog need some Japanese font. QtKeychain is also named
+# dpkg-shlibdeps, which reads Qt WebEngine's from the Chromium module in lib/kakikomi (its helper
+# process and resources come with the libraries' own dependencies), and the pages and the dialog need some Japanese font. QtKeychain is also named
 # outright, as the password depends on it; a keyring daemon is only recommended, since without one
 # the password stays in profile.json as before.
 set(KAKIKOMI_PACKAGE_MAINTAINER "The Kakikomi developers <kakikomi@example.invalid>"

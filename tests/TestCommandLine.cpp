@@ -238,44 +238,63 @@ void TestCommandLine::profileFolders()
 
 // The engine for the window: the command line's, else the profile's "engine" member, else WebKit;
 // and as root, Chromium only when its sandbox has been turned off. The chosen engine must run a page.
+// Chromium comes from the module beside the program, which a WebKit start does without.
 void TestCommandLine::engines_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("profile"); // null: no profile.json
     QTest::addColumn<QStringList>("environment"); // NAME=value
     QTest::addColumn<bool>("onlyAsRoot");
+    // Null: the built program. Else a copy of it in a folder of its own, with this in place of its
+    // module, or without one when empty.
+    QTest::addColumn<QByteArray>("module");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("shown"); // on standard output when 0, else on standard error
 
     const QStringList noSandbox{"QTWEBENGINE_DISABLE_SANDBOX=1"};
     const QByteArray chromium(R"({"engine": "chromium", "profile": {}})");
-    QTest::newRow("plain start") << QStringList{} << QByteArray() << QStringList{} << false << 0
-                                 << QByteArray("webkit\n");
-    QTest::newRow("profile without a choice") << QStringList{} << QByteArray(R"({"profile": {}})")
-                                              << QStringList{} << false << 0 << QByteArray("webkit\n");
+    QTest::newRow("plain start") << QStringList{} << QByteArray() << QStringList{} << false << QByteArray()
+                                 << 0 << QByteArray("webkit\n");
+    QTest::newRow("profile without a choice")
+        << QStringList{} << QByteArray(R"({"profile": {}})") << QStringList{} << false << QByteArray() << 0
+        << QByteArray("webkit\n");
     QTest::newRow("profile's choice")
-        << QStringList{} << chromium << noSandbox << false << 0 << QByteArray("chromium\n");
-    QTest::newRow("command line over the profile") << QStringList{"--engine", "webkit"} << chromium
-                                                   << QStringList{} << false << 0 << QByteArray("webkit\n");
+        << QStringList{} << chromium << noSandbox << false << QByteArray() << 0 << QByteArray("chromium\n");
+    QTest::newRow("command line over the profile")
+        << QStringList{"--engine", "webkit"} << chromium << QStringList{} << false << QByteArray() << 0
+        << QByteArray("webkit\n");
     QTest::newRow("command line over a webkit profile")
         << QStringList{"--engine", "chromium"} << QByteArray(R"({"engine": "webkit"})") << noSandbox << false
-        << 0 << QByteArray("chromium\n");
-    QTest::newRow("unknown name in the profile") << QStringList{} << QByteArray(R"({"engine": "gecko"})")
-                                                 << QStringList{} << false << 0 << QByteArray("webkit\n");
-    QTest::newRow("unreadable profile") << QStringList{} << QByteArray("{\"engine\": \"chromium\"")
-                                        << QStringList{} << false << 0 << QByteArray("webkit\n");
+        << QByteArray() << 0 << QByteArray("chromium\n");
+    QTest::newRow("unknown name in the profile")
+        << QStringList{} << QByteArray(R"({"engine": "gecko"})") << QStringList{} << false << QByteArray()
+        << 0 << QByteArray("webkit\n");
+    QTest::newRow("unreadable profile")
+        << QStringList{} << QByteArray("{\"engine\": \"chromium\"") << QStringList{} << false << QByteArray()
+        << 0 << QByteArray("webkit\n");
     QTest::newRow("root with the sandbox")
-        << QStringList{"--engine", "chromium"} << QByteArray() << QStringList{} << true << 1
+        << QStringList{"--engine", "chromium"} << QByteArray() << QStringList{} << true << QByteArray() << 1
         << QByteArray(
                "kakikomi: the chromium engine cannot run as root with its sandbox. Start Kakikomi as a "
                "normal user, or use --engine webkit; to run Chromium without its sandbox, set "
                "QTWEBENGINE_DISABLE_SANDBOX=1.\n");
-    QTest::newRow("root with the profile's choice")
-        << QStringList{} << chromium << QStringList{} << true << 1 << QByteArray("cannot run as root");
+    QTest::newRow("root with the profile's choice") << QStringList{} << chromium << QStringList{} << true
+                                                    << QByteArray() << 1 << QByteArray("cannot run as root");
     QTest::newRow("root, sandbox off in Chromium's flags")
         << QStringList{"--engine", "chromium"} << QByteArray()
-        << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"} << true << 0
+        << QStringList{"QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"} << true << QByteArray() << 0
         << QByteArray("chromium\n");
+    const QByteArray noModule(""), notALibrary("not a library\n");
+    QTest::newRow("webkit without the module")
+        << QStringList{} << QByteArray() << QStringList{} << false << noModule << 0 << QByteArray("webkit\n");
+    QTest::newRow("chromium without the module")
+        << QStringList{"--engine", "chromium"} << QByteArray() << noSandbox << false << noModule << 1
+        << QByteArray("kakikomi: the chromium engine cannot be loaded: ");
+    QTest::newRow("profile's choice without the module")
+        << QStringList{} << chromium << noSandbox << false << noModule << 1 << QByteArray("cannot be loaded");
+    QTest::newRow("a module that is no library")
+        << QStringList{"--engine", "chromium"} << QByteArray() << noSandbox << false << notALibrary << 1
+        << QByteArray("cannot be loaded");
 }
 
 void TestCommandLine::engines()
@@ -284,6 +303,7 @@ void TestCommandLine::engines()
     QFETCH(QByteArray, profile);
     QFETCH(QStringList, environment);
     QFETCH(bool, onlyAsRoot);
+    QFETCH(QByteArray, module);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, shown);
 
@@ -304,7 +324,25 @@ void TestCommandLine::engines()
     for (const QString &variable : environment) {
         variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     }
-    const ProgramRun run = runProgram(arguments << "--check-engine", work.path(), variables);
+    QTemporaryDir installation;
+    QString program = QStringLiteral(KAKIKOMI_PROGRAM);
+    const QString modulePath = installation.filePath("lib/kakikomi/libkakikomi-chromium.so");
+    if (!module.isNull()) {
+        QVERIFY(QDir().mkpath(installation.filePath("bin")));
+        program = installation.filePath("bin/kakikomi");
+        QVERIFY(QFile::copy(QStringLiteral(KAKIKOMI_PROGRAM), program));
+        if (!module.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(modulePath).path()));
+            QFile file(modulePath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(module);
+        }
+    }
+    // A start that must fail is a real one, not the check: it has to end before any window.
+    if (exitCode == 0) {
+        arguments << "--check-engine";
+    }
+    const ProgramRun run = runProgram(arguments, work.path(), variables, 30000, program);
     QVERIFY2(run.finished, run.err.constData());
     QCOMPARE(run.exitCode, exitCode);
     if (exitCode == 0) {
@@ -312,6 +350,10 @@ void TestCommandLine::engines()
     } else {
         QVERIFY2(run.err.contains(shown), run.err.constData());
         QVERIFY(run.out.isEmpty());
+    }
+    if (exitCode != 0 && !module.isNull()) {
+        // Says which file it could not load.
+        QVERIFY2(run.err.contains(modulePath.toLocal8Bit()), run.err.constData());
     }
     // Choosing reads the profile and leaves it as it was.
     QCOMPARE(tree(work.path()), profile.isNull() ? QStringList() : QStringList{"profile.json"});

@@ -1,6 +1,8 @@
 #include "app/commandline.h"
 
+#include "app/chromiummodule.h"
 #include "logging.h"
+#include "page/chromium/chromiumfactory.h"
 #include "profile/prefecturelist.h"
 #include "profile/profile.h"
 #include "store/profiledocument.h"
@@ -18,9 +20,6 @@
 #include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
 #include <QWebView>
 
 #include <memory>
@@ -126,39 +125,23 @@ bool sandboxRefusesToRun()
 bool showsCheckPage(Engine engine)
 {
     const QString html = QStringLiteral("<script>document.title = 'ready:' + (1 + 1);</script>");
+    if (engine == Engine::Chromium) {
+        return ChromiumModule::required().checkPageTitle(html) == QLatin1String("ready:2");
+    }
     QEventLoop loop;
     bool finished = false;
-    const auto finish = [&] {
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    QWebView view;
+    QObject::connect(&view, &QWebView::loadFinished, &loop, [&] {
         finished = true;
         loop.quit();
-    };
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    QString title;
-    if (engine == Engine::WebKit) {
-        QWebView view;
-        QObject::connect(&view, &QWebView::loadFinished, &loop, finish);
-        view.setHtml(html);
-        // WebKit may be done within setHtml().
-        if (!finished) {
-            loop.exec();
-        }
-        title = view.title();
-    } else {
-        // Off the record, so that the check leaves nothing in the user's folders.
-        QWebEngineProfile profile;
-        QWebEngineView view;
-        auto *page = new QWebEnginePage(&profile, &view);
-        view.setPage(page);
-        QObject::connect(page, &QWebEnginePage::loadFinished, &loop, finish);
-        page->setHtml(html);
-        if (!finished) {
-            loop.exec();
-        }
-        title = page->title();
-        // The page must go before its profile.
-        delete page;
+    });
+    view.setHtml(html);
+    // WebKit may be done within setHtml().
+    if (!finished) {
+        loop.exec();
     }
-    return title == QLatin1String("ready:2");
+    return view.title() == QLatin1String("ready:2");
 }
 
 } // namespace
@@ -248,6 +231,13 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
             "the chromium engine cannot run as root with its sandbox. Start Kakikomi as a normal user, "
             "or use --engine webkit; to run Chromium without its sandbox, set "
             "QTWEBENGINE_DISABLE_SANDBOX=1."));
+        return Failure;
+    }
+    // Chromium's libraries are loaded only now, and a program that cannot load them stops before any
+    // window, as a missing library would have stopped it.
+    QString moduleError;
+    if (m_engine == Engine::Chromium && !ChromiumModule::factory(&moduleError)) {
+        printError(QStringLiteral("the chromium engine cannot be loaded: %1").arg(moduleError));
         return Failure;
     }
     if (parser.isSet(options.checkEngine)) {

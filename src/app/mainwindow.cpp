@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/chromiummodule.h"
 #include "app/shortcuts.h"
 #include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
@@ -7,8 +8,7 @@
 #include "fill/formfiller.h"
 #include "fill/rulefiller.h"
 #include "logging.h"
-#include "page/chromium/chromiumpage.h"
-#include "page/chromium/chromiumview.h"
+#include "page/chromium/chromiumfactory.h"
 #include "page/webkit/pagebridge.h"
 #include "page/webkit/webkitpage.h"
 #include "profile/profileeditor.h"
@@ -48,9 +48,9 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
 
     m_document = std::make_unique<ProfileDocument>();
     if (engine == Engine::Chromium) {
-        auto *view = new ChromiumView(this);
-        m_view = view;
-        m_page = std::make_unique<ChromiumPage>(view);
+        const ChromiumFactory &chromium = ChromiumModule::required();
+        m_view = chromium.createView(this);
+        m_page.reset(chromium.createPage(m_view));
     } else {
         m_webView = new SingleWebView(this);
         m_view = m_webView;
@@ -171,7 +171,8 @@ void MainWindow::navigate(const QString &address)
     if (m_webView) {
         m_webView->setUrl(url);
     } else {
-        static_cast<ChromiumView *>(m_view)->setUrl(url);
+        // QWebEngineView's url property; its class is known to the Chromium module only.
+        m_view->setProperty("url", url);
     }
 }
 

@@ -25,14 +25,15 @@ inline QProcessEnvironment programEnvironment()
     return environment;
 }
 
+// program: a copy of it elsewhere, to see what it finds from its own folder.
 inline ProgramRun runProgram(const QStringList &arguments, const QString &workingDirectory,
                              const QProcessEnvironment &environment = programEnvironment(),
-                             int timeoutMs = 30000)
+                             int timeoutMs = 30000, const QString &program = QStringLiteral(KAKIKOMI_PROGRAM))
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KAKIKOMI_PROGRAM), arguments);
+    process.start(program, arguments);
     ProgramRun run;
     run.finished = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
     if (!run.finished) {
