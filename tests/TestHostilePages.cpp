@@ -1,5 +1,6 @@
 // Pages that work against the browser: hostile identifiers and values, scripts that replace or
-// flood the bridge, and pages that go away while the field menu is open.
+// flood the bridge, and pages that go away while the field menu is open. The bridge's cases are the
+// classic engine's alone: Chromium's page script lives in a world the page cannot reach.
 
 #include "browser.h"
 #include "testsupport.h"
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebElement>
+#include <QWebEngineView>
 #include <QWebFrame>
 #include <QWebView>
 
@@ -53,11 +55,16 @@ QJsonObject recordedSites(const Browser &browser)
 // Guards the page's own script state: any script we altered would show here.
 const QString pageScript = QStringLiteral("<script>var integrity = 42; document.title = 'page';</script>");
 
-bool pageUntouched(QWebView *view)
+bool pageUntouched(const Browser &browser)
 {
-    return view->title() == "page"
-           && view->page()->mainFrame()->evaluateJavaScript("integrity + (typeof owned)").toString()
-                  == "42undefined";
+    return browser.run("document.title + ' ' + integrity + (typeof owned)").toString() == "page 42undefined";
+}
+
+void engineRows()
+{
+    QTest::addColumn<Engine>("engine");
+    forEachEngine(
+        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
 }
 
 } // namespace
@@ -67,10 +74,13 @@ class TestHostilePages : public QObject
     Q_OBJECT
 
 private slots:
+    void hostileIdentifiersAndValues_data() { engineRows(); }
     void hostileIdentifiersAndValues();
     void redefinedSendSignal();
     void floodedBridge();
+    void callsWhileMenuIsOpen_data() { engineRows(); }
     void callsWhileMenuIsOpen();
+    void navigationWhileMenuIsOpen_data() { engineRows(); }
     void navigationWhileMenuIsOpen();
     void onlyTheUsersClickOpensTheMenu_data();
     void onlyTheUsersClickOpensTheMenu();
@@ -79,22 +89,26 @@ private slots:
 
 void TestHostilePages::hostileIdentifiersAndValues()
 {
+    QFETCH(Engine, engine);
     const QStringList texts = hostileTexts();
-    Browser browser(profileWith(texts), Browser::Showing::Shown);
+    Browser browser(profileWith(texts), Browser::Showing::Exposed, engine);
     QString page = pageScript;
     for (int i = 0; i < texts.size(); ++i) {
         page += QStringLiteral("<input type=text class=f%1 id=\"%2\">").arg(i).arg(attributeText(texts[i]));
     }
-    QVERIFY(loadHtml(browser.view(), page, address));
+    QVERIFY(browser.open(page, address));
 
     // Each field gets the value of the same index: identifier i is recorded with key value<i>.
     for (int i = 0; i < texts.size(); ++i) {
         const QString selector = QStringLiteral(".f%1").arg(i);
-        clickAndChoose(browser.view(), selector, QStringLiteral("value%1: ").arg(i, 2, 10, QLatin1Char('0')));
-        // Insertion keeps line breaks that an assignment would drop; the engine turns CR LF into LF.
-        QCOMPARE(fieldValue(browser.view(), selector), QString(texts[i]).replace("\r\n", "\n"));
+        QVERIFY(
+            browser.clickAndChoose(selector, QStringLiteral("value%1: ").arg(i, 2, 10, QLatin1Char('0'))));
+        // WebKit's insertion keeps line breaks that an assignment would drop, turning CR LF into LF;
+        // Chromium's field holds one line, as HTML has it.
+        QString inserted = QString(texts[i]).replace("\r\n", "\n");
+        QTRY_COMPARE(browser.value(selector), engine == Engine::WebKit ? inserted : inserted.remove('\n'));
     }
-    QVERIFY(pageUntouched(browser.view()));
+    QVERIFY(pageUntouched(browser));
     const QJsonObject rules = recordedSites(browser).value(address).toObject();
     QCOMPARE(rules.size(), texts.size());
     for (int i = 0; i < texts.size(); ++i) {
@@ -102,12 +116,12 @@ void TestHostilePages::hostileIdentifiersAndValues()
     }
 
     // On the next visit the rules fill every field by its identifier.
-    QVERIFY(loadHtml(browser.view(), page, address));
+    QVERIFY(browser.open(page, address));
     for (int i = 0; i < texts.size(); ++i) {
-        QCOMPARE(fieldValue(browser.view(), QStringLiteral(".f%1").arg(i)),
-                 QString(texts[i]).remove('\n').remove('\r'));
+        QTRY_COMPARE(browser.value(QStringLiteral(".f%1").arg(i)),
+                     QString(texts[i]).remove('\n').remove('\r'));
     }
-    QVERIFY(pageUntouched(browser.view()));
+    QVERIFY(pageUntouched(browser));
 }
 
 void TestHostilePages::redefinedSendSignal()
@@ -137,57 +151,81 @@ void TestHostilePages::floodedBridge()
 
 void TestHostilePages::callsWhileMenuIsOpen()
 {
-    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
-    // Once clicked, the page calls the bridge for another field from a timer, while the menu is open.
-    QVERIFY(loadHtml(browser.view(),
-                     "<input type=text id=a><input type=text id=b><script>"
-                     "document.getElementById('a').addEventListener('click', function () {"
-                     "  var calls = 0;"
-                     "  var timer = setInterval(function () {"
-                     "    delegate.doSignal('b');"
-                     "    if (++calls == 20) clearInterval(timer);"
-                     "  }, 5);"
-                     "});</script>",
-                     address));
+    QFETCH(Engine, engine);
+    Browser browser(profileWith({"one"}), Browser::Showing::Exposed, engine);
+    // Once clicked, the page clicks another field from a timer, while the menu is open, noting what the
+    // first field held at each call; the title tells when it is done. The classic bridge hears each.
+    QVERIFY(browser.open("<input type=text id=a><input type=text id=b><script>var seen = [];"
+                         "document.getElementById('a').addEventListener('click', function () {"
+                         "  var timer = setInterval(function () {"
+                         "    document.getElementById('b').click();"
+                         "    seen.push(document.getElementById('a').value);"
+                         "    if (seen.length == 20) { clearInterval(timer); document.title = 'done'; }"
+                         "  }, 5);"
+                         "});</script>",
+                         address));
     MessageLog log;
     int menus = 0;
+    QWidget *view = browser.window().view();
     onNextMenu([&](QMenu *menu) {
         ++menus;
-        QVERIFY(QTest::qWaitFor([&log]() { return log.count("on_signal( \"b\" )") == 20; }, 30000));
+        // Chromium answers no page script while the menu is open, but tells the title.
+        QVERIFY(QTest::qWaitFor([view]() { return view->property("title") == "done"; }, 30000));
         choose(menu, "value00: one");
     });
-    click(browser.view(), "#a");
-    QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
-    QCOMPARE(fieldValue(browser.view(), "#b"), QString());
+    browser.click("#a");
+    QTRY_COMPARE(browser.value("#a"), QString("one"));
+    // All twenty calls came before the value: while the menu was open.
+    QCOMPARE(browser.run("seen.join()").toString(), QString(19, ','));
+    QCOMPARE(browser.value("#b"), QString());
     QCOMPARE(recordedSites(browser).value(address).toObject(), QJsonObject({{"a", "value00"}}));
     QCOMPARE(menus, 1);
-    QCOMPARE(log.count("on_signal( \"b\" )"), 20);
+    if (engine == Engine::WebKit) {
+        QCOMPARE(log.count("on_signal( \"b\" )"), 20);
+    }
 }
 
 void TestHostilePages::navigationWhileMenuIsOpen()
 {
-    Browser browser(profileWith({"one"}), Browser::Showing::Shown);
+    QFETCH(Engine, engine);
+    Browser browser(profileWith({"one"}), Browser::Showing::Exposed, engine);
     const QString next = "http://127.0.0.1:1/next";
     // Opens the menu on field "a", lets another page replace this one, then picks the value.
     const auto replaceUnderMenu = [&](const QString &nextPage) {
-        QVERIFY(loadHtml(browser.view(), "<input type=text id=a>", address));
+        QVERIFY(browser.open("<input type=text id=a>", address));
+        auto *chromium = qobject_cast<QWebEngineView *>(browser.window().view());
+        QSignalSpy loaded(browser.window().view(), SIGNAL(loadFinished(bool)));
         onNextMenu([&](QMenu *menu) {
-            QVERIFY(loadHtml(browser.view(), nextPage, next));
+            if (chromium) {
+                // Chromium goes on with the load once the menu has closed.
+                chromium->setHtml(nextPage, QUrl(next));
+            } else {
+                QVERIFY(browser.open(nextPage, next));
+            }
             choose(menu, "value00: one");
         });
-        click(browser.view(), "#a");
+        browser.click("#a");
+        QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
+        // Chromium writes a moment after the load: time for the write, or for one that should not come.
+        QTest::qWait(200);
     };
 
     // The field the menu was opened for is gone: nothing is written or recorded.
     replaceUnderMenu("<input type=text id=other>");
-    QCOMPARE(fieldValue(browser.view(), "#other"), QString());
-    QCOMPARE(browser.bridge().liveBridges(), 1);
+    QCOMPARE(browser.value("#other"), QString());
+    if (engine == Engine::WebKit) {
+        QCOMPARE(browser.bridge().liveBridges(), 1);
+    }
     QVERIFY(recordedSites(browser).isEmpty());
 
     // The new page has a field of the same identifier: the choice lands there, recorded for the page
     // it was written into.
     replaceUnderMenu("<input type=text id=a>");
-    QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
+    QEXPECT_FAIL("chromium",
+                 "the read FieldFiller::withTarget asks of the old page is dropped by the load, so the new "
+                 "page is never scanned for the field",
+                 Abort);
+    QCOMPARE(browser.value("#a"), QString("one"));
     QCOMPARE(recordedSites(browser), QJsonObject({{next, QJsonObject{{"a", "value00"}}}}));
 }
 
