@@ -13,7 +13,8 @@ class QWidget;
 
 // All the fill code sees of the page shown, whatever engine shows it. Calls that reach into the page
 // answer through a callback: an engine may answer at once, inside the call, or later from the event
-// loop. A callback is not called when the page it asked has gone.
+// loop. A call the page leaves unanswered because a load took it away is answered as an empty page
+// would answer it (no controls, no control found), after loadStarted.
 class Page : public QObject
 {
     Q_OBJECT

@@ -196,10 +196,16 @@ void ChromiumPage::pageLoadStarted()
 {
     ++m_loads;
     ++m_generation;
-    // Asked of the page that is going: never answered.
-    m_waiting.clear();
+    // What is asked from now on waits for the next document: the one going may answer until then.
+    m_token.clear();
+    const QVector<Call> gone = std::exchange(m_waiting, {});
     m_pressPending = false;
     emit loadStarted();
+    // Asked of the page that is going, answered as an empty page would, after the callers have
+    // heard of the load: a caller that looks again then asks the next document.
+    for (const Call &c : gone) {
+        c.answer(QVariant());
+    }
 }
 
 void ChromiumPage::documentReady(const QString &token)
@@ -240,7 +246,12 @@ void ChromiumPage::run(const Call &c)
     QPointer<ChromiumPage> self(this);
     m_view->page()->runJavaScript(
         script, QWebEngineScript::ApplicationWorld, [self, c, token](const QVariant &result) {
-            if (!self || !self->m_view || c.loads != self->m_loads) {
+            if (!self || !self->m_view) {
+                return;
+            }
+            if (c.loads != self->m_loads) {
+                // The page asked has gone meanwhile.
+                c.answer(QVariant());
                 return;
             }
             const bool absent = result == QVariant(QStringLiteral("absent"));
