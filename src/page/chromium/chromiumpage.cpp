@@ -408,6 +408,11 @@ bool ChromiumPage::eventFilter(QObject *watched, QEvent *event)
             m_sincePress.start();
             m_pressPending = true;
         }
+    } else if (watched == m_focusProxyObject && event->type() == QEvent::MouseButtonRelease) {
+        // The click follows the release: a press held long, as some users do, still counts.
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && m_pressPending) {
+            m_sincePress.start();
+        }
     }
     return Page::eventFilter(watched, event);
 }

@@ -35,7 +35,7 @@ public:
     // Called by the page script, through the channel.
     void report(const QString &kind, const QVariant &data);
 
-    // How long a press stays good for the click it causes.
+    // How long a press stays good for the click it causes, from its release.
     static constexpr int pressLifetimeMs = 1000;
 
 protected:
