@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QMenu>
 #include <QTest>
-#include <QWebElement>
 #include <QWebView>
 
 #include <functional>
@@ -87,20 +86,27 @@ class TestFormFilling : public QObject
     Q_OBJECT
 
 private slots:
+    void chosenValueIsWrittenRecordedAndRefilled_data() { engineRows(); }
     void chosenValueIsWrittenRecordedAndRefilled();
+    void menuAtPointer_data() { engineRows(); }
     void menuAtPointer();
+    void menuEntries_data() { engineRows(); }
     void menuEntries();
+    void englishEntries_data() { engineRows(); }
     void englishEntries();
     void menuOnlyForTextTypes_data();
     void menuOnlyForTextTypes();
     void insertion_data();
     void insertion();
+    void clearingIsRemembered_data() { engineRows(); }
     void clearingIsRemembered();
     void conversions_data();
     void conversions();
+    void choicesAccumulatePerPage_data() { engineRows(); }
     void choicesAccumulatePerPage();
     void passwordsStayOutOfTheLog_data();
     void passwordsStayOutOfTheLog();
+    void dismissingDoesNothing_data() { engineRows(); }
     void dismissingDoesNothing();
     void failedSaveIsShownAndRetried_data();
     void failedSaveIsShownAndRetried();
@@ -108,37 +114,42 @@ private slots:
 
 void TestFormFilling::chosenValueIsWrittenRecordedAndRefilled()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     const QString page = "<input type=text id=sei><input type=email name=mail_address value=old>";
     QVERIFY(session.open(page));
     MessageLog log;
 
-    clickAndChoose(session.view(), "#sei", "姓: ");
-    clickAndChoose(session.view(), "input[name=mail_address]", "メール: ");
-    QCOMPARE(session.value("#sei"), QString("山田"));
-    QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
+    QVERIFY(session.clickAndChoose("#sei", "姓: "));
+    QTRY_COMPARE(session.value("#sei"), QString("山田"));
+    QVERIFY(session.clickAndChoose("input[name=mail_address]", "メール: "));
+    QTRY_COMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
     QCOMPARE(session.document().pageRules(), QVariantMap({{"sei", "familyName"}, {"mail_address", "mail"}}));
     QCOMPARE(session.savedRules(), QJsonObject({{"sei", "familyName"}, {"mail_address", "mail"}}));
-    QVERIFY(log.debugLines().contains("on_signal( \"sei\" )"));
+    if (engine == Engine::WebKit) {
+        // The classic bridge's call from the page's click handler.
+        QVERIFY(log.debugLines().contains("on_signal( \"sei\" )"));
+    }
     QVERIFY(log.debugLines().contains("on_profileSelected( QVariant(QString, \"familyName\") )"));
     QVERIFY(log.debugLines().contains("QVariant(QString, \"山田\")"));
 
     // The next visit of the same address fills both without a click; the profile is untouched.
     QCOMPARE(session.saved().value("profile").toObject().value("year").toDouble(), 1980.0);
-    QVERIFY(session.open("<p>elsewhere</p>", "http://127.0.0.1:1/other"));
+    QVERIFY(session.load("about:blank"));
     QVERIFY(session.open(page));
-    QCOMPARE(session.value("#sei"), QString("山田"));
-    QCOMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
+    QTRY_COMPARE(session.value("#sei"), QString("山田"));
+    QTRY_COMPARE(session.value("input[name=mail_address]"), QString("hanako@example.jp"));
 
     // So does a new window in the same directory.
-    MainWindow again;
-    QVERIFY(loadHtml(again.webView(), "<!DOCTYPE html>" + page, formAddress));
-    QCOMPARE(fieldValue(again.webView(), "#sei"), QString("山田"));
+    session.restart();
+    QVERIFY(session.open(page));
+    QTRY_COMPARE(session.value("#sei"), QString("山田"));
 }
 
 void TestFormFilling::menuAtPointer()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     QVERIFY(session.open("<input type=text id=sei>"));
     const QPoint pointer = session.window().mapToGlobal(QPoint(60, 70));
     QCursor::setPos(pointer);
@@ -148,9 +159,10 @@ void TestFormFilling::menuAtPointer()
         shownAt = menu->pos();
         parent = menu->parentWidget();
     });
-    click(session.view(), "#sei");
+    session.click("#sei");
+    QTRY_VERIFY(parent);
     QCOMPARE(shownAt, pointer);
-    QCOMPARE(parent, static_cast<QWidget *>(session.view()));
+    QCOMPARE(parent, session.window().view());
 }
 
 void TestFormFilling::menuEntries()
@@ -163,9 +175,11 @@ void TestFormFilling::menuEntries()
                                 {"年", QJsonArray{"year"}},
                                 {"電話", QJsonArray{"telephone"}},
                                 {"壊れた", QJsonArray{}}}}};
-    Session session(document);
+    QFETCH(Engine, engine);
+    Session session(document, engine);
     QVERIFY(session.open("<input type=search id=q>"));
-    const QStringList texts = clickAndChoose(session.view(), "#q", "no such entry");
+    QStringList texts;
+    QVERIFY(session.clickAndChoose("#q", "no such entry", &texts));
     QCOMPARE(texts, QStringList({"ID: u1", "メール: m@x.jp", "住所: 港区", "年: 1980", "電話: ", "消去",
                                  "→半角", "→全角"}));
     QVERIFY(!session.document().values().contains("telephone"));
@@ -173,18 +187,21 @@ void TestFormFilling::menuEntries()
 
 void TestFormFilling::englishEntries()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     QVERIFY(session.open("<input type=text id=name><input type=text id=zip>"));
     session.window().findChild<QAction *>("actionToEnglish")->trigger();
-    const QStringList texts = clickAndChoose(session.view(), "#name", "姓: ");
+    QStringList texts;
+    QVERIFY(session.clickAndChoose("#name", "姓: ", &texts));
     QVERIFY(texts.contains("姓: Yamada"));
     QVERIFY(texts.contains("郵便番号: 100-0001"));
-    clickAndChoose(session.view(), "#zip", "郵便番号: ");
-    QCOMPARE(session.value("#name"), QString("Yamada"));
-    QCOMPARE(session.savedRules(), QJsonObject({{"name", "familyNameE"}, {"zip", "zipcode"}}));
+    QTRY_COMPARE(session.value("#name"), QString("Yamada"));
+    QVERIFY(session.clickAndChoose("#zip", "郵便番号: "));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"name", "familyNameE"}, {"zip", "zipcode"}}));
 
     session.window().findChild<QAction *>("actionToJapanese")->trigger();
-    QVERIFY(clickAndChoose(session.view(), "#name", "no such entry").contains("姓: 山田"));
+    QVERIFY(session.clickAndChoose("#name", "no such entry", &texts));
+    QVERIFY(texts.contains("姓: 山田"));
 }
 
 void TestFormFilling::menuOnlyForTextTypes_data()
@@ -279,15 +296,16 @@ void TestFormFilling::insertion()
 
 void TestFormFilling::clearingIsRemembered()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     const QString page = "<input type=text id=a value=typed><input type=text id=b value=kept>";
     QVERIFY(session.open(page));
-    clickAndChoose(session.view(), "#a", "消去");
-    QCOMPARE(session.value("#a"), QString(""));
-    QCOMPARE(session.savedRules(), QJsonObject({{"a", "__DELETE_HERE__"}}));
+    QVERIFY(session.clickAndChoose("#a", "消去"));
+    QTRY_COMPARE(session.value("#a"), QString(""));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"a", "__DELETE_HERE__"}}));
 
     QVERIFY(session.open(page));
-    QCOMPARE(session.value("#a"), QString(""));
+    QTRY_COMPARE(session.value("#a"), QString(""));
     QCOMPARE(session.value("#b"), QString("kept"));
 }
 
@@ -333,43 +351,50 @@ void TestFormFilling::conversions()
 
 void TestFormFilling::choicesAccumulatePerPage()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     QVERIFY(session.open("<input type=text id=a><input type=text id=b>"));
-    clickAndChoose(session.view(), "#a", "姓: ");
-    clickAndChoose(session.view(), "#b", "市区町村: ");
-    QCOMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
-    element(session.view(), "#a").evaluateJavaScript("this.value = ''");
-    clickAndChoose(session.view(), "#a", "市区町村: ");
-    QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
+    QVERIFY(session.clickAndChoose("#a", "姓: "));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}}));
+    QVERIFY(session.clickAndChoose("#b", "市区町村: "));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
+    session.run("document.querySelector('#a').value = ''");
+    QVERIFY(session.clickAndChoose("#a", "市区町村: "));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
+    QCOMPARE(session.value("#a"), QString("港区"));
 
     // Another address is another page, even when it differs only in its query.
     QVERIFY(session.open("<input type=text id=a>", "http://127.0.0.1:1/form?step=2"));
     QCOMPARE(session.value("#a"), QString(""));
-    clickAndChoose(session.view(), "#a", "姓: ");
-    QCOMPARE(session.savedRules("http://127.0.0.1:1/form?step=2"), QJsonObject({{"a", "familyName"}}));
+    QVERIFY(session.clickAndChoose("#a", "姓: "));
+    QTRY_COMPARE(session.savedRules("http://127.0.0.1:1/form?step=2"), QJsonObject({{"a", "familyName"}}));
     QCOMPARE(session.savedRules(), QJsonObject({{"a", "city"}, {"b", "city"}}));
 }
 
 void TestFormFilling::passwordsStayOutOfTheLog_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("secret");
 
-    QTest::newRow("password field") << "type=password"
-                                    << "パスワード"
-                                    << "s3cret!";
-    QTest::newRow("password in a text field") << "type=text"
-                                              << "パスワード"
-                                              << "s3cret!";
-    QTest::newRow("key the profile names secret") << "type=text"
-                                                  << "カード"
-                                                  << "4111-1111";
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "password field") << engine << "type=password"
+                                                 << "パスワード"
+                                                 << "s3cret!";
+        QTest::newRow(prefix + "password in a text field") << engine << "type=text"
+                                                           << "パスワード"
+                                                           << "s3cret!";
+        QTest::newRow(prefix + "key the profile names secret") << engine << "type=text"
+                                                               << "カード"
+                                                               << "4111-1111";
+    });
 }
 
 // Secret values are masked in the menu and in every log line, wherever they are written.
 void TestFormFilling::passwordsStayOutOfTheLog()
 {
+    QFETCH(Engine, engine);
     QFETCH(QString, field);
     QFETCH(QString, label);
     QFETCH(QString, secret);
@@ -382,20 +407,22 @@ void TestFormFilling::passwordsStayOutOfTheLog()
     actions.insert("カード", QJsonArray{"cardNumber"});
     document.insert("actions", actions);
     document.insert("secretKeys", QJsonArray{"cardNumber"});
-    Session session(document);
+    Session session(document, engine);
     QVERIFY(session.open(QStringLiteral("<input %1 id=pw>").arg(field)));
     MessageLog log;
-    const QStringList texts = clickAndChoose(session.view(), "#pw", label + ": ");
+    QStringList texts;
+    QVERIFY(session.clickAndChoose("#pw", label + ": ", &texts));
     QVERIFY(texts.contains(label + QString::fromUtf16(u": ••••••••")));
     QVERIFY(texts.contains(QString::fromUtf16(u"メール: hanako@example.jp")));
-    QCOMPARE(session.value("#pw"), secret);
+    QTRY_COMPARE(session.value("#pw"), secret);
     if (field != "type=password") {
         QVERIFY(!log.contains(secret));
         return;
     }
-    clickAndChoose(session.view(), "#pw", "→全角");
-    clickAndChoose(session.view(), "#pw", "→半角");
-    QCOMPARE(session.value("#pw"), QString("s3cret!"));
+    QVERIFY(session.clickAndChoose("#pw", "→全角"));
+    QTRY_COMPARE(session.value("#pw"), QString::fromUtf16(u"ｓ３ｃｒｅｔ！"));
+    QVERIFY(session.clickAndChoose("#pw", "→半角"));
+    QTRY_COMPARE(session.value("#pw"), QString("s3cret!"));
     QVERIFY(!log.contains("s3cret"));
     QVERIFY(!log.contains(QString::fromUtf16(u"ｓ３ｃｒｅｔ")));
     QVERIFY(log.contains("*******"));
@@ -403,10 +430,16 @@ void TestFormFilling::passwordsStayOutOfTheLog()
 
 void TestFormFilling::dismissingDoesNothing()
 {
-    Session session;
+    QFETCH(Engine, engine);
+    Session session(Session::defaultDocument(), engine);
     QVERIFY(session.open("<input type=text id=a value=x>"));
-    onNextMenu([](QMenu *menu) { QTest::keyClick(menu, Qt::Key_Escape); });
-    click(session.view(), "#a");
+    bool dismissed = false;
+    onNextMenu([&dismissed](QMenu *menu) {
+        QTest::keyClick(menu, Qt::Key_Escape);
+        dismissed = true;
+    });
+    session.click("#a");
+    QTRY_VERIFY(dismissed);
     QCOMPARE(session.value("#a"), QString("x"));
     QVERIFY(!QFile::exists(session.dir.filePath("profile.json.tmp")));
     QVERIFY(session.savedRules().isEmpty());
@@ -415,19 +448,23 @@ void TestFormFilling::dismissingDoesNothing()
 
 void TestFormFilling::failedSaveIsShownAndRetried_data()
 {
+    QTest::addColumn<Engine>("engine");
     QTest::addColumn<bool>("fullDisk");
 
-    QTest::newRow("directory in the file's place") << false;
-    QTest::newRow("full disk") << true;
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "directory in the file's place") << engine << false;
+        QTest::newRow(prefix + "full disk") << engine << true;
+    });
 }
 
 // A choice that cannot be saved is filled in and kept in memory; the status bar says why the save
 // failed, and the next choice saves both.
 void TestFormFilling::failedSaveIsShownAndRetried()
 {
+    QFETCH(Engine, engine);
     QFETCH(bool, fullDisk);
 
-    Session session;
+    Session session(Session::defaultDocument(), engine);
     const QString path = session.dir.filePath("profile.json");
     const QByteArray before = session.dir.read("profile.json");
     QVERIFY(session.open("<input type=text id=a><input type=text id=b>"));
@@ -437,16 +474,17 @@ void TestFormFilling::failedSaveIsShownAndRetried()
         QVERIFY(QDir(session.dir.path()).mkdir("profile.json"));
     }
     MessageLog log;
-    onNextMenu([fullDisk](QMenu *menu) {
+    {
+        // Until the choice is saved, which Chromium does a moment after the menu has closed.
         std::unique_ptr<FileSizeLimit> limit;
         if (fullDisk) {
             limit = std::make_unique<FileSizeLimit>(256);
             QVERIFY(limit->active());
         }
-        choose(menu, "姓: 山田");
-    });
-    click(session.view(), "#a");
-    QCOMPARE(session.value("#a"), QString("山田"));
+        QVERIFY(session.clickAndChoose("#a", "姓: 山田"));
+        QTRY_COMPARE(log.warnings().filter("saveProfile").size(), 1);
+    }
+    QTRY_COMPARE(session.value("#a"), QString("山田"));
     QCOMPARE(session.document().pageRules(), QVariantMap({{"a", "familyName"}}));
     const QStringList warnings = log.warnings().filter("saveProfile");
     QCOMPARE(warnings.size(), 1);
@@ -465,8 +503,8 @@ void TestFormFilling::failedSaveIsShownAndRetried()
         QVERIFY(QDir(session.dir.path()).rmdir("profile.json"));
     }
 
-    clickAndChoose(session.view(), "#b", "市区町村: ");
-    QCOMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
+    QVERIFY(session.clickAndChoose("#b", "市区町村: "));
+    QTRY_COMPARE(session.savedRules(), QJsonObject({{"a", "familyName"}, {"b", "city"}}));
     QCOMPARE(session.saved().value("profile"), Session::defaultDocument().value("profile"));
     QCOMPARE(session.statusMessage(), QString());
 }

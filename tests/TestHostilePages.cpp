@@ -60,13 +60,6 @@ bool pageUntouched(const Browser &browser)
     return browser.run("document.title + ' ' + integrity + (typeof owned)").toString() == "page 42undefined";
 }
 
-void engineRows()
-{
-    QTest::addColumn<Engine>("engine");
-    forEachEngine(
-        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
-}
-
 } // namespace
 
 class TestHostilePages : public QObject

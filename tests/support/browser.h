@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProgressBar>
 #include <QString>
+#include <QTest>
 #include <QVariant>
 
 #include <functional>
@@ -25,6 +26,14 @@ inline void forEachEngine(const std::function<void(Engine, const QByteArray &pre
 {
     rows(Engine::WebKit, "webkit: ");
     rows(Engine::Chromium, "chromium: ");
+}
+
+// A data function's only column, the engine: one row for each.
+inline void engineRows()
+{
+    QTest::addColumn<Engine>("engine");
+    forEachEngine(
+        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
 }
 
 // A browser window in a fresh working directory, with a profile.json written before the window
