@@ -75,9 +75,7 @@ private slots:
 
 void TestJourney::fillEditRestartRefill_data()
 {
-    QTest::addColumn<Engine>("engine");
-    forEachEngine(
-        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+    engineRows();
 }
 
 void TestJourney::fillEditRestartRefill()

@@ -154,9 +154,7 @@ void TestPageWrites::everyWriteIsTyped()
 
 void TestPageWrites::derivedRuleIsRefilled_data()
 {
-    QTest::addColumn<Engine>("engine");
-    forEachEngine(
-        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+    engineRows();
 }
 
 // A derived key picked from the menu is recorded like a stored one, and the next visit fills it in

@@ -245,9 +245,7 @@ const QString randomIds = QStringLiteral(
 
 void TestWholeFormFill::laterVisitsAreFilledAgain_data()
 {
-    QTest::addColumn<Engine>("engine");
-    forEachEngine(
-        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+    engineRows();
 }
 
 // After a whole-form fill on a page, every later visit to it is filled again, whatever its query and
@@ -299,9 +297,7 @@ void TestWholeFormFill::laterVisitsAreFilledAgain()
 
 void TestWholeFormFill::undoPutsBackWhatTheFillChanged_data()
 {
-    QTest::addColumn<Engine>("engine");
-    forEachEngine(
-        [](Engine engine, const QByteArray &prefix) { QTest::newRow(prefix.chopped(2)) << engine; });
+    engineRows();
 }
 
 // Undo puts back the earlier value of every control the fill changed, with the events typing gives,
