@@ -129,8 +129,9 @@ int main(int argc, char *argv[])
         std::vector<qint64> times;
         std::vector<qint64> saves;
         for (int round = 0; round < 9; ++round) {
-            // A new address each time: recorded rules would refill the fields at load.
-            const QUrl address(QStringLiteral("http://127.0.0.1:1/form?%1").arg(++page));
+            // A new page each time: recorded rules, and the whole-form fill used there before, would
+            // fill the fields at load.
+            const QUrl address(QStringLiteral("http://127.0.0.1:1/form%1").arg(++page));
             if (chromium) {
                 auto *view = static_cast<QWebEngineView *>(window.view());
                 QEventLoop loop;
@@ -147,7 +148,7 @@ int main(int argc, char *argv[])
             saves.push_back(window.formFiller().lastSaveNanoseconds());
         }
         const QString rules =
-            window.document().rulesFor(QStringLiteral("http://127.0.0.1:1/form?%1").arg(page)).size()
+            window.document().rulesFor(QStringLiteral("http://127.0.0.1:1/form%1").arg(page)).size()
                     == controls
                 ? QString()
                 : QStringLiteral(" (not all recorded)");

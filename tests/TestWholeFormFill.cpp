@@ -138,6 +138,8 @@ private slots:
     void shortcutsReachTheFillFromAField();
     void laterVisitsAreFilledAgain_data();
     void laterVisitsAreFilledAgain();
+    void aFillAskedDuringTheRefillFollowsIt_data() { engineRows(); }
+    void aFillAskedDuringTheRefillFollowsIt();
     void undoPutsBackWhatTheFillChanged_data();
     void undoPutsBackWhatTheFillChanged();
     void pages_data();
@@ -293,6 +295,29 @@ void TestWholeFormFill::laterVisitsAreFilledAgain()
     QTest::qWait(300);
     QCOMPARE(browser.value(mail), QString());
     QCOMPARE(refilled.size(), 1);
+}
+
+// The user's own fill, asked for while the browser refills the page (waiting for its postal lookup),
+// runs after it instead of being lost.
+void TestWholeFormFill::aFillAskedDuringTheRefillFollowsIt()
+{
+    QFETCH(Engine, engine);
+    QJsonObject document = testDocument();
+    document.insert("wholeFormFill", QJsonArray{"http://127.0.0.1:1/zip"});
+    Browser browser(document, Browser::Showing::Hidden, engine);
+    FormFiller &filler = browser.window().formFiller();
+    QSignalSpy finished(&filler, &FormFiller::finished);
+    QSignalSpy refilled(&filler, &FormFiller::refilled);
+    QVERIFY(browser.open("<form>〒<input name=zip autocomplete=postal-code>"
+                         "<input name=city autocomplete=address-level2></form>",
+                         "http://127.0.0.1:1/zip?visit=2"));
+    QTRY_VERIFY(filler.busy());
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(refilled.size(), 1);
+    QTRY_COMPARE(finished.size(), 1);
+    // The refill left the user's fill nothing to do, and it says so.
+    QCOMPARE(browser.value("input[name=city]"), QString("千代田区"));
+    QCOMPARE(browser.statusMessage(), QString("一括入力: 0 項目を入力しました（0 項目は未入力）"));
 }
 
 void TestWholeFormFill::undoPutsBackWhatTheFillChanged_data()

@@ -110,6 +110,9 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
             // Controls that appear while a fill runs are filled right after it.
             m_queued = true;
             m_queuedOnly += only;
+        } else if (m_automatic) {
+            // The user's own fill follows the browser's: it is recorded and reported as always.
+            m_queuedByUser = true;
         }
         qCDebug(lcFill) << "fillPage busy";
         return;
@@ -404,6 +407,7 @@ void FormFiller::end()
     m_busy = false;
     m_queued = false;
     m_queuedOnly.clear();
+    m_queuedByUser = false;
     qCDebug(lcFill) << "fillPage cancelled";
 }
 
@@ -485,7 +489,12 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
     } else if (changed) {
         emit refilled(filled, left);
     }
-    if (std::exchange(m_queued, false)) {
+    if (std::exchange(m_queuedByUser, false)) {
+        // Fills everything the refill left, so a refill asked meanwhile has nothing more to do.
+        m_queued = false;
+        m_queuedOnly.clear();
+        QTimer::singleShot(0, this, &FormFiller::fillPage);
+    } else if (std::exchange(m_queued, false)) {
         const QVector<Page::Handle> only = std::exchange(m_queuedOnly, {});
         QTimer::singleShot(0, this, [this, only] { refillPage(only); });
     }

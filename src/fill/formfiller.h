@@ -31,7 +31,8 @@ public:
 
     // Fills what is empty on the page shown. A postal code goes in first; when more is to come, the
     // rest waits until the page has reacted to it (address lookups), so the fill may end after this
-    // returns: finished reports its end. A call while a fill is under way does nothing.
+    // returns: finished reports its end. A call while the browser's refill runs is carried out after
+    // it; one while another fill of the user's is under way does nothing.
     void fillPage();
     // The same fill run by the browser on a page where the user used it before: only into controls
     // that no recorded rule fills (and that are in only, when it is given), and nothing is recorded,
@@ -128,6 +129,8 @@ private:
     // A refill asked for while a fill ran, and for which controls (none: all).
     bool m_queued = false;
     QVector<Page::Handle> m_queuedOnly;
+    // The user asked for a fill while the browser's refill ran.
+    bool m_queuedByUser = false;
     int m_run = 0;
     std::optional<Undo> m_undo;
     QVector<PageControl> m_scanned;
