@@ -103,6 +103,34 @@ public:
     // rule) rather than by the type HTML understands.
     virtual bool literalTypes() const { return false; }
 
+protected:
+    // A new document is shown: the handles of earlier ones reach nothing from now on.
+    void newDocument() { ++m_generation; }
+    // What the page script's handles are combined with: tells the document.
+    Handle handleBase() const { return Handle(m_generation) << 32; }
+    // The page script's handle, or 0 when the handle belongs to another document.
+    int localHandle(Handle handle) const
+    {
+        return quint32(handle >> 32) == m_generation ? int(handle & 0xffffffff) : 0;
+    }
+    // The arguments of the page script's write and read, in its own handles.
+    QVariantList writeArguments(const QVector<Write> &writes) const
+    {
+        QVariantList list;
+        for (const Write &write : writes) {
+            list.append(QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how)}));
+        }
+        return list;
+    }
+    QVariantList readArguments(const QVector<Handle> &handles) const
+    {
+        QVariantList list;
+        for (const Handle handle : handles) {
+            list.append(localHandle(handle));
+        }
+        return list;
+    }
+
 signals:
     // A load began; whatever was asked of the previous page is void.
     void loadStarted();
@@ -110,4 +138,8 @@ signals:
     void controlClicked(const PageControl &control);
     // Controls added to the page after its load, in batches.
     void controlsAppeared(const QVector<PageControl> &controls);
+
+private:
+    // Counts the documents shown.
+    quint32 m_generation = 1;
 };

@@ -2,6 +2,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStringList>
 
 #include <algorithm>
@@ -73,6 +75,15 @@ QString pageScript()
 {
     static const QString text = resourceText(QStringLiteral("pagescript.js")).trimmed();
     return text;
+}
+
+QString literal(const QVariant &value)
+{
+    QString text = QString::fromUtf8(
+        QJsonDocument(QJsonArray{QJsonValue::fromVariant(value)}).toJson(QJsonDocument::Compact));
+    text.replace(QChar(0x2028), QLatin1String("\\u2028"));
+    text.replace(QChar(0x2029), QLatin1String("\\u2029"));
+    return text.mid(1, text.size() - 2);
 }
 
 QString quoteForScript(const QString &text)

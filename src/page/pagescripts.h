@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 // Every script the browser runs in a page. Texts are put between single quotes only after
 // quoteForScript has escaped them, so what a page receives is exactly the text we meant.
@@ -16,6 +17,10 @@ QString pageScript();
 
 // Escapes text for use inside a single-quoted script string literal.
 QString quoteForScript(const QString &text);
+
+// A value (text, number, list, map) as a script literal: JSON, with the two line separators that
+// would end a line in a script string escaped.
+QString literal(const QVariant &value);
 
 // Run in the main frame whenever its script environment is reset: calls the bridge once with
 // "test" and defines sendSignal(sender), which the inputs' click handlers call.

@@ -112,16 +112,6 @@
 
     watchTree(document);
 
-    // The cookie banner some sites fix over the foot of the page covers the fields under it, and the
-    // demo's has no working button: hidden for either engine, as the classic bridge always has.
-    var banners = document.querySelectorAll('[id="sliding-popup"]');
-    for (var b = 0; b < banners.length; ++b) {
-        var banner = banners[b];
-        if (banner.tagName === 'DIV' && banner.getAttribute('id') === 'sliding-popup') {
-            banner.setAttribute('style', 'display: none;');
-        }
-    }
-
     return {
         handleOf: handleOf,
         // The control of a handle, if it still exists anywhere.

@@ -7,8 +7,6 @@
 
 #include <QChildEvent>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWebChannel>
@@ -81,8 +79,18 @@ const char glue[] = R"((function () {
         }
         return 0;
     };
-    if (!loaded) {
-        window.addEventListener('load', function () { loaded = true; api.takeAppeared(); }, false);
+    // The cookie banner some sites fix over the foot of the page covers the fields under it, and the
+    // demo's has no working button: hidden at the load, as the classic bridge does.
+    function hideBanner() {
+        var banners = document.querySelectorAll('[id="sliding-popup"]');
+        for (var i = 0; i < banners.length; ++i) {
+            if (banners[i].tagName === 'DIV') banners[i].setAttribute('style', 'display: none;');
+        }
+    }
+    if (loaded) {
+        hideBanner();
+    } else {
+        window.addEventListener('load', function () { loaded = true; hideBanner(); api.takeAppeared(); }, false);
     }
     Object.defineProperty(window, '__kakikomi', { value: api });
     // Connects, or announces the document again: asked at the end of every load, so that a first
@@ -123,16 +131,6 @@ QString pageScriptSource()
     source.replace(QLatin1String("TYPING"), PageScripts::typing());
     source.replace(QLatin1String("WATCHER"), PageScripts::watcher());
     return channelScript() + QLatin1Char('\n') + source;
-}
-
-// JSON is script syntax, but for the two line separators that end a line in a script string.
-QString scriptLiteral(const QVariant &value)
-{
-    QString text = QString::fromUtf8(
-        QJsonDocument(QJsonArray{QJsonValue::fromVariant(value)}).toJson(QJsonDocument::Compact));
-    text.replace(QChar(0x2028), QLatin1String("\\u2028"));
-    text.replace(QChar(0x2029), QLatin1String("\\u2029"));
-    return text.mid(1, text.size() - 2);
 }
 
 } // namespace
@@ -182,20 +180,10 @@ bool ChromiumPage::insecure() const
     return m_view->insecure();
 }
 
-Page::Handle ChromiumPage::handleBase() const
-{
-    return Handle(m_generation) << 32;
-}
-
-int ChromiumPage::localHandle(Handle handle) const
-{
-    return quint32(handle >> 32) == m_generation ? int(handle & 0xffffffff) : 0;
-}
-
 void ChromiumPage::pageLoadStarted()
 {
     ++m_loads;
-    ++m_generation;
+    newDocument();
     // What is asked from now on waits for the next document: the one going may answer until then.
     m_token.clear();
     const QVector<Call> gone = std::exchange(m_waiting, {});
@@ -214,7 +202,7 @@ void ChromiumPage::documentReady(const QString &token)
         return;
     }
     m_token = token;
-    ++m_generation;
+    newDocument();
     runWaiting();
 }
 
@@ -241,8 +229,8 @@ void ChromiumPage::run(const Call &c)
     const QString script =
         QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
                        " return k && k.token === t ? [k[f].apply(k, a)] : 'absent'; })(")
-        + scriptLiteral(token) + QLatin1Char(',') + scriptLiteral(c.function) + QLatin1Char(',')
-        + scriptLiteral(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
+        + PageScripts::literal(token) + QLatin1Char(',') + PageScripts::literal(c.function) + QLatin1Char(',')
+        + PageScripts::literal(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
     QPointer<ChromiumPage> self(this);
     m_view->page()->runJavaScript(
         script, QWebEngineScript::ApplicationWorld, [self, c, token](const QVariant &result) {
@@ -284,23 +272,15 @@ void ChromiumPage::scan(const Scanned &done, Frames frames)
 
 void ChromiumPage::write(const QVector<Write> &writes, const Done &done)
 {
-    QVariantList list;
-    for (const Write &w : writes) {
-        list.append(QVariant(QVariantList{localHandle(w.handle), w.text, int(w.how)}));
-    }
     const int count = writes.size();
-    call(QStringLiteral("write"), QVariantList{QVariant(list)},
+    call(QStringLiteral("write"), QVariantList{QVariant(writeArguments(writes))},
          [done, count](const QVariant &states) { done(Page::statesFrom(states, count)); });
 }
 
 void ChromiumPage::read(const QVector<Handle> &handles, const Done &done)
 {
-    QVariantList list;
-    for (const Handle handle : handles) {
-        list.append(localHandle(handle));
-    }
     const int count = handles.size();
-    call(QStringLiteral("read"), QVariantList{QVariant(list)},
+    call(QStringLiteral("read"), QVariantList{QVariant(readArguments(handles))},
          [done, count](const QVariant &states) { done(Page::statesFrom(states, count)); });
 }
 

@@ -59,8 +59,6 @@ private:
     void documentReady(const QString &token);
     void pageLoadStarted();
     void watchFocusProxy();
-    Handle handleBase() const;
-    int localHandle(Handle handle) const;
     void clicked(int handle);
     void takeAppeared();
 
@@ -71,8 +69,6 @@ private:
     QPointer<QWidget> m_focusProxy;
     // The focus proxy, for telling events apart without touching an object that may be going away.
     const QObject *m_focusProxyObject = nullptr;
-    // Counts the documents shown: handles of earlier ones are void.
-    quint32 m_generation = 1;
     // Counts the loads begun: what was asked before one is not answered.
     quint32 m_loads = 0;
     // The token the current document's script announced itself with; empty before it is ready.

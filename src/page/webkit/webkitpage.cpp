@@ -9,7 +9,6 @@
 #include "page/webkit/clickgate.h"
 #include "page/webkit/pagebridge.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
 #include <QWebElement>
@@ -40,15 +39,6 @@ private:
 
 const QString reporterName = QStringLiteral("__kakikomiPage");
 
-// JSON is script syntax, but for the two line separators that end a line in a script string.
-QString scriptLiteral(const QJsonArray &values)
-{
-    QString text = QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
-    text.replace(QChar(0x2028), QLatin1String("\\u2028"));
-    text.replace(QChar(0x2029), QLatin1String("\\u2029"));
-    return text;
-}
-
 } // namespace
 
 WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent)
@@ -61,7 +51,7 @@ WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject 
 {
     // A new script environment is a new document: what the page script knew is gone.
     connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] {
-        ++m_generation;
+        newDocument();
         m_watching = false;
         m_installed = false;
     });
@@ -155,8 +145,8 @@ QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
     if (!install()) {
         return QVariant();
     }
-    const QString text = arguments.isValid() ? scriptLiteral(QJsonArray{QJsonValue::fromVariant(arguments)})
-                                             : QStringLiteral("[]");
+    const QString text =
+        arguments.isValid() ? PageScripts::literal(QVariantList{arguments}) : QStringLiteral("[]");
     const QVariant answer = m_view->page()->mainFrame()->evaluateJavaScript(
         QStringLiteral("(function (a) { var k = window.__kakikomi; return k ? k.text(k.") + function
         + QStringLiteral(".apply(k, a)) : null; })(") + text + QLatin1Char(')'));
@@ -166,16 +156,6 @@ QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
     return QJsonDocument::fromJson(answer.toString().toUtf8()).toVariant();
 }
 
-Page::Handle WebKitPage::handleBase() const
-{
-    return Handle(m_generation) << 32;
-}
-
-int WebKitPage::localHandle(Handle handle) const
-{
-    return quint32(handle >> 32) == m_generation ? int(handle & 0xffffffff) : 0;
-}
-
 void WebKitPage::scan(const Scanned &done, Frames frames)
 {
     done(PageControl::listFromVariant(call(QStringLiteral("scan"), frames == Frames::Sub), handleBase()));
@@ -183,20 +163,12 @@ void WebKitPage::scan(const Scanned &done, Frames frames)
 
 void WebKitPage::write(const QVector<Write> &writes, const Done &done)
 {
-    QVariantList list;
-    for (const Write &write : writes) {
-        list.append(QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how)}));
-    }
-    done(Page::statesFrom(call(QStringLiteral("write"), list), writes.size()));
+    done(Page::statesFrom(call(QStringLiteral("write"), writeArguments(writes)), writes.size()));
 }
 
 void WebKitPage::read(const QVector<Handle> &handles, const Done &done)
 {
-    QVariantList list;
-    for (const Handle handle : handles) {
-        list.append(localHandle(handle));
-    }
-    done(Page::statesFrom(call(QStringLiteral("read"), list), handles.size()));
+    done(Page::statesFrom(call(QStringLiteral("read"), readArguments(handles)), handles.size()));
 }
 
 void WebKitPage::endComposition()

@@ -55,10 +55,6 @@ private:
     bool install();
     // Runs a function of the page script with arguments; invalid when the script is not there.
     QVariant call(const QString &function, const QVariant &arguments = QVariant());
-    // What the page script's handles are combined with: tells the document.
-    Handle handleBase() const;
-    // The page script's handle, or 0 when the handle belongs to another document.
-    int localHandle(Handle handle) const;
     void takeAppeared();
 
     QWebView *m_view;
@@ -66,8 +62,6 @@ private:
     ClickGate *m_clickGate;
     CertificateWatch *m_certificates;
     QObject *m_reporter;
-    // Counts the documents shown: handles of earlier ones are void.
-    quint32 m_generation = 1;
     bool m_watching = false;
     bool m_installed = false;
     bool m_appearedPending = false;
