@@ -20,7 +20,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProgressBar>
-#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include <QWebFrame>
@@ -74,13 +73,7 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
             return;
         }
         m_ruleFiller->apply(controls);
-        if (m_document->fillsWholeForm(m_page->address())) {
-            QVector<Page::Handle> appeared;
-            for (const PageControl &control : controls) {
-                appeared.append(control.handle);
-            }
-            m_formFiller->refillPage(appeared);
-        }
+        m_formFiller->refillAppeared(controls);
     });
     connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
     connect(m_formFiller.get(), &FormFiller::finished, this, [this](int filled, int left) {
@@ -228,6 +221,7 @@ void MainWindow::on_webview_loadFinished(bool ok)
     m_statusPaint.stop();
     ui->statusBar->setUpdatesEnabled(true);
     applyPageRules();
+    refillWholeForm();
 }
 
 // Recorded values go into a page on their own only when it came over a sound connection: whoever can
@@ -236,22 +230,6 @@ void MainWindow::applyPageRules()
 {
     const bool insecure = m_page->insecure();
     m_insecureMarker->setVisible(insecure);
-    const auto heldBack = [this]() {
-        qCDebug(lcApp) << "rules not applied: certificate errors on" << m_page->address();
-        ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
-    };
-    // After the rules, which it leaves alone: a page where the user filled the whole form before
-    // is filled again, whatever its query string and ids are this time.
-    const auto refill = qScopeGuard([this, insecure, heldBack]() {
-        if (!m_document->fillsWholeForm(m_page->address())) {
-            return;
-        }
-        if (insecure) {
-            heldBack();
-        } else {
-            m_formFiller->refillPage();
-        }
-    });
     const QVariantMap &rules = m_document->pageRules();
     if (rules.isEmpty()) {
         return;
@@ -259,7 +237,7 @@ void MainWindow::applyPageRules()
     if (m_webkit) {
         if (insecure) {
             if (bridge().matchesAnyRule(rules)) {
-                heldBack();
+                holdBackRefill();
             }
             return;
         }
@@ -271,14 +249,34 @@ void MainWindow::applyPageRules()
     // What the classic bridge does not reach: same-origin frames, and with Chromium every control.
     const Page::Frames frames = m_webkit ? Page::Frames::Sub : Page::Frames::All;
     m_page->scan(
-        [this, insecure, heldBack](const QVector<PageControl> &controls) {
+        [this, insecure](const QVector<PageControl> &controls) {
             if (!insecure) {
                 m_ruleFiller->apply(controls);
             } else if (m_ruleFiller->wouldFill(controls)) {
-                heldBack();
+                holdBackRefill();
             }
         },
         frames);
+}
+
+// After the rules, which it leaves alone: a page where the user filled the whole form before is
+// filled again, whatever its query string and ids are this time.
+void MainWindow::refillWholeForm()
+{
+    if (!m_document->fillsWholeForm(m_page->address())) {
+        return;
+    }
+    if (m_page->insecure()) {
+        holdBackRefill();
+    } else {
+        m_formFiller->refillPage();
+    }
+}
+
+void MainWindow::holdBackRefill()
+{
+    qCDebug(lcApp) << "rules not applied: certificate errors on" << m_page->address();
+    ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
 }
 
 void MainWindow::deferStatusPaint()

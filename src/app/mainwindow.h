@@ -78,6 +78,9 @@ private slots:
 private:
     void navigate(const QString &address);
     void applyPageRules();
+    void refillWholeForm();
+    // Says that recorded values were not filled in because of certificate errors.
+    void holdBackRefill();
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
     void deferStatusPaint();

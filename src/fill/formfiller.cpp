@@ -98,9 +98,21 @@ void FormFiller::fillPage()
     begin(false, {});
 }
 
-void FormFiller::refillPage(const QVector<Page::Handle> &only)
+void FormFiller::refillPage()
 {
-    begin(true, only);
+    begin(true, {});
+}
+
+void FormFiller::refillAppeared(const QVector<PageControl> &controls)
+{
+    if (!m_document.fillsWholeForm(m_page.address())) {
+        return;
+    }
+    QVector<Page::Handle> appeared;
+    for (const PageControl &control : controls) {
+        appeared.append(control.handle);
+    }
+    begin(true, appeared);
 }
 
 void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
@@ -158,7 +170,6 @@ void FormFiller::start(const QVector<PageControl> &scanned)
                                        QStringLiteral("email"),
                                        QStringLiteral("number"),
                                        QStringLiteral("password")};
-    m_scanned = scanned;
     m_controls.clear();
     m_controls.reserve(scanned.size());
     for (int i = 0; i < scanned.size(); ++i) {
@@ -170,6 +181,11 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         Control control;
         control.page = field;
         control.select = field.tag == QLatin1String("SELECT");
+        if (!control.select) {
+            control.earlier = field.value;
+        } else if (field.selectedIndex >= 0 && field.selectedIndex < field.options.size()) {
+            control.earlier = field.options[field.selectedIndex].value;
+        }
         control.check = decisions[i].check;
         control.countsWhenEmpty = (control.select || textTypes.contains(field.type.trimmed().toLower()))
                                   && !field.readOnly && !field.disabled && field.visible;
@@ -403,7 +419,6 @@ void FormFiller::end()
 {
     m_poll.stop();
     m_controls.clear();
-    m_scanned.clear();
     m_busy = false;
     m_queued = false;
     m_queuedOnly.clear();
@@ -475,7 +490,6 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
                                      [](const Control &control) { return control.state == Control::Filled; });
     keepUndo(previousRules);
     m_controls.clear();
-    m_scanned.clear();
     const qint64 beforeSave = m_working.nsecsElapsed();
     if (!m_automatic && filled > 0) {
         m_document.recordWholeFormFill(m_address, choices);
@@ -496,7 +510,7 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
         QTimer::singleShot(0, this, &FormFiller::fillPage);
     } else if (std::exchange(m_queued, false)) {
         const QVector<Page::Handle> only = std::exchange(m_queuedOnly, {});
-        QTimer::singleShot(0, this, [this, only] { refillPage(only); });
+        QTimer::singleShot(0, this, [this, only] { begin(true, only); });
     }
 }
 
@@ -510,41 +524,30 @@ void FormFiller::keepUndo(const QVariantMap &previousRules)
         if (control.state != Control::Filled) {
             continue;
         }
-        const auto before =
-            std::find_if(m_scanned.cbegin(), m_scanned.cend(),
-                         [&control](const PageControl &c) { return c.handle == control.page.handle; });
+        Undo::Step step{control.page.handle,
+                        control.check,
+                        control.after,
+                        {control.page.handle, control.earlier, Page::How::Replace}};
         if (control.check) {
             // The button of the group that was on before, if any, goes on again.
             const auto wasOn =
-                std::find_if(m_scanned.cbegin(), m_scanned.cend(), [&control](const PageControl &c) {
-                    return c.checked && c.handle != control.page.handle && c.htmlType == control.page.htmlType
-                           && c.name == control.page.name && c.form == control.page.form
-                           && c.frame == control.page.frame;
+                std::find_if(m_controls.cbegin(), m_controls.cend(), [&control](const Control &c) {
+                    const PageControl &other = c.page;
+                    return other.checked && other.handle != control.page.handle
+                           && other.htmlType == control.page.htmlType && other.name == control.page.name
+                           && other.form == control.page.form && other.frame == control.page.frame;
                 });
-            undo.restore.append(wasOn != m_scanned.cend()
-                                    ? Page::Write{wasOn->handle, QString(), Page::How::Check}
-                                    : Page::Write{control.page.handle, QString(), Page::How::Uncheck});
-            undo.written.append({control.page.handle, QString(), Page::How::Check});
-        } else if (control.select) {
-            QString earlier;
-            if (before != m_scanned.cend() && before->selectedIndex >= 0
-                && before->selectedIndex < before->options.size()) {
-                earlier = before->options[before->selectedIndex].value;
-            }
-            undo.restore.append({control.page.handle, earlier, Page::How::Replace});
-            undo.written.append({control.page.handle, control.after, Page::How::Replace});
-        } else {
-            undo.restore.append({control.page.handle, before != m_scanned.cend() ? before->value : QString(),
-                                 Page::How::Replace});
-            undo.written.append({control.page.handle, control.after, Page::How::Replace});
+            step.restore = wasOn != m_controls.cend()
+                               ? Page::Write{wasOn->page.handle, QString(), Page::How::Check}
+                               : Page::Write{control.page.handle, QString(), Page::How::Uncheck};
         }
+        undo.steps.append(step);
     }
-    if (undo.restore.isEmpty() && (m_automatic || previousRules.isEmpty())) {
+    if (undo.steps.isEmpty() && (m_automatic || previousRules.isEmpty())) {
         return;
     }
     if (m_undo && m_undo->address == m_address) {
-        m_undo->restore += undo.restore;
-        m_undo->written += undo.written;
+        m_undo->steps += undo.steps;
         for (auto it = previousRules.constBegin(); it != previousRules.constEnd(); ++it) {
             // The rule before the first fill is the one to go back to.
             if (!m_undo->previousRules.contains(it.key())) {
@@ -587,20 +590,18 @@ void FormFiller::undo()
     const Undo undo = *m_undo;
     setUndo(std::nullopt);
     QVector<Page::Handle> handles;
-    for (const Page::Write &write : undo.written) {
-        handles.append(write.handle);
+    for (const Undo::Step &step : undo.steps) {
+        handles.append(step.handle);
     }
     m_page.read(handles, [this, undo](const QVector<Page::State> &states) {
         // What the user changed since the fill is theirs: only what still shows the fill's value
         // goes back.
         QVector<Page::Write> restore;
-        for (int i = 0; i < undo.written.size(); ++i) {
+        for (int i = 0; i < undo.steps.size(); ++i) {
             const Page::State &state = states.value(i);
-            const Page::Write &written = undo.written[i];
-            const bool unchanged =
-                written.how == Page::How::Check ? state.checked : state.value == written.text;
-            if (state.found && unchanged) {
-                restore.append(undo.restore[i]);
+            const Undo::Step &step = undo.steps[i];
+            if (state.found && (step.check ? state.checked : state.value == step.after)) {
+                restore.append(step.restore);
             }
         }
         m_page.write(restore, [this, undo](const QVector<Page::State> &states) {

@@ -35,9 +35,11 @@ public:
     // it; one while another fill of the user's is under way does nothing.
     void fillPage();
     // The same fill run by the browser on a page where the user used it before: only into controls
-    // that no recorded rule fills (and that are in only, when it is given), and nothing is recorded,
-    // since the page is listed already. It ends with refilled instead of finished.
-    void refillPage(const QVector<Page::Handle> &only = {});
+    // that no recorded rule fills, and nothing is recorded, since the page is listed already. It ends
+    // with refilled instead of finished.
+    void refillPage();
+    // The refill of the controls that appeared on such a page after its load.
+    void refillAppeared(const QVector<PageControl> &controls);
     bool busy() const { return m_busy; }
 
     // Puts back what the last fill on the page shown changed, with typing, where the user has not
@@ -81,6 +83,7 @@ private:
         QString key; // what goes in; empty when the field is left alone
         QString evidence;
         QString value;
+        QString earlier; // the value, or the chosen option's, before the fill
         QString after; // the value the page shows after the write
         int option = -1; // selects: the option standing for the value
         enum State
@@ -95,9 +98,15 @@ private:
     // What undo() puts back: the controls the last fill changed, with their earlier state.
     struct Undo
     {
+        struct Step
+        {
+            Page::Handle handle = 0;
+            bool check = false; // a radio button the fill checked
+            QString after; // what the fill left, to tell whether the user changed it since
+            Page::Write restore; // puts the earlier state back
+        };
         QString address;
-        QVector<Page::Write> restore; // the earlier values, in the order to write them
-        QVector<Page::Write> written; // what the fill wrote, to tell whether the user changed it since
+        QVector<Step> steps;
         QVariantMap previousRules; // identifier to its rule before the fill (invalid: none)
     };
 
@@ -133,7 +142,6 @@ private:
     bool m_queuedByUser = false;
     int m_run = 0;
     std::optional<Undo> m_undo;
-    QVector<PageControl> m_scanned;
     QString m_address;
     QVector<Control> m_controls;
     QTimer m_poll;
