@@ -83,8 +83,7 @@ bool chooseIn(const Browser &browser, const QString &frame, const QString &selec
     });
     clickIn(browser, frame, selector);
     // The classic engine opens the menu inside the click; Chromium a moment after it.
-    QTest::qWaitFor([&opened] { return opened; }, browser.engine() == Engine::WebKit ? 50 : 3000);
-    return opened;
+    return QTest::qWaitFor([&opened] { return opened; }, browser.engine() == Engine::WebKit ? 50 : 3000);
 }
 
 // Runs このページに一括入力 and waits for it to end; answers (filled, left).

@@ -25,18 +25,18 @@ const QHash<QString, QList<QKeySequence>> &defaults()
 
 std::optional<QKeySequence> sequenceOf(const QJsonValue &value)
 {
-    const QString text = value.toString().trimmed();
-    if (!value.isString() || text.isEmpty()) {
+    if (!value.isString()) {
         return std::nullopt;
     }
-    const QKeySequence sequence = QKeySequence::fromString(text, QKeySequence::PortableText);
+    const QKeySequence sequence =
+        QKeySequence::fromString(value.toString().trimmed(), QKeySequence::PortableText);
+    if (sequence.isEmpty()) {
+        return std::nullopt;
+    }
     for (int i = 0; i < sequence.count(); ++i) {
         if ((sequence[i] & ~Qt::KeyboardModifierMask) == Qt::Key_unknown) {
             return std::nullopt;
         }
-    }
-    if (sequence.isEmpty()) {
-        return std::nullopt;
     }
     return sequence;
 }

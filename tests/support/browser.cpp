@@ -130,8 +130,7 @@ bool Browser::clickAndChoose(const QString &selector, const QString &prefix, QSt
     });
     click(selector);
     // The classic engine opens the menu inside the click; Chromium a moment after it.
-    QTest::qWaitFor([&opened] { return opened; }, engine() == Engine::WebKit ? 50 : 3000);
-    return opened;
+    return QTest::qWaitFor([&opened] { return opened; }, engine() == Engine::WebKit ? 50 : 3000);
 }
 
 QString Browser::url() const
