@@ -106,6 +106,8 @@ public:
 protected:
     // A new document is shown: the handles of earlier ones reach nothing from now on.
     void newDocument() { ++m_generation; }
+    // Tells the document shown: changes whenever another one is.
+    quint32 generation() const { return m_generation; }
     // What the page script's handles are combined with: tells the document.
     Handle handleBase() const { return Handle(m_generation) << 32; }
     // The page script's handle, or 0 when the handle belongs to another document.

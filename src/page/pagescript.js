@@ -1,18 +1,36 @@
 // The browser's script in a page: finds the form controls of the main frame and of its same-origin
 // frames, describes them for recognition and writes into them the way typing does. Installed once
 // per document, when first needed, as a function of the typing function (typing.js), of the
-// document's watcher (watcher.js), which holds the controls' handles and what appeared, and of
-// settings: { generateIds: true } where no classic bridge gives controls without an id or a
-// name their identifiers ("unknown1", … in document order, kept by the script, not written into
-// the page).
+// document's watcher (watcher.js), which holds the controls' handles and what appeared, of the
+// natives the watcher took before the page could replace them (kit), and of settings:
+// { generateIds: true } where no classic bridge gives controls without an id or a name their
+// identifiers ("unknown1", … in document order, kept by the script, not written into the page).
+// What it works out about the page's elements stays in its own maps: nothing is written onto them.
 // Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
-(function (type, watcher, settings) {
+(function (type, watcher, kit, settings) {
     settings = settings || {};
     var generated = 0;
+    var generatedIds = new kit.WeakMap();
     var CONTROLS = 'input,select,textarea,INPUT,SELECT,TEXTAREA';
     var BOUNDARY = /^(FORM|BODY|TABLE|FIELDSET|HTML)$/;
-    var FIELD = /^(INPUT|SELECT|TEXTAREA)$/;
+    var XHTML = 'http://www.w3.org/1999/xhtml';
     var handleOf = watcher.handleOf;
+    var isControl = watcher.isControl;
+    // Below these a control does not count as seen: a box of a few pixels, or nearly transparent.
+    var MIN_SIZE = 5;
+    var MIN_OPACITY = 0.1;
+
+    // An element's tag name in capitals, for HTML elements of HTML and XHTML documents alike; empty
+    // for text and for elements of other languages.
+    function tagOf(n) {
+        if (!n || kit.nodeType(n) !== 1 || kit.namespaceURI(n) !== XHTML) return '';
+        return String(kit.localName(n)).toUpperCase();
+    }
+
+    function parentElement(n) {
+        var p = kit.parentNode(n);
+        return p && kit.nodeType(p) === 1 ? p : null;
+    }
 
     function clean(text) {
         return String(text || '').replace(/\s+/g, ' ').replace(/^ | $/g, '').slice(0, 80);
@@ -24,8 +42,22 @@
     }
 
     function windowOf(n) {
-        var d = n.ownerDocument || n;
-        return d.defaultView || window;
+        var d = kit.ownerDocument(n) || n;
+        return kit.defaultView(d) || window;
+    }
+
+    function styleOf(n) {
+        try { return kit.computedStyle(windowOf(n), n); } catch (x) {}
+        return null;
+    }
+
+    function styleValue(style, name) {
+        return style ? String(kit.styleValue(style, name) || '') : '';
+    }
+
+    function contentOf(frame) {
+        try { return kit.contentDocument(frame); } catch (x) {}
+        return null;
     }
 
     // The documents to work in: this one, then its same-origin frames, depth first. A frame of
@@ -33,13 +65,12 @@
     function documents() {
         var found = [];
         function add(doc, path, frameElement) {
-            found.push({ doc: doc, path: path, frame: frameElement });
-            var frames = doc.querySelectorAll('iframe,frame,IFRAME,FRAME');
+            kit.push(found, { doc: doc, path: path, frame: frameElement });
+            var frames = kit.documentQuery(doc, 'iframe,frame,IFRAME,FRAME');
             for (var i = 0; i < frames.length; ++i) {
-                var sub = null;
-                try { sub = frames[i].contentDocument; } catch (x) {}
-                if (sub && sub.documentElement) {
-                    var key = frames[i].id || frames[i].getAttribute('name') || ('#' + i);
+                var sub = contentOf(frames[i]);
+                if (sub && kit.documentElement(sub)) {
+                    var key = kit.getAttribute(frames[i], 'id') || kit.getAttribute(frames[i], 'name') || ('#' + i);
                     add(sub, path ? path + '/' + key : key, frames[i]);
                 }
             }
@@ -49,12 +80,12 @@
     }
 
     function holdsControls(n) {
-        return FIELD.test(n.tagName) || !!n.querySelector('input,select,textarea');
+        return isControl(n) || !!kit.firstIn(n, 'input,select,textarea');
     }
 
     function enclosingLabel(el) {
-        for (var up = el.parentNode; up && up.nodeType === 1 && !BOUNDARY.test(up.tagName); up = up.parentNode) {
-            if (up.tagName === 'LABEL') {
+        for (var up = parentElement(el); up && !BOUNDARY.test(tagOf(up)); up = parentElement(up)) {
+            if (tagOf(up) === 'LABEL') {
                 var own = textOf(el) || '';
                 return clean(textOf(up).replace(own, ''));
             }
@@ -66,10 +97,10 @@
     // <dt> before its <dd>, or the element before its container, whichever comes first going up.
     function rowLabel(el) {
         var depth = 0;
-        for (var up = el.parentNode; up && up.nodeType === 1 && !BOUNDARY.test(up.tagName) && depth < 4;
-             up = up.parentNode, ++depth) {
+        for (var up = parentElement(el); up && !BOUNDARY.test(tagOf(up)) && depth < 4;
+             up = parentElement(up), ++depth) {
             var before = up.previousElementSibling;
-            var cell = up.tagName === 'TD' || up.tagName === 'DD';
+            var cell = tagOf(up) === 'TD' || tagOf(up) === 'DD';
             if (!before || holdsControls(before)) {
                 if (cell) return '';
                 continue;
@@ -91,7 +122,7 @@
                 if (/\S/.test(t)) break;
                 continue;
             }
-            if (n.nodeType !== 1 || n.tagName === 'BR') continue;
+            if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
             t = n.textContent + t;
             break;
@@ -108,7 +139,7 @@
                 t += n.data;
                 continue;
             }
-            if (n.nodeType !== 1 || n.tagName === 'BR') continue;
+            if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
             t += n.textContent;
         }
@@ -116,10 +147,10 @@
     }
 
     function labelledBy(el, doc) {
-        var ids = (el.getAttribute('aria-labelledby') || '').split(/\s+/), texts = [];
+        var ids = (kit.getAttribute(el, 'aria-labelledby') || '').split(/\s+/), texts = [];
         for (var i = 0; i < ids.length; ++i) {
-            var target = ids[i] ? doc.getElementById(ids[i]) : null;
-            if (target) texts.push(textOf(target));
+            var target = ids[i] ? kit.byId(doc, ids[i]) : null;
+            if (target) kit.push(texts, textOf(target));
         }
         return clean(texts.join(' '));
     }
@@ -130,81 +161,173 @@
         return !!el.disabled;
     }
 
-    function zeroClip(style) {
-        var clip = style.clip || '';
-        var m = /rect\(\s*([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px/.exec(clip);
-        if (m && (parseFloat(m[3]) - parseFloat(m[1]) < 2 || parseFloat(m[2]) - parseFloat(m[4]) < 2)) return true;
-        var path = style.clipPath || style.webkitClipPath || '';
-        var inset = /inset\(\s*(\d+(\.\d+)?)%/.exec(path);
-        return !!inset && parseFloat(inset[1]) >= 50;
+    function number(text, fallback) {
+        var n = kit.parseFloat(text);
+        return n === n ? n : fallback;
+    }
+
+    // Whether clip or clip-path cuts the element away to nothing (or to a sliver).
+    function clippedAway(style, n) {
+        var m = kit.exec(/rect\(\s*([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px[ ,]+([-\d.]+)px/, styleValue(style, 'clip'));
+        if (m && (number(m[3], 0) - number(m[1], 0) < MIN_SIZE || number(m[2], 0) - number(m[4], 0) < MIN_SIZE)) {
+            return true;
+        }
+        var path = styleValue(style, 'clip-path');
+        if (!path || path === 'none') path = styleValue(style, '-webkit-clip-path');
+        if (!path || path === 'none') return false;
+        var shape = kit.exec(/^\s*(inset|circle|ellipse|polygon)\(([^)]*)\)/, path);
+        if (!shape) return false;
+        var args = shape[2];
+        if (shape[1] === 'inset') {
+            var box = kit.rect(n), width = box.width, height = box.height;
+            var sides = kit.split(kit.replace(args, /\s+round.*$/, ''), /\s+/);
+            var top = sides[0], right = sides[1] || top, bottom = sides[2] || top, left = sides[3] || right;
+            function size(v, whole) { return /%$/.test(v) ? number(v, 0) * whole / 100 : number(v, 0); }
+            return width - size(left, width) - size(right, width) < MIN_SIZE
+                || height - size(top, height) - size(bottom, height) < MIN_SIZE;
+        }
+        if (shape[1] === 'circle' || shape[1] === 'ellipse') {
+            return kit.test(/^\s*0(px|%)?(\s|$)/, args);
+        }
+        // A polygon whose points all lie on one line or one point has no area.
+        var points = kit.split(args, ','), xs = {}, ys = {}, nx = 0, ny = 0;
+        for (var i = 0; i < points.length; ++i) {
+            var p = kit.split(kit.replace(points[i], /^\s+|\s+$/g, ''), /\s+/);
+            if (p.length < 2) continue;
+            if (!kit.hasOwn(xs, p[p.length - 2])) { xs[p[p.length - 2]] = true; ++nx; }
+            if (!kit.hasOwn(ys, p[p.length - 1])) { ys[p[p.length - 1]] = true; ++ny; }
+        }
+        return nx < 2 || ny < 2;
     }
 
     // What an element passes on to everything inside it, worked out once a scan for each element
-    // (controls share their ancestors): whether it hides them, the legend of the nearest fieldset,
-    // and the boxes of the ancestors that clip what overflows them, as [left, top, right, bottom]
-    // with null for a side they do not clip.
-    var scanStamp = 0;
+    // (controls share their ancestors): whether it hides them, the opacity they are drawn with, the
+    // legend of the nearest fieldset, and the boxes of the ancestors that clip what overflows them,
+    // as [left, top, right, bottom] with null for a side they do not clip, outermost first.
+    var memo = null;
     function inherited(n) {
-        if (n.__kakikomiStamp === scanStamp) return n.__kakikomiInherited;
-        var parent = n.parentNode;
-        var up = parent && parent.nodeType === 1 ? inherited(parent) : null;
-        var doc = n.ownerDocument, s = windowOf(n).getComputedStyle(n);
+        var known = kit.mapGet(memo, n);
+        if (known) return known;
+        var parent = parentElement(n);
+        var up = parent ? inherited(parent) : null;
+        var doc = kit.ownerDocument(n), s = styleOf(n);
+        var tag = tagOf(n);
         var info = {
-            hides: (up && up.hides) || !s || s.display === 'none' || n.hidden || parseFloat(s.opacity) < 0.05
-                || zeroClip(s),
+            hides: (up && up.hides) || !s || styleValue(s, 'display') === 'none'
+                || (tag !== '' && kit.hasAttribute(n, 'hidden')) || clippedAway(s, n),
+            opacity: (up ? up.opacity : 1) * (s ? number(styleValue(s, 'opacity'), 1) : 1),
             legend: up ? up.legend : '',
             clips: up ? up.clips : []
         };
-        if (n.tagName === 'FIELDSET') {
+        if (tag === 'FIELDSET') {
             info.legend = '';
-            for (var c = n.firstElementChild; c; c = c.nextElementSibling) {
-                if (c.tagName === 'LEGEND') { info.legend = clean(textOf(c)); break; }
+            for (var c = kit.firstElementChild(n); c; c = kit.nextElementSibling(c)) {
+                if (tagOf(c) === 'LEGEND') { info.legend = clean(textOf(c)); break; }
             }
         }
-        if (s && n !== doc.body && n !== doc.documentElement) {
-            var x = /(hidden|clip)/.test(s.overflowX || s.overflow), y = /(hidden|clip)/.test(s.overflowY || s.overflow);
+        // The root's overflow, and the body's where the root's is visible, is the page's own: it
+        // decides whether the page scrolls (pageOf). The body clips like any box otherwise.
+        var root = kit.documentElement(doc);
+        var ownOverflow = s && n !== root
+            && (n !== kit.body(doc) || overflowOf(styleOf(root), 'x') !== 'visible'
+                || overflowOf(styleOf(root), 'y') !== 'visible');
+        if (ownOverflow) {
+            var x = kit.test(/hidden|clip/, overflowOf(s, 'x')), y = kit.test(/hidden|clip/, overflowOf(s, 'y'));
             if (x || y) {
-                var r = n.getBoundingClientRect();
+                var r = kit.rect(n);
                 info.clips = info.clips.concat([[x ? r.left : null, y ? r.top : null, x ? r.right : null, y ? r.bottom : null]]);
             }
         }
-        n.__kakikomiStamp = scanStamp;
-        n.__kakikomiInherited = info;
+        kit.mapSet(memo, n, info);
         return info;
     }
 
+    function overflowOf(style, axis) {
+        return styleValue(style, 'overflow-' + axis) || styleValue(style, 'overflow') || 'visible';
+    }
+
     function legendOf(el) {
-        var parent = el.parentNode;
-        return parent && parent.nodeType === 1 ? inherited(parent).legend : '';
+        var parent = parentElement(el);
+        return parent ? inherited(parent).legend : '';
+    }
+
+    // Something else drawn over the middle of the element: neither its label nor what it holds, nor
+    // a bar fixed to the window that the page scrolls under. Only what the window shows can be
+    // asked; below the fold an element counts as not covered.
+    function covered(el, x, y, page) {
+        if (x < 0 || y < 0 || x >= page.viewWidth || y >= page.viewHeight) return false;
+        var top = kit.fromPoint(kit.ownerDocument(el), x, y);
+        if (!top || top === el || kit.contains(el, top) || kit.contains(top, el)) return false;
+        for (var n = top; n; n = parentElement(n)) {
+            if (tagOf(n) === 'LABEL' && kit.control(n) === el) return false;
+            if (kit.contains(n, el)) break;
+            var s = styleOf(n);
+            if (!s) continue;
+            var position = styleValue(s, 'position');
+            if (position === 'fixed' || position === 'sticky') return false;
+        }
+        if (inherited(top).opacity < 0.5) return false;
+        for (var m = top; m && !kit.contains(m, el); m = parentElement(m)) {
+            var style = styleOf(m);
+            if (!style) continue;
+            if (kit.test(/^(IMG|VIDEO|CANVAS|IFRAME|OBJECT|EMBED|INPUT|SELECT|TEXTAREA|BUTTON)$/, tagOf(m))) return true;
+            if (styleValue(style, 'background-image') !== 'none' && styleValue(style, 'background-image') !== '') return true;
+            var color = kit.exec(/rgba?\(([^)]*)\)/, styleValue(style, 'background-color'));
+            if (color) {
+                var parts = kit.split(color[1], ',');
+                if (parts.length < 4 || number(parts[3], 1) > 0.5) return true;
+            }
+        }
+        return false;
     }
 
     // Whether the user can see the element in its own document: rendered, not transparent, with a
-    // box of some size inside the page and inside every ancestor that clips what overflows it.
+    // box of a few pixels each way inside every ancestor that clips what overflows it and inside the
+    // part of the page scrolling reaches, and not covered by something else.
     function seen(el, page) {
-        var style = windowOf(el).getComputedStyle(el);
-        if (!style || style.visibility === 'hidden' || style.visibility === 'collapse') return false;
-        if (inherited(el).hides) return false;
-        var r = el.getBoundingClientRect();
+        var style = styleOf(el);
+        var visibility = styleValue(style, 'visibility');
+        if (!style || visibility === 'hidden' || visibility === 'collapse') return false;
+        var info = inherited(el);
+        if (info.hides || info.opacity < MIN_OPACITY) return false;
+        var r = kit.rect(el);
         var left = r.left, top = r.top, right = r.right, bottom = r.bottom;
-        var clips = el.parentNode && el.parentNode.nodeType === 1 ? inherited(el.parentNode).clips : [];
+        var clips = info.clips;
         for (var i = 0; i < clips.length; ++i) {
             var c = clips[i];
-            if (c[0] !== null) { left = Math.max(left, c[0]); right = Math.min(right, c[2]); }
-            if (c[1] !== null) { top = Math.max(top, c[1]); bottom = Math.min(bottom, c[3]); }
+            if (c[0] !== null) { left = kit.max(left, c[0]); right = kit.min(right, c[2]); }
+            if (c[1] !== null) { top = kit.max(top, c[1]); bottom = kit.min(bottom, c[3]); }
         }
-        if (right - left < 2 || bottom - top < 2) return false;
-        // Off the page: placed where no scrolling reaches it.
-        return right + page.x > 0 && bottom + page.y > 0 && left + page.x < page.width && top + page.y < page.height;
+        left = kit.max(left, page.left);
+        right = kit.min(right, page.right);
+        top = kit.max(top, page.top);
+        bottom = kit.min(bottom, page.bottom);
+        if (right - left < MIN_SIZE || bottom - top < MIN_SIZE) return false;
+        return !covered(el, (left + right) / 2, (top + bottom) / 2, page);
     }
 
-    // The page's scrollable area and where it is scrolled to, once a scan for each document.
+    // The part of a document scrolling can bring into its window, in the window's coordinates, once
+    // a scan for each document: the whole page, or only the window on an axis where the page's
+    // overflow is hidden.
     function pageOf(doc) {
-        var w = doc.defaultView || window, root = doc.documentElement, body = doc.body;
+        var w = kit.defaultView(doc) || window, root = kit.documentElement(doc), body = kit.body(doc);
+        var x = w.pageXOffset || 0, y = w.pageYOffset || 0;
+        var rootStyle = styleOf(root), bodyStyle = body ? styleOf(body) : null;
+        function fixed(axis) {
+            var overflow = overflowOf(rootStyle, axis);
+            if (overflow === 'visible' && bodyStyle) overflow = overflowOf(bodyStyle, axis);
+            return kit.test(/hidden|clip/, overflow);
+        }
+        var viewWidth = root.clientWidth || w.innerWidth || 0, viewHeight = root.clientHeight || w.innerHeight || 0;
+        var width = kit.max(root.scrollWidth, body ? body.scrollWidth : 0, viewWidth);
+        var height = kit.max(root.scrollHeight, body ? body.scrollHeight : 0, viewHeight);
         return {
-            x: w.pageXOffset || 0,
-            y: w.pageYOffset || 0,
-            width: Math.max(root.scrollWidth, body ? body.scrollWidth : 0, root.clientWidth),
-            height: Math.max(root.scrollHeight, body ? body.scrollHeight : 0, root.clientHeight)
+            viewWidth: viewWidth,
+            viewHeight: viewHeight,
+            left: fixed('x') ? 0 : -x,
+            right: fixed('x') ? viewWidth : width - x,
+            top: fixed('y') ? 0 : -y,
+            bottom: fixed('y') ? viewHeight : height - y
         };
     }
 
@@ -213,31 +336,36 @@
         var list = el.getElementsByTagName('option');
         for (var i = 0; i < list.length; ++i) {
             var text = clean(list[i].textContent);
-            found.push([text, list[i].hasAttribute('value') ? list[i].getAttribute('value') : text]);
+            kit.push(found, [text, kit.hasAttribute(list[i], 'value') ? kit.getAttribute(list[i], 'value') : text]);
         }
         return found;
     }
 
     function effectiveIdentifier(el) {
-        var id = el.getAttribute('id') || '', name = el.getAttribute('name') || '';
-        if (id.replace(/\s/g, '')) return id;
-        if (name.replace(/\s/g, '')) return name;
-        if (!settings.generateIds || el.tagName !== 'INPUT') return '';
-        if (!el.__kakikomiId) el.__kakikomiId = 'unknown' + (++generated);
-        return el.__kakikomiId;
+        var id = kit.getAttribute(el, 'id') || '', name = kit.getAttribute(el, 'name') || '';
+        if (kit.replace(id, /\s/g, '')) return id;
+        if (kit.replace(name, /\s/g, '')) return name;
+        if (!settings.generateIds || tagOf(el) !== 'INPUT') return '';
+        var made = kit.mapGet(generatedIds, el);
+        if (!made) {
+            made = 'unknown' + (++generated);
+            kit.mapSet(generatedIds, el, made);
+        }
+        return made;
     }
 
     // Which control answers to each identifier when rules are applied: the last one in document order
     // registered under it, as its identifier or (inputs) its name; selects and text areas apart.
     function owners(doc) {
-        var table = { INPUT: {}, SELECT: {}, TEXTAREA: {} };
-        var all = doc.querySelectorAll(CONTROLS);
+        var table = { INPUT: Object.create(null), SELECT: Object.create(null), TEXTAREA: Object.create(null) };
+        var all = kit.documentQuery(doc, CONTROLS);
         for (var i = 0; i < all.length; ++i) {
-            var el = all[i], kind = table[el.tagName], own = effectiveIdentifier(el);
-            if (!kind) continue;
+            var el = all[i];
+            if (!isControl(el)) continue;
+            var tag = tagOf(el), kind = table[tag], own = effectiveIdentifier(el);
             if (own) kind['=' + own] = el;
-            var name = el.getAttribute('name') || '';
-            if (name && (el.tagName === 'INPUT' || name.replace(/\s/g, ''))) kind['=' + name] = el;
+            var name = kit.getAttribute(el, 'name') || '';
+            if (name && (tag === 'INPUT' || kit.replace(name, /\s/g, ''))) kind['=' + name] = el;
         }
         return table;
     }
@@ -254,46 +382,50 @@
 
     function describe(el, entry, context) {
         var doc = entry.doc;
-        var id = el.getAttribute('id') || '';
+        var tag = tagOf(el);
+        var id = kit.getAttribute(el, 'id') || '';
+        var name = kit.getAttribute(el, 'name') || '';
         var own = effectiveIdentifier(el);
         var identifier = own && entry.path ? entry.path + '/' + own : own;
         var label = id ? (context.labels['=' + id] || '') : '';
         if (!label) label = enclosingLabel(el);
-        var max = parseInt(el.getAttribute('maxlength'), 10);
-        var select = el.tagName === 'SELECT';
+        var max = parseInt(kit.getAttribute(el, 'maxlength'), 10);
+        var select = tag === 'SELECT';
         while (context.heading + 1 < context.headings.length
-               && (context.headings[context.heading + 1].compareDocumentPosition(el) & 4)) {
+               && (kit.position(context.headings[context.heading + 1], el) & 4)) {
             ++context.heading;
         }
         var heading = context.heading >= 0 ? context.headings[context.heading] : null;
+        var owners = context.owners[tag];
         return {
             handle: handleOf(el),
             frame: entry.path,
             identifier: identifier,
-            owns: !!own && context.owners[el.tagName]['=' + own] === el,
+            owns: !!own && owners['=' + own] === el,
+            ownsName: tag === 'INPUT' && name !== '' && owners['=' + name] === el,
             form: formKey(el, entry),
-            tag: el.tagName,
-            type: select ? '' : (el.getAttribute('type') || ''),
+            tag: tag,
+            type: select ? '' : (kit.getAttribute(el, 'type') || ''),
             htmlType: String(el.type || '').toLowerCase(),
-            name: el.getAttribute('name') || '',
+            name: name,
             id: id,
-            autocomplete: el.getAttribute('autocomplete') || '',
+            autocomplete: kit.getAttribute(el, 'autocomplete') || '',
             label: label,
             labelledBy: labelledBy(el, doc),
-            title: el.getAttribute('title') || '',
+            title: kit.getAttribute(el, 'title') || '',
             textBefore: textBefore(el),
             textAfter: textAfter(el),
             rowLabel: rowLabel(el),
             legend: legendOf(el),
-            heading: heading && !heading.contains(el) ? clean(textOf(heading)) : '',
-            placeholder: el.getAttribute('placeholder') || '',
-            ariaLabel: el.getAttribute('aria-label') || '',
+            heading: heading && !kit.contains(heading, el) ? clean(textOf(heading)) : '',
+            placeholder: kit.getAttribute(el, 'placeholder') || '',
+            ariaLabel: kit.getAttribute(el, 'aria-label') || '',
             maxLength: isNaN(max) || max < 0 ? -1 : max,
-            pattern: el.getAttribute('pattern') || '',
-            inputMode: el.getAttribute('inputmode') || '',
+            pattern: kit.getAttribute(el, 'pattern') || '',
+            inputMode: kit.getAttribute(el, 'inputmode') || '',
             value: select ? '' : String(el.value),
-            readOnly: el.hasAttribute('readonly'),
-            disabled: el.hasAttribute('disabled') || isDisabled(el),
+            readOnly: kit.hasAttribute(el, 'readonly'),
+            disabled: kit.hasAttribute(el, 'disabled') || isDisabled(el),
             visible: context.frameSeen && seen(el, context.page),
             options: select ? options(el) : [],
             selectedIndex: select ? el.selectedIndex : -1,
@@ -302,20 +434,20 @@
     }
 
     function contextFor(entry) {
-        var labels = {};
-        var list = entry.doc.querySelectorAll('label[for]');
+        var labels = Object.create(null);
+        var list = kit.documentQuery(entry.doc, 'label[for],LABEL[for]');
         for (var i = 0; i < list.length; ++i) {
-            var key = '=' + list[i].getAttribute('for');
+            var key = '=' + kit.getAttribute(list[i], 'for');
             if (!(key in labels)) labels[key] = clean(textOf(list[i]));
         }
         var frameSeen = true;
         for (var f = entry.frame; f && frameSeen; f = windowOf(f).frameElement) {
-            frameSeen = seen(f, pageOf(f.ownerDocument));
+            frameSeen = seen(f, pageOf(kit.ownerDocument(f)));
         }
         return {
             labels: labels,
             owners: owners(entry.doc),
-            headings: entry.doc.querySelectorAll('h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
+            headings: kit.documentQuery(entry.doc, 'h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
             heading: -1,
             frameSeen: frameSeen,
             page: pageOf(entry.doc)
@@ -325,32 +457,33 @@
     // Describes the controls that pass only (all when it is null) in document order; from the
     // same-origin frames alone when framesOnly.
     function scan(only, framesOnly) {
-        ++scanStamp;
+        memo = new kit.WeakMap();
         var records = [];
         var docs = documents();
         for (var d = framesOnly ? 1 : 0; d < docs.length; ++d) {
             var entry = docs[d];
-            var all = entry.doc.querySelectorAll(CONTROLS);
+            var all = kit.documentQuery(entry.doc, CONTROLS);
             var context = null;
             for (var i = 0; i < all.length; ++i) {
-                if (only && !only(all[i])) continue;
+                if (!isControl(all[i]) || (only && !only(all[i]))) continue;
                 context = context || contextFor(entry);
-                records.push(describe(all[i], entry, context));
+                kit.push(records, describe(all[i], entry, context));
             }
         }
+        memo = null;
         return records;
     }
 
     function stateOf(el, found, written) {
-        var select = el && el.tagName === 'SELECT';
+        var select = tagOf(el) === 'SELECT';
         return [found, written, el && !select ? String(el.value) : (select ? String(el.value) : ''),
                 select ? el.selectedIndex : -1, !!(el && el.checked)];
     }
 
     function live(handle) {
         var el = watcher.element(handle);
-        return el && el.ownerDocument && el.ownerDocument.documentElement
-            && el.ownerDocument.documentElement.contains(el) ? el : null;
+        var doc = el && kit.ownerDocument(el), root = doc && kit.documentElement(doc);
+        return root && kit.contains(root, el) ? el : null;
     }
 
     // Checks a radio button or check box the way a click does, unless it is checked already.
@@ -386,7 +519,7 @@
         for (var i = 0; i < writes.length; ++i) {
             var el = live(writes[i][0]), text = writes[i][1], how = writes[i][2], written = true;
             if (!el) {
-                states.push([false, false, '', -1, false]);
+                kit.push(states, [false, false, '', -1, false]);
                 continue;
             }
             if (how === 4) {
@@ -403,7 +536,7 @@
             } else {
                 type(el, text, how === 1 ? 1 : 0);
             }
-            states.push(stateOf(el, true, written));
+            kit.push(states, stateOf(el, true, written));
         }
         return states;
     }
@@ -412,7 +545,7 @@
         var states = [];
         for (var i = 0; i < handles.length; ++i) {
             var el = live(handles[i]);
-            states.push(el ? stateOf(el, true, false) : [false, false, '', -1, false]);
+            kit.push(states, el ? stateOf(el, true, false) : [false, false, '', -1, false]);
         }
         return states;
     }
@@ -428,34 +561,25 @@
         // The controls added since the last call that are still in their documents.
         takeAppeared: function () {
             var pending = watcher.takePending();
-            var seenHandles = {};
-            var wanted = {};
+            var wanted = new kit.WeakMap();
             for (var i = 0; i < pending.length; ++i) {
-                var el = pending[i];
-                if (el.ownerDocument && el.ownerDocument.documentElement.contains(el)) {
-                    wanted[handleOf(el)] = true;
-                }
+                if (live(handleOf(pending[i]))) kit.mapSet(wanted, pending[i], true);
             }
             return scan(function (el) {
-                var h = el.__kakikomiHandle;
-                if (!h || !wanted[h] || seenHandles[h]) return false;
-                seenHandles[h] = true;
+                if (!kit.mapGet(wanted, el)) return false;
+                // Noted twice (added, moved, added again): described once.
+                kit.mapSet(wanted, el, false);
                 return true;
             });
         },
         describe: function (handles) {
-            var wanted = {};
-            for (var i = 0; i < handles.length; ++i) wanted[handles[i]] = true;
-            return scan(function (el) { return !!wanted[el.__kakikomiHandle]; });
+            var wanted = new kit.WeakMap();
+            for (var i = 0; i < handles.length; ++i) {
+                var el = watcher.element(handles[i]);
+                if (el) kit.mapSet(wanted, el, true);
+            }
+            return scan(function (el) { return kit.mapHas(wanted, el); });
         },
-        // Large answers cross into the browser faster as one text than as nested values; only with
-        // the engine's own JSON.stringify, which a page may have replaced.
-        text: (function () {
-            var stringify = JSON.stringify, native = false;
-            try { native = /\[native code\]/.test(Function.prototype.toString.call(stringify)); } catch (x) {}
-            return function (value) { return native ? stringify(value) : value; };
-        })(),
-        handleOf: handleOf,
         write: write,
         read: read
     };

@@ -41,10 +41,9 @@ private:
 const QString scriptName = QStringLiteral("kakikomi-page");
 
 // Builds the page script as soon as the document is parsed; controls added before the load is done
-// are not reported as appeared (a scan at the load finds them). Reports wait for the channel, which connects
-// a little later; 'ready' tells the browser the document's token, which every call must name.
-//   pressed(x, y): the handle of the control at that point of the view (through its label and
-//   same-origin frames), 0 for none.
+// are not reported as appeared (a scan at the load finds them). Reports wait for the channel, which
+// connects a little later; 'ready' tells the browser the document's token, which every call must
+// name. It runs in a script world of its own, which the page can neither see nor change.
 const char glue[] = R"((function () {
     if (window.__kakikomi) return;
     var host = null, queued = [];
@@ -56,29 +55,9 @@ const char glue[] = R"((function () {
         data = data === undefined ? null : data;
         if (host) host.report(kind, data, token); else queued.push([kind, data]);
     }
-    var watcher = (WATCHER)(report);
-    var api = (PAGESCRIPT)(TYPING, watcher, { generateIds: true });
-    api.handleOf = watcher.handleOf;
-    api.token = token;
-    api.pressed = function (x, y) {
-        var doc = document, el = null;
-        for (var depth = 0; depth < 8; ++depth) {
-            el = doc.elementFromPoint(x, y);
-            if (!el || !/^(IFRAME|FRAME)$/.test(el.tagName)) break;
-            var sub = null;
-            try { sub = el.contentDocument; } catch (e) {}
-            if (!sub) return 0;
-            var box = el.getBoundingClientRect();
-            x -= box.left + el.clientLeft;
-            y -= box.top + el.clientTop;
-            doc = sub;
-        }
-        for (var n = el; n && n.nodeType === 1; n = n.parentNode) {
-            if (/^(INPUT|SELECT|TEXTAREA)$/.test(n.tagName)) return api.handleOf(n);
-            if (n.tagName === 'LABEL') return n.control ? api.handleOf(n.control) : 0;
-        }
-        return 0;
-    };
+    var watcher = (WATCHER)(report, token);
+    watcher.install(token, PAGESCRIPT, TYPING, { generateIds: true });
+    watcher.call(token, 'start');
     // The cookie banner some sites fix over the foot of the page covers the fields under it, and the
     // demo's has no working button: hidden at the load, as the classic bridge does.
     function hideBanner() {
@@ -90,9 +69,13 @@ const char glue[] = R"((function () {
     if (loaded) {
         hideBanner();
     } else {
-        window.addEventListener('load', function () { loaded = true; hideBanner(); api.takeAppeared(); }, false);
+        window.addEventListener('load', function () {
+            loaded = true;
+            hideBanner();
+            watcher.call(token, 'takeAppeared');
+        }, false);
     }
-    Object.defineProperty(window, '__kakikomi', { value: api });
+    var api = { token: token, call: watcher.call };
     // Connects, or announces the document again: asked at the end of every load, so that a first
     // connection that got no answer does not leave the browser waiting.
     var connecting = false;
@@ -111,6 +94,7 @@ const char glue[] = R"((function () {
         });
         setTimeout(function () { connecting = false; }, 1000);
     };
+    Object.defineProperty(window, '__kakikomi', { value: Object.freeze(api) });
     api.announce();
 })();)";
 
@@ -228,7 +212,7 @@ void ChromiumPage::run(const Call &c)
     const QString token = m_token;
     const QString script =
         QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
-                       " return k && k.token === t ? [k[f].apply(k, a)] : 'absent'; })(")
+                       " return k && k.token === t ? [k.call(t, f, a)] : 'absent'; })(")
         + PageScripts::literal(token) + QLatin1Char(',') + PageScripts::literal(c.function) + QLatin1Char(',')
         + PageScripts::literal(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
     QPointer<ChromiumPage> self(this);

@@ -9,7 +9,7 @@ class QWebView;
 // Tells a field click made by the user from one a page script made up. The field menu opens at the
 // pointer, and one stray Return then writes a stored value into a field the page reads, so only a
 // real mouse press on the view, on that very control (or on its label), may open it. Each press
-// opens at most one menu.
+// opens at most one menu. The page tells which control lies under the press.
 class ClickGate : public QObject
 {
     Q_OBJECT
@@ -18,9 +18,10 @@ public:
     // Watches the view's mouse presses for as long as both live.
     explicit ClickGate(QWebView *view);
 
-    // The page script's handle of the control the user pressed within the last second (directly or
-    // through its label), in any frame; 0 when there is none.
-    int pressedControl() const;
+    // Whether a press within the last second has not opened a menu yet.
+    bool pending() const { return m_pressPending && m_sincePress.elapsed() <= pressLifetimeMs; }
+    // Where that press was, in the view.
+    QPoint position() const { return m_pressPosition; }
     // The press opened a menu: it opens no other.
     void spend() { m_pressPending = false; }
 

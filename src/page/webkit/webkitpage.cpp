@@ -10,6 +10,8 @@
 #include "page/webkit/pagebridge.h"
 
 #include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
@@ -39,6 +41,14 @@ private:
 
 const QString reporterName = QStringLiteral("__kakikomiPage");
 
+// What the browser's calls into a document must name: the page never sees it, so it cannot make
+// the browser's objects answer to itself.
+QString newToken()
+{
+    QRandomGenerator *random = QRandomGenerator::system();
+    return QString::number(random->generate64(), 36) + QString::number(random->generate64(), 36);
+}
+
 } // namespace
 
 WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent)
@@ -49,12 +59,9 @@ WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject 
     , m_certificates(new CertificateWatch(view->page()->networkAccessManager(), view->page()->mainFrame()))
     , m_reporter(new Reporter(this))
 {
-    // A new script environment is a new document: what the page script knew is gone.
-    connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] {
-        newDocument();
-        m_watching = false;
-        m_installed = false;
-    });
+    // A new script environment is a new document: what the page script knew is gone. The watcher
+    // goes in now, before any script of the page can run.
+    connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::seal);
     connect(m_view, &QWebView::loadStarted, this, &Page::loadStarted);
     connect(m_bridge.get(), &PageBridge::inputClicked, this, &WebKitPage::inputClicked);
     if (auto *page = qobject_cast<ClassicWebPage *>(m_view->page())) {
@@ -87,29 +94,49 @@ void WebKitPage::pageLoaded(bool ok)
     }
 }
 
-bool WebKitPage::watch()
+void WebKitPage::seal()
 {
-    if (m_watching) {
-        return true;
+    // The engine makes a document's script environment when something first needs it, and reports
+    // it then: publishing the reporter below may be that moment.
+    if (m_sealing) {
+        return;
     }
-    // Built once: the same text for every page.
-    static const QString script =
-        QStringLiteral(
-            "(function () {"
-            "  var r = window.%1;"
-            "  try { delete window.%1; } catch (x) {}"
-            "  if (window.__kakikomiWatch) return true;"
-            "  var w = %2(function (kind, data) { r.report(kind, data === undefined ? null : data); });"
-            "  try { Object.defineProperty(window, '__kakikomiWatch', { value: w }); }"
-            "  catch (x) { window.__kakikomiWatch = w; }"
-            "  return true;"
-            "})()")
-            .arg(reporterName, PageScripts::watcher());
+    const QScopedValueRollback<bool> sealing(m_sealing, true);
+    newDocument();
+    m_watching = false;
+    m_installed = false;
+    m_token = newToken();
+    // The reporter is taken into the watcher's scope and off the window before the page can see it.
+    static const QString head = QStringLiteral("(function () {"
+                                               "  var r = window.%1;"
+                                               "  try { delete window.%1; } catch (x) {}"
+                                               "  var w = ")
+                                    .arg(reporterName)
+                                + PageScripts::watcher()
+                                + QStringLiteral("(function (kind, data) {"
+                                                 "    r.report(kind, data === undefined ? null : data);"
+                                                 "  }, ");
+    static const QString tail =
+        QStringLiteral(");"
+                       "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
+                       "  return true;"
+                       "})()");
     QWebFrame *frame = m_view->page()->mainFrame();
     frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
-    m_watching = frame->evaluateJavaScript(script).toBool();
-    if (!m_watching) {
+    m_sealed = frame->evaluateJavaScript(head + PageScripts::literal(m_token) + tail).toBool();
+    if (!m_sealed) {
         qCWarning(lcBridge) << "page not watched:" << m_view->url();
+    }
+}
+
+bool WebKitPage::watch()
+{
+    if (!m_sealed) {
+        // A page without scripts of its own has no script environment yet: making one seals it.
+        m_view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("void 0"));
+    }
+    if (!m_watching && m_sealed) {
+        m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start")).toBool();
     }
     return m_watching;
 }
@@ -122,22 +149,25 @@ bool WebKitPage::install()
     if (!watch()) {
         return false;
     }
-    static const QString script =
-        QStringLiteral("(function () {"
-                       "  if (window.__kakikomi) return true;"
-                       "  var w = window.__kakikomiWatch;"
-                       "  if (!w) return false;"
-                       "  var api = %1(%2, w, {});"
-                       "  try { Object.defineProperty(window, '__kakikomi', { value: api }); }"
-                       "  catch (x) { window.__kakikomi = api; }"
-                       "  return true;"
-                       "})()")
-            .arg(PageScripts::pageScript(), PageScripts::typing());
-    m_installed = m_view->page()->mainFrame()->evaluateJavaScript(script).toBool();
+    static const QString tail = QLatin1Char(',') + PageScripts::pageScript() + QLatin1Char(',')
+                                + PageScripts::typing() + QStringLiteral(", {})");
+    m_installed = m_view->page()
+                      ->mainFrame()
+                      ->evaluateJavaScript(QStringLiteral("window.__kakikomiWatch.install(")
+                                           + PageScripts::literal(m_token) + tail)
+                      .toBool();
     if (!m_installed) {
         qCWarning(lcBridge) << "page script not installed on" << m_view->url();
     }
     return m_installed;
+}
+
+QVariant WebKitPage::evaluate(const QString &how, const QString &function, const QVariantList &arguments)
+{
+    const QString text = PageScripts::literal(arguments);
+    return m_view->page()->mainFrame()->evaluateJavaScript(
+        QStringLiteral("window.__kakikomiWatch.") + how + QLatin1Char('(') + PageScripts::literal(m_token)
+        + QLatin1Char(',') + PageScripts::literal(function) + QLatin1Char(',') + text + QLatin1Char(')'));
 }
 
 QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
@@ -145,15 +175,22 @@ QVariant WebKitPage::call(const QString &function, const QVariant &arguments)
     if (!install()) {
         return QVariant();
     }
-    const QString text =
-        arguments.isValid() ? PageScripts::literal(QVariantList{arguments}) : QStringLiteral("[]");
-    const QVariant answer = m_view->page()->mainFrame()->evaluateJavaScript(
-        QStringLiteral("(function (a) { var k = window.__kakikomi; return k ? k.text(k.") + function
-        + QStringLiteral(".apply(k, a)) : null; })(") + text + QLatin1Char(')'));
+    const QVariant answer = evaluate(QStringLiteral("text"), function,
+                                     arguments.isValid() ? QVariantList{arguments} : QVariantList());
     if (answer.type() != QVariant::String) {
-        return answer;
+        return QVariant();
     }
     return QJsonDocument::fromJson(answer.toString().toUtf8()).toVariant();
+}
+
+int WebKitPage::pressedControl()
+{
+    if (!m_clickGate->pending() || !watch()) {
+        return 0;
+    }
+    const qreal zoom = m_view->zoomFactor() > 0 ? m_view->zoomFactor() : 1.0;
+    const QPointF at = QPointF(m_clickGate->position()) / zoom;
+    return evaluate(QStringLiteral("call"), QStringLiteral("pressed"), QVariantList{at.x(), at.y()}).toInt();
 }
 
 void WebKitPage::scan(const Scanned &done, Frames frames)
@@ -183,7 +220,7 @@ void WebKitPage::inputClicked(const QString &identifier)
     if (!input || !FieldMenu::acceptsType(input->attribute(QStringLiteral("type")))) {
         return;
     }
-    const int pressed = watch() ? m_clickGate->pressedControl() : 0;
+    const int pressed = pressedControl();
     const QVector<PageControl> described =
         pressed ? PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{pressed}),
                                                handleBase())
@@ -211,19 +248,30 @@ void WebKitPage::report(const QString &kind, const QVariant &data)
     if (kind != QLatin1String("clicked")) {
         return;
     }
-    // Clicks in the main frame come through the bridge; those in frames only this way.
     const QVariantList click = data.toList();
     const int handle = click.value(0).toInt();
     const bool trusted = click.value(1).toBool();
     if (!trusted || handle <= 0) {
         return;
     }
-    const QVector<PageControl> described =
-        PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{handle}), handleBase());
-    if (described.size() != 1 || described.first().frame.isEmpty()) {
+    // Clicks on the main frame's inputs come through the bridge, inside the page's click handler,
+    // which runs after this report. A click the bridge did not take (a page that replaced
+    // sendSignal, an input the bridge does not know) opens the menu once the click is over.
+    const quint32 document = generation();
+    QTimer::singleShot(0, this, [this, handle, document] { clickedOutsideBridge(handle, document); });
+}
+
+void WebKitPage::clickedOutsideBridge(int handle, quint32 document)
+{
+    if (document != generation() || !m_clickGate->pending()) {
         return;
     }
-    if (m_clickGate->pressedControl() != handle) {
+    const QVector<PageControl> described =
+        PageControl::listFromVariant(call(QStringLiteral("describe"), QVariantList{handle}), handleBase());
+    if (described.size() != 1) {
+        return;
+    }
+    if (pressedControl() != handle) {
         qCDebug(lcFill) << "no menu: the user did not click" << described.first().identifier;
         return;
     }

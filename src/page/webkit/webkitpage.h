@@ -50,11 +50,18 @@ signals:
     void scriptsFailed();
 
 private:
-    // The watcher goes in with every page; the page script when first needed.
+    // The watcher goes in with every document, before the page's own scripts (seal), and starts
+    // watching once it has loaded; the page script goes in when first needed.
+    void seal();
     bool watch();
     bool install();
+    // Asks the watcher (how: "call" for a value, "text" for JSON text) to run a function.
+    QVariant evaluate(const QString &how, const QString &function, const QVariantList &arguments = {});
     // Runs a function of the page script with arguments; invalid when the script is not there.
     QVariant call(const QString &function, const QVariant &arguments = QVariant());
+    // The page script's handle of the control the user pressed (or its label), 0 for none.
+    int pressedControl();
+    void clickedOutsideBridge(int handle, quint32 document);
     void takeAppeared();
 
     QWebView *m_view;
@@ -62,6 +69,9 @@ private:
     ClickGate *m_clickGate;
     CertificateWatch *m_certificates;
     QObject *m_reporter;
+    QString m_token;
+    bool m_sealed = false;
+    bool m_sealing = false;
     bool m_watching = false;
     bool m_installed = false;
     bool m_appearedPending = false;
