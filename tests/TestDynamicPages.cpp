@@ -162,6 +162,57 @@ void TestDynamicPages::hiddenFieldsAreNeverFilled_data()
     QTest::newRow("hidden parent") << "<section hidden>%1</section>";
     QTest::newRow("clipped away") << "<div style='position:absolute; width:1px; height:1px; overflow:hidden; "
                                      "clip:rect(0 0 0 0)'>%1</div>";
+    QTest::newRow("right of a page that does not scroll")
+        << "<style>html, body { overflow: hidden }</style>"
+           "<div style='position:absolute; left:4000px; top:0'>%1</div>";
+    QTest::newRow("below a body that clips")
+        << "<style>html { overflow: auto } body { overflow: hidden; height: 200px; margin: 0 }</style>"
+           "<div style='position:absolute; top:3000px'>%1</div>";
+    QTest::newRow("nearly transparent twice")
+        << "<div style='opacity:.15'><div style='opacity:.15'>%1</div></div>";
+    QTest::newRow("covered")
+        << "<div style='position:relative'>%1<div style='position:absolute; left:0; top:0; "
+           "right:0; bottom:0; background:#fff'></div></div>";
+    QTest::newRow("clip-path inset")
+        << "<div style='clip-path:inset(50%); -webkit-clip-path:inset(50%)'>%1</div>";
+    QTest::newRow("clip-path circle")
+        << "<div style='clip-path:circle(0 at 50% 50%); -webkit-clip-path:circle(0 at 50% 50%)'>%1</div>";
+    QTest::newRow("tiny boxes")
+        << "<style>.tiny input { width: 2px; height: 2px; padding: 0; border: 0 }</style>"
+           "<div class=tiny>%1</div>";
+    // Pages that try to answer for the browser, or to mislead it about what shows.
+    const QString hidden = QStringLiteral("<div style='display:none'>%1</div>");
+    QTest::newRow("predefined globals")
+        << "<script>var fake = { handleOf: function () { return 1; }, scan: function () { return []; },"
+           " call: function () { return null; }, text: function () { return '[]'; } };"
+           "window.__kakikomi = fake; window.__kakikomiWatch = fake;"
+           "try { Object.defineProperty(window, '__kakikomiPage', { value: fake }); } catch (e) {}</script>"
+               + hidden;
+    QTest::newRow("lying natives")
+        << "<script>Element.prototype.getBoundingClientRect = function () {"
+           "  return { left: 10, top: 10, right: 200, bottom: 40, width: 190, height: 30 }; };"
+           "window.getComputedStyle = function () { return { display: 'block', visibility: 'visible',"
+           "  opacity: '1', getPropertyValue: function () { return ''; } }; };"
+           "CSSStyleDeclaration.prototype.getPropertyValue = function () { return ''; };"
+           "Math.max = function () { return -1e9; }; Math.min = function () { return 1e9; };"
+           "RegExp.prototype.test = function () { return false; };"
+           "WeakMap.prototype.get = function () { return 1; };"
+           "Array.prototype.push = function () { return 0; };"
+           "Object.prototype.scan = function () { return []; };</script>"
+               + hidden;
+    QTest::newRow("Prototype-style toJSON")
+        << "<script>Array.prototype.toJSON = function () { return 'array'; };"
+           "Object.prototype.toJSON = function () { return 'object'; };"
+           "String.prototype.toJSON = function () { return 'string'; };"
+           "JSON.stringify = function () { return '[]'; };</script>"
+               + hidden;
+    QTest::newRow("expandos") << "<script>document.addEventListener('DOMContentLoaded', function () {"
+                                 "  var all = document.querySelectorAll('input');"
+                                 "  for (var i = 0; i < all.length; ++i) {"
+                                 "    all[i].__kakikomiHandle = 1; all[i].__kakikomiStamp = 1;"
+                                 "    all[i].__kakikomiInherited = { hides: false, clips: [], legend: '' };"
+                                 "  }});</script>"
+                                     + hidden;
 }
 
 void TestDynamicPages::hiddenFieldsAreNeverFilled()

@@ -49,14 +49,23 @@ void Browser::restart()
     start(engine);
 }
 
-bool Browser::open(const QString &html, const QString &address) const
+bool Browser::open(const QString &html, const QString &address, const QString &mimeType) const
 {
-    if (view()) {
+    if (view() && mimeType.isEmpty()) {
         return loadHtml(view(), html, address);
+    }
+    if (view()) {
+        QSignalSpy finished(view(), &QWebView::loadFinished);
+        view()->setContent(html.toUtf8(), mimeType + QStringLiteral(";charset=utf-8"), QUrl(address));
+        return finished.wait(10000) && finished.first().value(0).toBool();
     }
     auto *chromium = static_cast<QWebEngineView *>(m_window->view());
     QSignalSpy finished(chromium, &QWebEngineView::loadFinished);
-    chromium->setHtml(html, QUrl(address));
+    if (mimeType.isEmpty()) {
+        chromium->setHtml(html, QUrl(address));
+    } else {
+        chromium->setContent(html.toUtf8(), mimeType + QStringLiteral(";charset=utf-8"), QUrl(address));
+    }
     return finished.wait(10000) && finished.first().value(0).toBool();
 }
 

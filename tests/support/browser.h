@@ -75,8 +75,8 @@ public:
         return m_window->findChild<T *>(QLatin1String(name));
     }
 
-    // Shows html under address and waits for the load to finish.
-    bool open(const QString &html, const QString &address) const;
+    // Shows html (or another text of type mimeType) under address and waits for the load to finish.
+    bool open(const QString &html, const QString &address, const QString &mimeType = QString()) const;
     // Navigates to url and waits for the load to finish.
     bool load(const QString &url) const;
     // Runs a script in the main frame, as the page's own scripts would, and answers its result.
