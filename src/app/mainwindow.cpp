@@ -65,6 +65,11 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     m_filler = std::make_unique<FieldFiller>(*m_page, *m_document);
     connect(m_page.get(), &Page::controlClicked, m_filler.get(), &FieldFiller::openMenu);
     connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
+    connect(m_filler.get(), &FieldFiller::choiceDropped, this, [this] {
+        ui->statusBar->showMessage(choiceDroppedText());
+        // Said again once the page that replaced it has loaded, over the load's own message.
+        m_choiceDropped = m_loading;
+    });
     // このページに一括入力 goes straight to its part: the window's slots stay as they are.
     m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
     m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
@@ -203,6 +208,8 @@ void MainWindow::on_actionProfile_triggered()
 void MainWindow::on_webview_loadFinished(bool ok)
 {
     qCDebug(lcApp) << "finished with ok: " << ok;
+    m_loading = false;
+    const bool choiceDropped = std::exchange(m_choiceDropped, false);
     if (m_webkit) {
         m_webkit->pageLoaded(ok);
     }
@@ -220,8 +227,16 @@ void MainWindow::on_webview_loadFinished(bool ok)
     // Drawn together with the page's first paint.
     m_statusPaint.stop();
     ui->statusBar->setUpdatesEnabled(true);
+    if (choiceDropped) {
+        ui->statusBar->showMessage(choiceDroppedText());
+    }
     applyPageRules();
     refillWholeForm();
+}
+
+QString MainWindow::choiceDroppedText() const
+{
+    return tr("ページが変わったため、選んだ値は入力しませんでした");
 }
 
 // Recorded values go into a page on their own only when it came over a sound connection: whoever can
@@ -298,6 +313,7 @@ void MainWindow::on_webview_loadProgress(int v)
 
 void MainWindow::on_webview_loadStarted()
 {
+    m_loading = true;
     deferStatusPaint();
     ui->statusBar->showMessage(QString());
     if (!m_progressBar->isVisible()) {

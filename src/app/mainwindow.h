@@ -84,6 +84,7 @@ private:
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
     void deferStatusPaint();
+    QString choiceDroppedText() const;
 
     const Engine m_engine;
     std::unique_ptr<Ui_MainWindow> ui;
@@ -102,6 +103,9 @@ private:
     WebKitPage *m_webkit = nullptr;
     // Set when the classic engine could not run a script of the page being loaded.
     bool m_scriptsFailed = false;
+    bool m_loading = false;
+    // A menu choice found its field gone while a page loaded.
+    bool m_choiceDropped = false;
     std::unique_ptr<FieldFiller> m_filler;
     std::unique_ptr<FormFiller> m_formFiller;
     std::unique_ptr<RuleFiller> m_ruleFiller;

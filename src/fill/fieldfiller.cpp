@@ -46,6 +46,7 @@ void FieldFiller::openMenu(const PageControl &control)
         return;
     }
     m_control = control;
+    m_controlAddress = m_page.address();
     QMenu menu(m_page.widget());
     const QVector<FieldMenu::Entry> entries =
         FieldMenu::entries(control.identifier, m_document, m_inputLanguage);
@@ -73,41 +74,48 @@ void FieldFiller::apply(QAction *entry)
             convertWidth(control, key);
             return;
         }
+        // Recorded for the page the field was clicked on, once the field has taken the value: the
+        // page may go while a secret is read.
+        const QString address = m_controlAddress;
+        const auto record = [this, address, identifier, key](bool written) {
+            if (!written) {
+                targetLost();
+            } else if (!identifier.isEmpty()) {
+                m_document.recordChoice(address, identifier, key);
+            }
+        };
         if (key == FieldMenu::clearMarker) {
             m_page.write({{control.handle, QString(), Page::How::Replace}},
-                         [](const QVector<Page::State> &) {});
+                         [record](const QVector<Page::State> &states) { record(states.value(0).found); });
         } else {
             // A secret is read now, perhaps from the secret store: the menu showed only dots.
             const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
-            insertValue(control, secret ? m_document.value(key) : value, secret);
-        }
-        if (!identifier.isEmpty()) {
-            m_document.recordChoice(m_page.address(), identifier, key);
+            insertValue(control, secret ? m_document.value(key) : value, secret, record);
         }
     });
 }
 
+// Only the field the menu was opened for takes the choice: when its document has gone, another page's
+// field of the same identifier, perhaps of another site, gets nothing.
 void FieldFiller::withTarget(const QString &identifier, const std::function<void(const PageControl &)> &use)
 {
     if (identifier != m_control.identifier || !m_control.handle) {
         return;
     }
     const PageControl clicked = m_control;
-    m_page.read({clicked.handle}, [this, clicked, identifier, use](const QVector<Page::State> &states) {
+    m_page.read({clicked.handle}, [this, clicked, use](const QVector<Page::State> &states) {
         if (states.value(0).found) {
             use(clicked);
-            return;
+        } else {
+            targetLost();
         }
-        // Another page replaced the one clicked: the field that now answers to the identifier, if any.
-        m_page.scan([identifier, use](const QVector<PageControl> &controls) {
-            for (const PageControl &control : controls) {
-                if (control.ownsIdentifier && control.identifier == identifier) {
-                    use(control);
-                    return;
-                }
-            }
-        });
     });
+}
+
+void FieldFiller::targetLost()
+{
+    qCDebug(lcFill) << "the field is gone: nothing written";
+    emit choiceDropped();
 }
 
 void FieldFiller::convertWidth(const PageControl &control, const QString &marker)
@@ -131,14 +139,17 @@ void FieldFiller::convertWidth(const PageControl &control, const QString &marker
 }
 
 // Every write goes the way typing does, so that pages keeping their own state take it.
-void FieldFiller::insertValue(const PageControl &control, const QString &value, bool secret)
+void FieldFiller::insertValue(const PageControl &control, const QString &value, bool secret,
+                              const std::function<void(bool)> &written)
 {
     // An e-mail address replaces what is there; elsewhere the value goes in at the selection.
     const QString type = m_page.literalTypes() ? control.type : control.htmlType;
     const Page::How how = type == QLatin1String("email") ? Page::How::Replace : Page::How::AtSelection;
-    m_page.write({{control.handle, value, how}}, [control, secret](const QVector<Page::State> &states) {
-        if (states.value(0).found) {
-            qCDebug(lcFill) << forLog(control, QVariant(states.value(0).value), secret);
-        }
-    });
+    m_page.write({{control.handle, value, how}},
+                 [control, secret, written](const QVector<Page::State> &states) {
+                     if (states.value(0).found) {
+                         qCDebug(lcFill) << forLog(control, QVariant(states.value(0).value), secret);
+                     }
+                     written(states.value(0).found);
+                 });
 }

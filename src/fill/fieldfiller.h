@@ -35,13 +35,18 @@ public:
 
 signals:
     void entryTriggered(QAction *entry);
+    // The field of the menu's choice went with its page before the value could be written: nothing
+    // was written or recorded.
+    void choiceDropped();
 
 private:
     // Runs use on the control the menu was opened for, or, when another page has replaced it, on the
     // one that now answers to its identifier; not at all when there is none.
     void withTarget(const QString &identifier, const std::function<void(const PageControl &)> &use);
     void convertWidth(const PageControl &control, const QString &marker);
-    void insertValue(const PageControl &control, const QString &value, bool secret);
+    void insertValue(const PageControl &control, const QString &value, bool secret,
+                     const std::function<void(bool)> &written);
+    void targetLost();
 
     Page &m_page;
     ProfileDocument &m_document;
@@ -49,4 +54,6 @@ private:
     bool m_menuOpen = false;
     // The control whose menu is open, or was last.
     PageControl m_control;
+    // The address of the page the control was clicked on.
+    QString m_controlAddress;
 };

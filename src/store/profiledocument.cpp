@@ -255,6 +255,7 @@ QVariantMap ProfileDocument::rulesFor(const QString &address) const
 
 void ProfileDocument::showPage(const QString &address)
 {
+    m_shownAddress = address;
     if (address.isEmpty()) {
         m_pageRules.clear();
         return;
@@ -262,10 +263,28 @@ void ProfileDocument::showPage(const QString &address)
     m_pageRules = rulesFor(address);
 }
 
+// Rules go under the address of the page whose fields were filled, which need not be the page shown
+// by the time they are recorded; the shown page's rules stay in step with the file.
+void ProfileDocument::storeRules(const QString &address, const QVariantMap &rules)
+{
+    ProfileStore::storeSiteRules(m_root, address, rules);
+    if (address == m_shownAddress) {
+        m_pageRules = rules;
+    }
+}
+
+void ProfileDocument::addRules(const QString &address, const QVariantMap &choices)
+{
+    QVariantMap rules = rulesFor(address);
+    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
+        rules.insert(it.key(), it.value());
+    }
+    storeRules(address, rules);
+}
+
 bool ProfileDocument::recordChoice(const QString &address, const QString &identifier, const QString &key)
 {
-    m_pageRules.insert(identifier, key);
-    ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+    addRules(address, {{identifier, key}});
     return save();
 }
 
@@ -274,10 +293,7 @@ bool ProfileDocument::recordChoices(const QString &address, const QVariantMap &c
     if (choices.isEmpty()) {
         return true;
     }
-    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
-        m_pageRules.insert(it.key(), it.value());
-    }
-    ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+    addRules(address, choices);
     return save();
 }
 
@@ -288,11 +304,8 @@ bool ProfileDocument::fillsWholeForm(const QString &address) const
 
 bool ProfileDocument::recordWholeFormFill(const QString &address, const QVariantMap &choices)
 {
-    for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
-        m_pageRules.insert(it.key(), it.value());
-    }
     if (!choices.isEmpty()) {
-        ProfileStore::storeSiteRules(m_root, address, m_pageRules);
+        addRules(address, choices);
     }
     ProfileStore::setFillsWholeForm(m_root, address, true);
     return save();
@@ -309,8 +322,7 @@ bool ProfileDocument::undoWholeFormFill(const QString &address, const QVariantMa
         }
     }
     if (!previous.isEmpty()) {
-        ProfileStore::storeSiteRules(m_root, address, rules);
-        m_pageRules = rules;
+        storeRules(address, rules);
     }
     ProfileStore::setFillsWholeForm(m_root, address, false);
     return save();

@@ -69,8 +69,8 @@ public:
     void showPage(const QString &address);
     const QVariantMap &pageRules() const { return m_pageRules; }
 
-    // Records that the input with this identifier got the key (or the clear marker) on the page
-    // shown, stores the page's rules under address and saves.
+    // Records that the input with this identifier got the key (or the clear marker) on the page at
+    // address, stores that page's rules and saves.
     bool recordChoice(const QString &address, const QString &identifier, const QString &key);
     // The same for several inputs at once (identifier to key), with one save; nothing is saved when
     // choices is empty.
@@ -94,6 +94,8 @@ signals:
     void secretsMoved();
 
 private:
+    void storeRules(const QString &address, const QVariantMap &rules);
+    void addRules(const QString &address, const QVariantMap &choices);
     // A key whose value the secret store holds: known once read or written in this session.
     struct StoredSecret
     {
@@ -121,4 +123,5 @@ private:
     QJsonObject m_root;
     QVariantMap m_menuTable;
     QVariantMap m_pageRules;
+    QString m_shownAddress;
 };

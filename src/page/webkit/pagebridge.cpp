@@ -270,7 +270,11 @@ void PageBridge::instrument(QWebElement *input)
         identifier = nextAutoId();
         input->setAttribute(QStringLiteral("id"), identifier);
     }
-    input->setAttribute(QStringLiteral("onclick"), PageScripts::clickHandler(identifier));
+    // The page's own handler runs after the browser's: a radio button that opens a section of the
+    // form must go on doing so.
+    const QString handler = PageScripts::clickHandler(identifier);
+    const QString own = input->attribute(QStringLiteral("onclick"));
+    input->setAttribute(QStringLiteral("onclick"), own.startsWith(handler) ? own : handler + own);
     m_inputs.insert(identifier, input);
     if (!name.isEmpty()) {
         m_inputs.insert(name, input);
