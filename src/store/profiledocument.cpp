@@ -24,9 +24,31 @@ ProfileDocument::ProfileDocument(QObject *parent)
     : QObject(parent)
     , m_root(QJsonObject{{profileMember, QJsonObject()}})
 {
+    Logging::addSecretSource(this, [this] { return secretTexts(); });
 }
 
-ProfileDocument::~ProfileDocument() = default;
+ProfileDocument::~ProfileDocument()
+{
+    Logging::removeSecretSource(this);
+}
+
+// Only what is in memory: the log never makes the store unlock.
+QStringList ProfileDocument::secretTexts() const
+{
+    const QSet<QString> secret = secretKeys();
+    QStringList texts;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
+        if (isSecretKey(it.key(), secret)) {
+            texts.append(it->toString());
+        }
+    }
+    for (const StoredSecret &stored : qAsConst(m_inStore)) {
+        texts.append(stored.value);
+    }
+    texts.append(m_writing.values());
+    texts.removeAll(QString());
+    return texts;
+}
 
 bool ProfileDocument::load()
 {
