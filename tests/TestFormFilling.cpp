@@ -387,9 +387,10 @@ void TestFormFilling::passwordsStayOutOfTheLog_data()
     forEachEngine([](Engine engine, const QByteArray &prefix) {
         QTest::newRow(prefix + "password") << engine << "パスワード"
                                            << "s3cret!" << QString::fromUtf16(u"ｓ３ｃｒｅｔ！");
+        // The menu writes the digits of the stored "4111-1111".
         QTest::newRow(prefix + "key the profile names secret")
             << engine << "カード"
-            << "4111-1111" << QString::fromUtf16(u"４１１１－１１１１");
+            << "41111111" << QString::fromUtf16(u"４１１１１１１１");
     });
 }
 
@@ -408,7 +409,7 @@ void TestFormFilling::passwordsStayOutOfTheLog()
     profile.insert("cardNumber", "4111-1111");
     document.insert("profile", profile);
     QJsonObject actions = document.value("actions").toObject();
-    actions.insert("カード", QJsonArray{"cardNumber"});
+    actions.insert("カード", QJsonArray{"cardNumber.digits"});
     document.insert("actions", actions);
     document.insert("secretKeys", QJsonArray{"cardNumber"});
     MessageLog log;
@@ -448,7 +449,10 @@ void TestFormFilling::passwordsStayOutOfTheLog()
         QVERIFY(session.open("<p>sent</p>", formAddress + "&pw=" + QUrl::toPercentEncoding(secret)));
     }
     QVERIFY(log.contains("on_buttonBox_accepted"));
-    const QStringList leaked = log.lines().filter(secret) + log.lines().filter(wide);
+    QStringList leaked;
+    for (const QString &text : {secret, wide, QString("s3cret!"), QString("4111-1111")}) {
+        leaked += log.lines().filter(text);
+    }
     QVERIFY2(leaked.isEmpty(), qPrintable(leaked.join('\n')));
     QVERIFY(log.lines().contains(QStringLiteral("[ \"%1\" ] → [ \"%1\" ]").arg(QString(secret.size(), '*'))));
 }

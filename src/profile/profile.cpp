@@ -190,6 +190,7 @@ Profile::Profile(QWidget *parent)
         if (editedValues) {
             for (const QString &key : qAsConst(secretKeys)) {
                 texts.append(editedValues->value(key).toString());
+                texts.append(editedValues->value(key + QLatin1Char('E')).toString());
             }
         }
         return texts;

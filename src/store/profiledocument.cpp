@@ -46,6 +46,25 @@ QStringList ProfileDocument::secretTexts() const
         texts.append(stored.value);
     }
     texts.append(m_writing.values());
+    // What the menu and the recorded rules write from a secret (its digits, a part, the Latin-letter
+    // form) is as secret as the secret itself.
+    QSet<QString> written;
+    for (const QVariant &entry : m_menuTable) {
+        written.insert(entry.toList().value(0).toString());
+    }
+    for (const QVariant &key : m_pageRules) {
+        written.insert(key.toString());
+    }
+    for (const QString &key : qAsConst(written)) {
+        const QString base = key.section(QLatin1Char('.'), 0, 0);
+        if (!isSecretKey(base, secret)) {
+            continue;
+        }
+        texts.append(DerivedValues::text(m_values, key));
+        if (!base.endsWith(QLatin1Char('E'))) {
+            texts.append(DerivedValues::text(m_values, base + QLatin1Char('E') + key.mid(base.size())));
+        }
+    }
     texts.removeAll(QString());
     return texts;
 }
