@@ -1,12 +1,18 @@
 #include "browser.h"
+#include "fill/formfiller.h"
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebView>
 
@@ -374,58 +380,81 @@ void TestFormFilling::choicesAccumulatePerPage()
 void TestFormFilling::passwordsStayOutOfTheLog_data()
 {
     QTest::addColumn<Engine>("engine");
-    QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("wide");
 
     forEachEngine([](Engine engine, const QByteArray &prefix) {
-        QTest::newRow(prefix + "password field") << engine << "type=password"
-                                                 << "パスワード"
-                                                 << "s3cret!";
-        QTest::newRow(prefix + "password in a text field") << engine << "type=text"
-                                                           << "パスワード"
-                                                           << "s3cret!";
-        QTest::newRow(prefix + "key the profile names secret") << engine << "type=text"
-                                                               << "カード"
-                                                               << "4111-1111";
+        QTest::newRow(prefix + "password") << engine << "パスワード"
+                                           << "s3cret!" << QString::fromUtf16(u"ｓ３ｃｒｅｔ！");
+        // The menu writes the digits of the stored "4111-1111".
+        QTest::newRow(prefix + "key the profile names secret")
+            << engine << "カード"
+            << "41111111" << QString::fromUtf16(u"４１１１１１１１");
     });
 }
 
-// Secret values are masked in the menu and in every log line, wherever they are written.
+// No stored secret reaches the message stream in a whole session, from the window's start to its
+// end: picked from the menu into password boxes and a text box, converted either way, through the
+// profile dialog and the whole-form fill. The menu shows it as dots.
 void TestFormFilling::passwordsStayOutOfTheLog()
 {
     QFETCH(Engine, engine);
-    QFETCH(QString, field);
     QFETCH(QString, label);
     QFETCH(QString, secret);
+    QFETCH(QString, wide);
 
     QJsonObject document = Session::defaultDocument();
     QJsonObject profile = document.value("profile").toObject();
     profile.insert("cardNumber", "4111-1111");
     document.insert("profile", profile);
     QJsonObject actions = document.value("actions").toObject();
-    actions.insert("カード", QJsonArray{"cardNumber"});
+    actions.insert("カード", QJsonArray{"cardNumber.digits"});
     document.insert("actions", actions);
     document.insert("secretKeys", QJsonArray{"cardNumber"});
-    Session session(document, engine);
-    QVERIFY(session.open(QStringLiteral("<input %1 id=pw>").arg(field)));
     MessageLog log;
-    QStringList texts;
-    QVERIFY(session.clickAndChoose("#pw", label + ": ", &texts));
-    QVERIFY(texts.contains(label + QString::fromUtf16(u": ••••••••")));
-    QVERIFY(texts.contains(QString::fromUtf16(u"メール: hanako@example.jp")));
-    QTRY_COMPARE(session.value("#pw"), secret);
-    if (field != "type=password") {
-        QVERIFY(!log.contains(secret));
-        return;
+    {
+        Session session(document, engine);
+        QVERIFY(session.open("<input type=password id=pw> <input type=PASSWORD id=caps> "
+                             "<input type=text name=暗証番号 id=pin> <label>姓 <input id=sei></label>"));
+        for (const QString selector : {"#pw", "#caps", "#pin"}) {
+            if (selector == "#caps" && engine == Engine::WebKit) {
+                // The classic bridge offers the menu by the type as written.
+                continue;
+            }
+            QStringList texts;
+            QVERIFY2(session.clickAndChoose(selector, label + ": ", &texts), qPrintable(selector));
+            QVERIFY(texts.contains(label + QString::fromUtf16(u": ••••••••")));
+            QVERIFY(texts.contains(QString::fromUtf16(u"メール: hanako@example.jp")));
+            QTRY_COMPARE(session.value(selector), secret);
+            QVERIFY(session.clickAndChoose(selector, "→全角"));
+            QTRY_COMPARE(session.value(selector), wide);
+            QVERIFY(session.clickAndChoose(selector, "→半角"));
+            QTRY_COMPARE(session.value(selector), secret);
+        }
+        onNextDialog([](QDialog *dialog) {
+            auto *password = dialog->findChild<QLineEdit *>("password");
+            password->setFocus();
+            QTest::keyClick(password, Qt::Key_Tab);
+            QTest::mouseClick(
+                dialog->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok),
+                Qt::LeftButton);
+        });
+        session.child<QAction>("actionProfile")->trigger();
+        QSignalSpy finished(&session.window().formFiller(), &FormFiller::finished);
+        session.child<QAction>("actionFillPage")->trigger();
+        QVERIFY(!finished.isEmpty() || finished.wait(5000));
+        QCOMPARE(session.value("#sei"), QString("山田"));
+        // A form sent by GET carries the secret in the address.
+        QVERIFY(session.open("<p>sent</p>", formAddress + "&pw=" + QUrl::toPercentEncoding(secret)));
     }
-    QVERIFY(session.clickAndChoose("#pw", "→全角"));
-    QTRY_COMPARE(session.value("#pw"), QString::fromUtf16(u"ｓ３ｃｒｅｔ！"));
-    QVERIFY(session.clickAndChoose("#pw", "→半角"));
-    QTRY_COMPARE(session.value("#pw"), QString("s3cret!"));
-    QVERIFY(!log.contains("s3cret"));
-    QVERIFY(!log.contains(QString::fromUtf16(u"ｓ３ｃｒｅｔ")));
-    QVERIFY(log.contains("*******"));
+    QVERIFY(log.contains("on_buttonBox_accepted"));
+    QStringList leaked;
+    for (const QString &text : {secret, wide, QString("s3cret!"), QString("4111-1111")}) {
+        leaked += log.lines().filter(text);
+    }
+    QVERIFY2(leaked.isEmpty(), qPrintable(leaked.join('\n')));
+    QVERIFY(log.lines().contains(QStringLiteral("[ \"%1\" ] → [ \"%1\" ]").arg(QString(secret.size(), '*'))));
 }
 
 void TestFormFilling::dismissingDoesNothing()

@@ -1,8 +1,10 @@
 // The parts' logging categories: the trace is on by default and can be turned off by rule without
-// losing warnings, and a message reads the same whichever category wrote it.
+// losing warnings, a message reads the same whichever category wrote it, and a value holding a
+// secret is masked.
 
 #include "logging.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 class TestLogging : public QObject
@@ -13,6 +15,8 @@ private slots:
     void categories_data();
     void categories();
     void plainMessages();
+    void masking_data();
+    void masking();
 };
 
 void TestLogging::categories_data()
@@ -61,6 +65,38 @@ void TestLogging::plainMessages()
         QCOMPARE(qFormatLogMessage(QtWarningMsg, context, QStringLiteral("saveProfile: cannot open")),
                  QStringLiteral("saveProfile: cannot open"));
     }
+}
+
+void TestLogging::masking_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("masked");
+
+    QTest::newRow("the secret") << "s3cret pass" << true;
+    QTest::newRow("within other text") << "[ my s3cret pass! ]" << true;
+    QTest::newRow("in full width") << QString::fromUtf16(u"ｓ３ｃｒｅｔ ｐａｓｓ") << true;
+    QTest::newRow("part of it") << "s3cret" << false;
+    QTest::newRow("nothing") << "" << false;
+}
+
+// Values and addresses (a form sent by GET) holding a secret become asterisks of their length;
+// others, whatever the sources hold besides, stay as they are.
+void TestLogging::masking()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, masked);
+    Logging::addSecretSource(this, [] { return QStringList{"s3cret pass", QString()}; });
+    const auto removeSource = qScopeGuard([this] { Logging::removeSecretSource(this); });
+
+    const QString hidden(text.size(), '*');
+    QCOMPARE(Logging::masked(text), masked ? hidden : text);
+    QCOMPARE(Logging::masked(QVariant(text)), masked ? QVariant(hidden) : QVariant(text));
+    QByteArray field = QUrl::toPercentEncoding(text, " ");
+    field.replace(' ', '+');
+    const QUrl sent = QUrl::fromEncoded("http://a.test/login?user=hanako&pw=" + field);
+    const QUrl logged = Logging::masked(sent);
+    QCOMPARE(logged == sent, !masked);
+    QCOMPARE(logged.toString().count('*'), masked ? sent.toString().size() : 0);
 }
 
 QTEST_GUILESS_MAIN(TestLogging)

@@ -110,8 +110,54 @@ QVector<Expected> expectedControls(const Browser &browser, const QString &keyAtt
     return controls;
 }
 
+// What each key the pages ask for reads with the demo's values, written out by hand: the cut
+// addresses, readings and era years are worked out by the code under test.
+QString demoText(const QString &key)
+{
+    static const QHash<QString, QString> texts{
+        {"familyName", "山田"},
+        {"familyNameE", "Yamada"},
+        {"familyNameK", "ヤマダ"},
+        {"lastName", "花子"},
+        {"lastNameE", "Hanako"},
+        {"lastNameK", "ハナコ"},
+        {"fullName", "山田　花子"},
+        {"fullNameK.hiragana", "やまだ　はなこ"},
+        {"fullNameK.halfwidthKana", "ﾔﾏﾀﾞ ﾊﾅｺ"},
+        {"zipcode", "100-0001"},
+        {"zipcode.digits", "1000001"},
+        {"zipcode.part1", "100"},
+        {"zipcode.part2", "0001"},
+        {"pref", "東京都"},
+        {"prefE", "Tokyo"},
+        {"city", "千代田区"},
+        {"cityE", "Chiyoda-ku"},
+        {"street", "1-1"},
+        {"building", "サンプルハイツ101"},
+        {"buildingE", "Sample Heights 101"},
+        {"fullAddress", "東京都千代田区千代田一丁目1-1 サンプルハイツ101"},
+        {"cityStreet", "千代田区千代田一丁目1-1"},
+        {"cityTown", "千代田区千代田一丁目"},
+        {"townStreet", "千代田一丁目1-1"},
+        {"townStreetE", "1-1 1-chome Chiyoda"},
+        {"telephone", "03-1234-5678"},
+        {"telephone.digits", "0312345678"},
+        {"telephone.part1", "03"},
+        {"telephone.part2", "1234"},
+        {"telephone.part3", "5678"},
+        {"mail", "hanako.yamada@example.jp"},
+        {"userID", "hanako_y"},
+        {"year", "1985"},
+        {"month", "4"},
+        {"day", "12"},
+        {"birthEra", "昭和"},
+        {"birthEraYear", "60"},
+    };
+    return texts.value(key, QStringLiteral("<no text written out for %1>").arg(key));
+}
+
 // What the control should show after the fill and after the refill.
-QString wanted(const Expected &control, const ProfileDocument &document)
+QString wanted(const Expected &control)
 {
     if (control.hasValue) {
         return control.value;
@@ -122,7 +168,7 @@ QString wanted(const Expected &control, const ProfileDocument &document)
     if (control.select) {
         return control.option;
     }
-    return document.value(control.key);
+    return demoText(control.key);
 }
 
 } // namespace
@@ -425,8 +471,7 @@ void TestWholeFormFill::pages()
     int filled = 0;
     for (const Expected &control : controls) {
         // A field the page filled with something else first (a postal lookup) is left as it is.
-        if (control.key.isEmpty()
-            || (control.hasValue && control.value != browser.document().value(control.key))) {
+        if (control.key.isEmpty() || (control.hasValue && control.value != demoText(control.key))) {
             continue;
         }
         ++filled;
@@ -450,7 +495,7 @@ void TestWholeFormFill::pages()
     QCOMPARE(after.size(), controls.size());
     QStringList wrong;
     for (int i = 0; i < controls.size(); ++i) {
-        const QString want = wanted(controls[i], browser.document());
+        const QString want = wanted(controls[i]);
         if (after[i].before != want) {
             wrong.append(
                 QStringLiteral("%1: \"%2\", want \"%3\"").arg(controls[i].identifier, after[i].before, want));
@@ -480,7 +525,7 @@ void TestWholeFormFill::pages()
     // The next visit refills every recorded field, selects included, without a save.
     QStringList refill;
     for (const Expected &control : controls) {
-        refill.append(!control.key.isEmpty() && !control.hasValue ? wanted(control, browser.document()) : "");
+        refill.append(!control.key.isEmpty() && !control.hasValue ? wanted(control) : "");
     }
     const auto refilled = [&]() {
         QStringList shown;

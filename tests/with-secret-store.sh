@@ -15,7 +15,10 @@ export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XD
 export XDG_RUNTIME_DIR="$home/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY
+# The test program takes the session bus named in KAKIKOMI_TEST_BUS, and no other.
 dbus-run-session -- sh -c '
+    KAKIKOMI_TEST_BUS=$DBUS_SESSION_BUS_ADDRESS
+    export KAKIKOMI_TEST_BUS
     printf %s test | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 1
     "$@"
 ' sh "$@"

@@ -186,7 +186,7 @@ void MainWindow::connectDelegate()
 
 void MainWindow::on_signal(const QString &sender)
 {
-    qCDebug(lcBridge) << "on_signal(" << sender << ")";
+    qCDebug(lcBridge) << "on_signal(" << Logging::masked(sender) << ")";
     bridge().receive(sender);
 }
 
@@ -290,7 +290,7 @@ void MainWindow::refillWholeForm()
 
 void MainWindow::holdBackRefill()
 {
-    qCDebug(lcApp) << "rules not applied: certificate errors on" << m_page->address();
+    qCDebug(lcApp) << "rules not applied: certificate errors on" << Logging::masked(m_page->address());
     ui->statusBar->showMessage(tr("証明書に問題があるため自動入力しませんでした"));
 }
 
@@ -336,7 +336,7 @@ void MainWindow::on_webview_urlChanged(QUrl u)
     const QString address = u.toString();
     m_formFiller->pageChanged(address);
     ui->statusBar->showMessage(tr("表示中: ") + address);
-    qCDebug(lcApp) << "on_webview_urlChanged url: " << u;
+    qCDebug(lcApp) << "on_webview_urlChanged url: " << Logging::masked(u);
     m_document->showPage(address);
 }
 

@@ -12,11 +12,15 @@
 
 namespace {
 
-// A password field's text, and a secret value wherever it goes, is written to the log as asterisks of
-// the same length.
+// A password field's text (the type in any case), a secret value wherever it goes and any text
+// holding a stored secret are written to the log as asterisks of the same length.
 QVariant forLog(const PageControl &control, const QVariant &text, bool secret = false)
 {
-    if (secret || control.type == QLatin1String("password")) {
+    const auto password = [](const QString &type) {
+        return type.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0;
+    };
+    if (secret || password(control.type) || password(control.htmlType)
+        || Logging::holdsSecret(text.toString())) {
         return QString(text.toString().size(), QLatin1Char('*'));
     }
     return text;
@@ -127,13 +131,15 @@ void FieldFiller::convertWidth(const PageControl &control, const QString &marker
             return;
         }
         const QString oldText = state.value;
-        if (toFull) {
-            qCDebug(lcFill) << forLog(control, QVariant(oldText));
-        }
         const QString newText =
             toFull ? WidthConversion::toFullWidth(oldText) : WidthConversion::toHalfWidth(oldText);
-        qCDebug(lcFill) << "[" << forLog(control, oldText).toString() << "] → ["
-                        << forLog(control, newText).toString() << "]";
+        // Both sides or neither: one would tell the other.
+        const bool secret = Logging::holdsSecret(oldText) || Logging::holdsSecret(newText);
+        if (toFull) {
+            qCDebug(lcFill) << forLog(control, QVariant(oldText), secret);
+        }
+        qCDebug(lcFill) << "[" << forLog(control, oldText, secret).toString() << "] → ["
+                        << forLog(control, newText, secret).toString() << "]";
         m_page.write({{control.handle, newText, Page::How::Replace}}, [](const QVector<Page::State> &) {});
     });
 }

@@ -202,7 +202,8 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         if (!key.isEmpty() && field.htmlType == QLatin1String("password")) {
             // Passwords are the user's to pick from the field menu; the whole-form fill never writes
             // or records one.
-            qCWarning(lcFill) << "fillPage refused a password box" << shownIdentifierOf(field) << key;
+            qCWarning(lcFill) << "fillPage refused a password box"
+                              << Logging::masked(shownIdentifierOf(field)) << key;
             key.clear();
             control.evidence = QStringLiteral("a password box");
         } else if (!key.isEmpty() && m_automatic && m_document.pageRules().contains(field.identifier)) {
@@ -226,7 +227,8 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             }
         }
         if (control.state == Control::Untouched) {
-            qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << key << control.evidence;
+            qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier) << key
+                            << Logging::masked(control.evidence);
         }
         m_controls.append(control);
     }
@@ -264,8 +266,10 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
                                         SelectMatcher::kindForKey(control.key))
                        < 0) {
                 control.state = Control::Untouched;
-                qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key
-                                << QStringLiteral("another button of the group, ") + control.evidence;
+                qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier)
+                                << control.key
+                                << Logging::masked(QStringLiteral("another button of the group, ")
+                                                   + control.evidence);
                 continue;
             }
             writes.append({control.page.handle, control.value, Page::How::Check});
@@ -274,8 +278,9 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
                                                   SelectMatcher::kindForKey(control.key));
             if (control.option < 0) {
                 control.state = Control::Untouched;
-                qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key
-                                << QStringLiteral("no option matches, ") + control.evidence;
+                qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier)
+                                << control.key
+                                << Logging::masked(QStringLiteral("no option matches, ") + control.evidence);
                 continue;
             }
             writes.append(
@@ -304,12 +309,13 @@ void FormFiller::settle(Control &control, const Page::State &state)
 {
     const auto skip = [&control](const QString &why) {
         control.state = Control::Untouched;
-        qCDebug(lcFill) << "fillPage skipped" << control.shownIdentifier << control.key << why;
+        qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier) << control.key
+                        << Logging::masked(why);
     };
     const auto done = [&control](Control::State result, const QString &why) {
         control.state = result;
         qCDebug(lcFill) << (result == Control::Kept ? "fillPage kept" : "fillPage filled")
-                        << control.shownIdentifier << control.key << why;
+                        << Logging::masked(control.shownIdentifier) << control.key << Logging::masked(why);
     };
     if (!state.found) {
         skip(QStringLiteral("gone from the page"));
@@ -477,7 +483,7 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
         }
         if (control.identifier.isEmpty()) {
             // Another field answers to its identifier: a rule would refill that one.
-            qCDebug(lcFill) << "fillPage not recorded" << control.shownIdentifier;
+            qCDebug(lcFill) << "fillPage not recorded" << Logging::masked(control.shownIdentifier);
         } else {
             choices.insert(control.identifier, control.key);
         }

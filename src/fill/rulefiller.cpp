@@ -52,7 +52,7 @@ QVector<Page::Write> RuleFiller::writesFor(const QVector<PageControl> &controls,
             writes.append({control.handle, value, Page::How::Replace});
         }
         if (log) {
-            qCDebug(lcFill) << "refill" << control.identifier << key;
+            qCDebug(lcFill) << "refill" << Logging::masked(control.identifier) << key;
         }
     }
     return writes;

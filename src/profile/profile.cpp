@@ -184,11 +184,29 @@ Profile::Profile(QWidget *parent)
     loadPrefectures();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
+    // A secret typed here is one before the caller takes it over.
+    Logging::addSecretSource(this, [this] {
+        QStringList texts;
+        if (editedValues) {
+            for (const QString &key : qAsConst(secretKeys)) {
+                texts.append(editedValues->value(key).toString());
+                texts.append(editedValues->value(key + QLatin1Char('E')).toString());
+            }
+        }
+        return texts;
+    });
 }
 
 Profile::~Profile()
 {
+    Logging::removeSecretSource(this);
     delete ui;
+}
+
+void Profile::setSecretKeys(const QSet<QString> &keys)
+{
+    secretKeys = keys;
+    secretKeys.insert(QStringLiteral("password"));
 }
 
 // The fixed widths of the form were made for one font; these editors are narrow enough that a larger
@@ -298,14 +316,14 @@ bool Profile::store(const QString &key, const QVariant &value)
 void Profile::storeNumber(const QString &key, int value, const char *prefix)
 {
     if (store(key, value)) {
-        qCDebug(lcProfile) << prefix << editedValues->value(key);
+        qCDebug(lcProfile) << prefix << Logging::masked(editedValues->value(key));
     }
 }
 
 void Profile::storeText(const QLineEdit *editor, const QString &key, const char *prefix)
 {
     if (store(key, editor->text())) {
-        qCDebug(lcProfile) << prefix << editedValues->value(key);
+        qCDebug(lcProfile) << prefix << Logging::masked(editedValues->value(key));
     }
 }
 
@@ -383,8 +401,8 @@ void Profile::on_pref_currentIndexChanged(const QString &v)
     if (!stored || !store(QStringLiteral("prefE"), ui->prefE->text())) {
         return;
     }
-    qCDebug(lcProfile) << "pref: " << editedValues->value(QStringLiteral("pref"));
-    qCDebug(lcProfile) << "prefE: " << editedValues->value(QStringLiteral("prefE"));
+    qCDebug(lcProfile) << "pref: " << Logging::masked(editedValues->value(QStringLiteral("pref")));
+    qCDebug(lcProfile) << "prefE: " << Logging::masked(editedValues->value(QStringLiteral("prefE")));
 }
 
 void Profile::on_city_editingFinished()

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -23,6 +24,9 @@ public:
 
     // Copies the caller's values and shows them in the editors. Call once, before exec().
     void setProfileValues(QHash<QString, QVariant> *values);
+
+    // Keys whose values the log never shows, besides the password, which it never does.
+    void setSecretKeys(const QSet<QString> &keys);
 
     // The values to take over, or the caller's own map after Cancel: nothing to take over then.
     QHash<QString, QVariant> *resultValues() const { return editedValues; }
@@ -74,4 +78,5 @@ private:
     QHash<QString, QVariant> *sourceValues = nullptr;
     std::unique_ptr<QHash<QString, QVariant>> ownedValues;
     bool ready = false;
+    QSet<QString> secretKeys{QStringLiteral("password")};
 };

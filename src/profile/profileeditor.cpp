@@ -15,6 +15,7 @@ void run(QWidget *parent, ProfileDocument &document)
     // caller's map itself.
     QHash<QString, QVariant> values = document.values();
     Profile dialog(parent);
+    dialog.setSecretKeys(document.secretKeys());
     dialog.setProfileValues(&values);
     dialog.exec();
     const QHash<QString, QVariant> *result = dialog.resultValues();

@@ -24,9 +24,50 @@ ProfileDocument::ProfileDocument(QObject *parent)
     : QObject(parent)
     , m_root(QJsonObject{{profileMember, QJsonObject()}})
 {
+    Logging::addSecretSource(this, [this] { return secretTexts(); });
 }
 
-ProfileDocument::~ProfileDocument() = default;
+ProfileDocument::~ProfileDocument()
+{
+    Logging::removeSecretSource(this);
+}
+
+// Only what is in memory: the log never makes the store unlock.
+QStringList ProfileDocument::secretTexts() const
+{
+    const QSet<QString> secret = secretKeys();
+    QStringList texts;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it) {
+        if (isSecretKey(it.key(), secret)) {
+            texts.append(it->toString());
+        }
+    }
+    for (const StoredSecret &stored : qAsConst(m_inStore)) {
+        texts.append(stored.value);
+    }
+    texts.append(m_writing.values());
+    // What the menu and the recorded rules write from a secret (its digits, a part, the Latin-letter
+    // form) is as secret as the secret itself.
+    QSet<QString> written;
+    for (const QVariant &entry : m_menuTable) {
+        written.insert(entry.toList().value(0).toString());
+    }
+    for (const QVariant &key : m_pageRules) {
+        written.insert(key.toString());
+    }
+    for (const QString &key : qAsConst(written)) {
+        const QString base = key.section(QLatin1Char('.'), 0, 0);
+        if (!isSecretKey(base, secret)) {
+            continue;
+        }
+        texts.append(DerivedValues::text(m_values, key));
+        if (!base.endsWith(QLatin1Char('E'))) {
+            texts.append(DerivedValues::text(m_values, base + QLatin1Char('E') + key.mid(base.size())));
+        }
+    }
+    texts.removeAll(QString());
+    return texts;
+}
 
 bool ProfileDocument::load()
 {

@@ -103,6 +103,8 @@ private:
         QString value;
     };
 
+    // The secret values held now, for the log to mask.
+    QStringList secretTexts() const;
     QStringList unreadSecretsFor(const QString &key) const;
     void readSecret(const QString &key) const;
     void moveSecrets();
