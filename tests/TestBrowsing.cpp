@@ -194,11 +194,12 @@ void TestBrowsing::noRefillOverCertificateErrors()
     const QString secure = https.url(QStringLiteral("/form"));
     const QString plain = http.url(QStringLiteral("/form"));
 
+    const QString elsewhere = https.url(QStringLiteral("/elsewhere"));
     const QJsonObject rules{{"a", "mail"}};
     Browser browser(QJsonObject{{"profile", QJsonObject{{"mail", "a@b.jp"}, {"familyName", "山田"}}},
                                 {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}},
-                                {"sites", QJsonObject{{secure, rules}, {plain, rules}}},
-                                {"wholeFormFill", QJsonArray{secure}}},
+                                {"sites", QJsonObject{{secure, rules}, {plain, rules}, {elsewhere, rules}}},
+                                {"wholeFormFill", QJsonArray{secure, elsewhere}}},
                     Browser::Showing::Exposed, engine);
     const auto *marker = browser.child<QLabel>("insecureMarker");
     QVERIFY(marker);
@@ -216,6 +217,15 @@ void TestBrowsing::noRefillOverCertificateErrors()
     QTRY_COMPARE(browser.value("#b"), QStringLiteral("山田"));
     QCOMPARE(browser.saved().value("sites").toObject().value(secure).toObject(),
              QJsonObject({{"a", "mail"}, {"b", "familyName"}}));
+    // The page moves itself to another address of its site and builds a form there: it still came
+    // over the failed certificate, and gets nothing on its own.
+    browser.run("history.replaceState(null, '', '/elsewhere');"
+                "document.body.insertAdjacentHTML('beforeend', '<p><input type=text id=a2 name=a>"
+                "<label>メールアドレス <input id=c2></label></p>');");
+    QTRY_COMPARE(browser.url(), elsewhere);
+    QTest::qWait(500);
+    QCOMPARE(browser.value("#a2"), QString());
+    QCOMPARE(browser.value("#c2"), QString());
 
     QVERIFY(browser.load(plain));
     QVERIFY(!marker->isVisible());

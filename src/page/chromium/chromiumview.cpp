@@ -82,6 +82,11 @@ ChromiumView::ChromiumView(QWidget *parent)
     , m_profile(new QWebEngineProfile(this))
 {
     setPage(new ChromiumWebPage(this, m_profile));
+    connect(page(), &QWebEnginePage::loadStarted, this, [this] { m_loading = true; });
+    connect(page(), &QWebEnginePage::loadFinished, this, [this] {
+        m_documentInsecure = addressInsecure();
+        m_loading = false;
+    });
 }
 
 ChromiumView::~ChromiumView()
@@ -90,7 +95,14 @@ ChromiumView::~ChromiumView()
     delete page();
 }
 
+// A document keeps what its load found: a page that changes its address with history.replaceState
+// afterwards stays as secure or insecure as it came.
 bool ChromiumView::insecure() const
+{
+    return m_loading ? addressInsecure() : m_documentInsecure;
+}
+
+bool ChromiumView::addressInsecure() const
 {
     const QUrl url = page()->url();
     return url.scheme() == QLatin1String("https") && m_failedHosts.contains(hostKey(url));

@@ -23,10 +23,15 @@ public:
     bool insecure() const;
 
 private:
+    // Whether the address shown is of a host whose certificate failed.
+    bool addressInsecure() const;
+
     friend class ChromiumWebPage;
 
     QWebEngineProfile *m_profile;
     // The hosts ("host:port") whose certificate failed. Chromium remembers an accepted error for its
     // host and does not ask again, so a later document from there is as insecure as the first.
     QSet<QString> m_failedHosts;
+    bool m_loading = false;
+    bool m_documentInsecure = false;
 };

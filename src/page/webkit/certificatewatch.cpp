@@ -30,9 +30,25 @@ CertificateWatch::CertificateWatch(QNetworkAccessManager *network, QWebFrame *fr
 {
     connect(network, &QNetworkAccessManager::sslErrors, this, &CertificateWatch::noteErrors);
     connect(network, &QNetworkAccessManager::finished, this, &CertificateWatch::noteFinished);
+    connect(frame, &QWebFrame::loadStarted, this, [this] { m_loading = true; });
+    // The engine reports a finished load for history.replaceState and fragment changes too, with no
+    // start before it: those keep the document's state.
+    connect(frame, &QWebFrame::loadFinished, this, [this] {
+        if (m_loading) {
+            m_documentInsecure = addressInsecure();
+            m_loading = false;
+        }
+    });
 }
 
+// A document keeps what its load found: a page that changes its address with history.replaceState
+// afterwards stays as secure or insecure as it came.
 bool CertificateWatch::documentInsecure() const
+{
+    return m_loading ? addressInsecure() : m_documentInsecure;
+}
+
+bool CertificateWatch::addressInsecure() const
 {
     return m_insecure.contains(documentAddress(m_frame->url()));
 }

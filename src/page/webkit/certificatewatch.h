@@ -24,8 +24,12 @@ public:
 private:
     void noteErrors(QNetworkReply *reply);
     void noteFinished(QNetworkReply *reply);
+    // Whether the frame's address came with certificate errors.
+    bool addressInsecure() const;
 
     QWebFrame *m_frame;
     // Addresses whose latest reply to the frame came with certificate errors.
     QSet<QUrl> m_insecure;
+    bool m_loading = false;
+    bool m_documentInsecure = false;
 };
