@@ -6,6 +6,7 @@
 // engine's caches cleared after the first paint.
 
 #include "benchsupport.h"
+#include "fill/rulefiller.h"
 #include "page/webkit/pagebridge.h"
 #include "page/webkit/webkitpage.h"
 #include "store/profiledocument.h"
@@ -57,7 +58,8 @@ Figures measure(int elements)
     document.load();
     QWebView view;
     view.show();
-    WebKitPage page(&view, document);
+    WebKitPage page(&view);
+    RuleFiller rules(page, document);
     PageBridge &bridge = page.bridge();
     document.showPage(address.toString());
     for (int round = 0; round < rounds; ++round) {
@@ -72,7 +74,9 @@ Figures measure(int elements)
                 engine.push_back(timer.nsecsElapsed());
                 timer.restart();
                 page.pageLoaded(ok);
-                bridge.applyRules(document.pageRules());
+                page.scan([&rules](const QVector<PageControl> &controls) {
+                    rules.apply(controls, RuleFiller::Controls::Any);
+                });
                 handling.push_back(timer.nsecsElapsed());
             });
         relayout.push_back(forcedLayoutNs(&view));
@@ -132,7 +136,7 @@ double churnCpuMs(bool watched, bool controls, int *reports)
     view.show();
     std::unique_ptr<WebKitPage> page;
     if (watched) {
-        page = std::make_unique<WebKitPage>(&view, document);
+        page = std::make_unique<WebKitPage>(&view);
         QObject::connect(page.get(), &Page::controlsAppeared,
                          [reports](const QVector<PageControl> &) { ++*reports; });
     }

@@ -27,8 +27,7 @@ namespace {
 // What the whole-form fill recognises from: the controls of the page.
 QVector<PageControl> scanControls(QWebView *view)
 {
-    static const ProfileDocument noValues;
-    WebKitPage page(view, noValues);
+    WebKitPage page(view);
     QVector<PageControl> controls;
     page.scan([&controls](const QVector<PageControl> &scanned) { controls = scanned; });
     return controls;

@@ -1,13 +1,15 @@
-// Refilling a page from its recorded rules: the bridge applying them on a page with as many inputs
-// as rules, every input with a rule, every rule naming a profile value. Each field gets the typing
-// events (focus, keydown, the native setter, input, keyup, change, blur) and the document listens
-// for all of them, as framework pages do; the baseline is a plain assignment of the same values.
+// Refilling a page from its recorded rules, as at its load: the page scanned and the rules applied
+// on a page with as many inputs as rules, every input with a rule, every rule naming a profile value. Each
+// field gets the typing events (focus, keydown, the native setter, input, keyup, change, blur) and the
+// document listens for all of them, as framework pages do; the baseline is a plain assignment of the same
+// values.
 
 #include "app/mainwindow.h"
 #include "app/singlewebview.h"
 #include "benchsupport.h"
+#include "fill/rulefiller.h"
+#include "page/page.h"
 #include "page/pagescripts.h"
-#include "page/webkit/pagebridge.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>
@@ -52,13 +54,16 @@ int main(int argc, char *argv[])
             qFatal("the page's rules were not found");
         }
         QWebFrame *frame = window.webView()->page()->mainFrame();
+        RuleFiller filler(window.page(), window.document());
         std::vector<qint64> times;
         for (int round = 0; round < 15; ++round) {
             // As after a load: the engine has dropped the scripts it compiled.
             QWebSettings::clearMemoryCaches();
             QElapsedTimer timer;
             timer.start();
-            window.bridge().applyRules(pageRules);
+            window.page().scan([&filler](const QVector<PageControl> &controls) {
+                filler.apply(controls, RuleFiller::Controls::Any);
+            });
             times.push_back(timer.nsecsElapsed());
         }
         // The load's own refill and the rounds above, six events per field each time.
@@ -71,8 +76,12 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             for (auto it = pageRules.constBegin(); it != pageRules.constEnd(); ++it) {
-                window.bridge().input(it.key())->evaluateJavaScript(
-                    PageScripts::assignValue(window.document().value(it.value().toString())));
+                window.webView()
+                    ->page()
+                    ->mainFrame()
+                    ->findFirstElement("#" + it.key())
+                    .evaluateJavaScript(
+                        PageScripts::assignValue(window.document().value(it.value().toString())));
             }
             plainTimes.push_back(timer.nsecsElapsed());
         }

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace PageScripts;
@@ -72,6 +74,8 @@ private slots:
     void controlledComponentKeepsValues();
     void openCompositionEndsFirst_data();
     void openCompositionEndsFirst();
+    void refillLeavesTheCompositionAlone_data() { engineRows(); }
+    void refillLeavesTheCompositionAlone();
 };
 
 void TestTypingEvents::sequence_data()
@@ -251,6 +255,42 @@ void TestTypingEvents::openCompositionEndsFirst()
     // Nothing open: ending changes nothing.
     page.endComposition();
     QCOMPARE(browser.value("#v"), QStringLiteral("山田亜"));
+}
+
+// The browser's own refill of controls a page adds, on a page it fills at every visit, does not end
+// what the user is composing in another field, nor write into that field.
+void TestTypingEvents::refillLeavesTheCompositionAlone()
+{
+    QFETCH(Engine, engine);
+    const QString address = QStringLiteral("http://127.0.0.1:1/spa");
+    const QJsonObject document{{"profile", QJsonObject{{"familyName", "山田"}, {"mail", "a@b.jp"}}},
+                               {"sites", QJsonObject{{address, QJsonObject{{"mail", "mail"}}}}},
+                               {"wholeFormFill", QJsonArray{address}}};
+    Browser browser(document, Browser::Showing::Exposed, engine);
+    QApplication::setActiveWindow(&browser.window());
+    QVERIFY(QTest::qWaitForWindowActive(&browser.window()));
+    QVERIFY(browser.open(composing, address));
+    browser.input()->setFocus();
+    browser.run("field.focus()");
+    QTRY_COMPARE(browser.run("document.activeElement.id").toString(), QString("v"));
+    const auto send = [&browser](QInputMethodEvent event) {
+        QApplication::sendEvent(browser.input(), &event);
+    };
+    send(QInputMethodEvent(QStringLiteral("やま"), {}));
+    QTRY_COMPARE(browser.run("composing").toBool(), true);
+
+    // The page renders its next step meanwhile; the browser fills it as it appears.
+    browser.run("document.body.insertAdjacentHTML('beforeend', '<p>姓 <input id=sei autocomplete=family-name>"
+                "</p><p><input id=mail type=email></p>')");
+    QTRY_COMPARE(browser.value("#sei"), QStringLiteral("山田"));
+    QTRY_COMPARE(browser.value("#mail"), QStringLiteral("a@b.jp"));
+    QCOMPARE(browser.run("composing").toBool(), true);
+    QCOMPARE(browser.value("#v"), QStringLiteral("やま"));
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("山"));
+    send(commit);
+    QTRY_COMPARE(browser.run("state").toString(), QStringLiteral("山"));
 }
 
 QTEST_MAIN(TestTypingEvents)

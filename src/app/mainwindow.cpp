@@ -53,7 +53,7 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     } else {
         m_webView = new SingleWebView(this);
         m_view = m_webView;
-        auto page = std::make_unique<WebKitPage>(m_webView, *m_document);
+        auto page = std::make_unique<WebKitPage>(m_webView);
         m_webkit = page.get();
         m_page = std::move(page);
         connect(m_webkit, &WebKitPage::scriptsFailed, this, [this] { m_scriptsFailed = true; });
@@ -77,7 +77,7 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
         if (m_page->insecure()) {
             return;
         }
-        m_ruleFiller->apply(controls);
+        m_ruleFiller->apply(controls, RuleFiller::Controls::Seen);
         m_formFiller->refillAppeared(controls);
     });
     connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
@@ -245,33 +245,16 @@ void MainWindow::applyPageRules()
 {
     const bool insecure = m_page->insecure();
     m_insecureMarker->setVisible(insecure);
-    const QVariantMap &rules = m_document->pageRules();
-    if (rules.isEmpty()) {
+    if (m_document->pageRules().isEmpty()) {
         return;
     }
-    if (m_webkit) {
-        if (insecure) {
-            if (bridge().matchesAnyRule(rules)) {
-                holdBackRefill();
-            }
-            return;
+    m_page->scan([this, insecure](const QVector<PageControl> &controls) {
+        if (!insecure) {
+            m_ruleFiller->apply(controls, RuleFiller::Controls::Any);
+        } else if (m_ruleFiller->wouldFill(controls)) {
+            holdBackRefill();
         }
-        // Selects first: a page that redraws its form from its own state when a select changes would
-        // otherwise redraw over inputs filled before it.
-        bridge().applySelectRules(rules);
-        bridge().applyRules(rules);
-    }
-    // What the classic bridge does not reach: same-origin frames, and with Chromium every control.
-    const Page::Frames frames = m_webkit ? Page::Frames::Sub : Page::Frames::All;
-    m_page->scan(
-        [this, insecure](const QVector<PageControl> &controls) {
-            if (!insecure) {
-                m_ruleFiller->apply(controls);
-            } else if (m_ruleFiller->wouldFill(controls)) {
-                holdBackRefill();
-            }
-        },
-        frames);
+    });
 }
 
 // After the rules, which it leaves alone: a page where the user filled the whole form before is

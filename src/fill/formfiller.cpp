@@ -137,8 +137,11 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
     m_worked = 0;
     m_saving = 0;
     m_working.start();
-    // An open composition would replace what goes into the focused field with its own text.
-    m_page.endComposition();
+    // An open composition would replace what goes into the focused field with its own text. The
+    // browser's own refill leaves it open, and the field it is in alone.
+    if (!automatic) {
+        m_page.endComposition();
+    }
     m_address = m_page.address();
     const int run = m_run;
     m_page.scan([this, run](const QVector<PageControl> &scanned) {
@@ -290,6 +293,9 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
             writes.append({control.page.handle, control.value, Page::How::IfEmpty});
         }
         asked.append(i);
+    }
+    for (Page::Write &write : writes) {
+        write.unasked = m_automatic;
     }
     const int run = m_run;
     m_page.write(writes, [this, run, asked, next](const QVector<Page::State> &states) {

@@ -39,6 +39,9 @@ public:
         Handle handle = 0;
         QString text;
         How how = How::Replace;
+        // The browser's own write, which the user did not ask for just now: a control the user is
+        // composing text in with an input method is left as it is.
+        bool unasked = false;
     };
 
     // A control's state after a write, or as read.
@@ -120,7 +123,8 @@ protected:
     {
         QVariantList list;
         for (const Write &write : writes) {
-            list.append(QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how)}));
+            list.append(
+                QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how), write.unasked}));
         }
         return list;
     }

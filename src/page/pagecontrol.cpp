@@ -12,6 +12,7 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
     control.frame = map.value(QStringLiteral("frame")).toString();
     control.identifier = map.value(QStringLiteral("identifier")).toString();
     control.ownsIdentifier = map.value(QStringLiteral("owns")).toBool();
+    control.ownsName = map.value(QStringLiteral("ownsName")).toBool();
     control.form = map.value(QStringLiteral("form")).toString();
     control.tag = map.value(QStringLiteral("tag")).toString();
     control.type = map.value(QStringLiteral("type")).toString();

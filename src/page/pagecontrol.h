@@ -27,6 +27,9 @@ struct PageControl
     // Whether rules recorded under the identifier fill this control: false when a later control of
     // the page answers to the same identifier.
     bool ownsIdentifier = false;
+    // Whether rules recorded under its name fill it too (inputs and selects): it is the last control
+    // of the page with that name.
+    bool ownsName = false;
     // The enclosing form ("frame:index"), empty outside any form.
     QString form;
 

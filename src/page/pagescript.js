@@ -402,7 +402,7 @@
             frame: entry.path,
             identifier: identifier,
             owns: !!own && owners['=' + own] === el,
-            ownsName: tag === 'INPUT' && name !== '' && owners['=' + name] === el,
+            ownsName: tag !== 'TEXTAREA' && name !== '' && owners['=' + name] === el,
             form: formKey(el, entry),
             tag: tag,
             type: select ? '' : (kit.getAttribute(el, 'type') || ''),
@@ -512,8 +512,9 @@
         return !el.checked;
     }
 
-    // writes: [[handle, text, how]], how 0 replace, 1 at the selection, 2 if empty, 3 if unchosen,
-    // 4 check, 5 uncheck (the text is not used by the last two).
+    // writes: [[handle, text, how, unasked]], how 0 replace, 1 at the selection, 2 if empty, 3 if
+    // unchosen, 4 check, 5 uncheck (the text is not used by the last two); an unasked write leaves
+    // the control the user is composing in alone.
     function write(writes) {
         var states = [];
         for (var i = 0; i < writes.length; ++i) {
@@ -522,7 +523,9 @@
                 kit.push(states, [false, false, '', -1, false]);
                 continue;
             }
-            if (how === 4) {
+            if (writes[i][3] && el === watcher.composing()) {
+                written = false;
+            } else if (how === 4) {
                 written = check(el);
             } else if (how === 5) {
                 written = uncheck(el);

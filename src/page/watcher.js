@@ -87,6 +87,8 @@
     var watchedFrames = new kit.WeakMap();
     var appeared = [];
     var flushPending = false;
+    // The control the user is composing text in with an input method, if any.
+    var composing = null;
     var api = null;
     var setTimer = uncurry(window.setTimeout);
     var Observer = window.MutationObserver || window.WebKitMutationObserver;
@@ -153,10 +155,20 @@
         if (isControl(event.target)) report('clicked', [handleOf(event.target), kit.isTrusted(event)]);
     }
 
+    function onCompositionStart(event) {
+        if (isControl(event.target)) composing = event.target;
+    }
+
+    function onCompositionEnd() {
+        composing = null;
+    }
+
     function watch(doc) {
         if (!doc || kit.mapHas(watchedDocuments, doc)) return;
         kit.mapSet(watchedDocuments, doc, true);
         kit.addListener(doc, 'click', onClick, true);
+        kit.addListener(doc, 'compositionstart', onCompositionStart, true);
+        kit.addListener(doc, 'compositionend', onCompositionEnd, true);
         if (Observer) observe(new Observer(observed), doc, { childList: true, subtree: true });
     }
 
@@ -222,6 +234,7 @@
         handleOf: handleOf,
         // The control of a handle, if it was ever given one.
         element: function (handle) { return controls[handle - 1] || null; },
+        composing: function () { return composing; },
         // The controls noted as added since the last call.
         takePending: function () {
             var pending = appeared;

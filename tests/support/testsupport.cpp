@@ -55,8 +55,7 @@ bool loadUrl(QWebView *view, const QString &url)
 
 QVector<PageControl> scanControls(QWebView *view)
 {
-    static const ProfileDocument noValues;
-    WebKitPage page(view, noValues);
+    WebKitPage page(view);
     QVector<PageControl> controls;
     page.scan([&controls](const QVector<PageControl> &scanned) { controls = scanned; });
     return controls;

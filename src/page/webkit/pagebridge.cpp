@@ -1,10 +1,8 @@
 #include "page/webkit/pagebridge.h"
 
-#include "fill/selectmatcher.h"
 #include "logging.h"
 #include "page/pagescripts.h"
 #include "page/webkit/delegate.h"
-#include "store/profiledocument.h"
 
 #include <QEvent>
 #include <QFile>
@@ -14,13 +12,11 @@
 #include <QWebSettings>
 #include <QWebView>
 
-#include <algorithm>
 #include <unistd.h>
 
-PageBridge::PageBridge(QWebView *view, const ProfileDocument &document, QObject *parent)
+PageBridge::PageBridge(QWebView *view, QObject *parent)
     : QObject(parent)
     , m_view(view)
-    , m_document(document)
 {
     m_tidyFallback.setSingleShot(true);
     connect(&m_tidyFallback, &QTimer::timeout, this, &PageBridge::tidyUp);
@@ -93,20 +89,6 @@ const int idleBeforeClearMs = 1500;
 // up anyway; a hidden one at once.
 const int tidyFallbackMs = 500;
 
-// The options of a <select>, in order: each one's text, and its value (its text when it has no value
-// attribute).
-QVector<SelectMatcher::Option> optionsOf(const QWebElement &select)
-{
-    QVector<SelectMatcher::Option> found;
-    for (const QWebElement &option : select.findAll(QStringLiteral("option"))) {
-        const QString text = option.toPlainText().simplified();
-        found.append({text, option.hasAttribute(QStringLiteral("value"))
-                                ? option.attribute(QStringLiteral("value"))
-                                : text});
-    }
-    return found;
-}
-
 qint64 residentBytes()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -126,7 +108,6 @@ void PageBridge::pageLoaded(bool ok)
     m_retired += m_handles;
     m_handles.clear();
     m_inputs.clear();
-    m_selects.clear();
     m_idleClear.stop();
     ++m_pagesSinceClear;
     if (ok) {
@@ -198,7 +179,6 @@ void PageBridge::releaseElements()
     qDeleteAll(m_handles);
     m_handles.clear();
     m_inputs.clear();
-    m_selects.clear();
     clearCaches();
 }
 
@@ -212,7 +192,6 @@ void PageBridge::instrumentPage()
     for (const QWebElement &input : inputs) {
         if (input.tagName() == QLatin1String("INPUT") && !input.firstChild().isNull()) {
             instrumentChildren(root);
-            registerSelects();
             return;
         }
     }
@@ -227,7 +206,6 @@ void PageBridge::instrumentPage()
             popup.setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
         }
     }
-    registerSelects();
 }
 
 void PageBridge::instrumentAppeared()
@@ -284,64 +262,4 @@ void PageBridge::instrument(QWebElement *input)
 QString PageBridge::nextAutoId()
 {
     return QStringLiteral("unknown%1").arg(++m_autoIdCounter);
-}
-
-bool PageBridge::matchesAnyRule(const QVariantMap &rules) const
-{
-    const auto anyRuleFor = [&rules](const auto &table) {
-        return std::any_of(table.keyBegin(), table.keyEnd(),
-                           [&rules](const QString &identifier) { return rules.contains(identifier); });
-    };
-    return anyRuleFor(m_inputs) || anyRuleFor(m_selects);
-}
-
-void PageBridge::applyRules(const QVariantMap &rules)
-{
-    for (auto it = m_inputs.constBegin(); it != m_inputs.constEnd(); ++it) {
-        const auto rule = rules.constFind(it.key());
-        if (rule == rules.constEnd()) {
-            continue;
-        }
-        // One script per field: each call into the engine costs more than compiling the longer text.
-        it.value()->evaluateJavaScript(PageScripts::typeValue(m_document.value(rule.value().toString())));
-    }
-}
-
-void PageBridge::registerSelects()
-{
-    m_selects.clear();
-    const QWebElement document = m_view->page()->mainFrame()->documentElement();
-    for (const QWebElement &select : document.findAll(QStringLiteral("select"))) {
-        const QString id = select.attribute(QStringLiteral("id"));
-        const QString name = select.attribute(QStringLiteral("name"));
-        if (!id.trimmed().isEmpty()) {
-            m_selects.insert(id, select);
-        }
-        if (!name.trimmed().isEmpty()) {
-            m_selects.insert(name, select);
-        }
-    }
-}
-
-const QWebElement *PageBridge::select(const QString &identifier) const
-{
-    const auto found = m_selects.constFind(identifier);
-    return found == m_selects.constEnd() ? nullptr : &found.value();
-}
-
-void PageBridge::applySelectRules(const QVariantMap &rules)
-{
-    for (auto it = m_selects.begin(); it != m_selects.end(); ++it) {
-        const auto rule = rules.constFind(it.key());
-        if (rule == rules.constEnd()) {
-            continue;
-        }
-        const QString key = rule.value().toString();
-        const QVector<SelectMatcher::Option> options = optionsOf(it.value());
-        const int index =
-            SelectMatcher::match(options, m_document.value(key), SelectMatcher::kindForKey(key));
-        if (index >= 0) {
-            it.value().evaluateJavaScript(PageScripts::typeValue(options[index].value));
-        }
-    }
 }

@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QVariant>
 
-class ProfileDocument;
 class QWebElement;
 class QWebView;
 
@@ -20,8 +19,7 @@ class PageBridge : public QObject
     Q_OBJECT
 
 public:
-    // Reads the values that recorded rules fill in from document.
-    PageBridge(QWebView *view, const ProfileDocument &document, QObject *parent = nullptr);
+    explicit PageBridge(QWebView *view, QObject *parent = nullptr);
     ~PageBridge() override;
 
     // Publishes a new bridge object as "delegate" in the main frame, connects its doSignal(QString)
@@ -46,21 +44,9 @@ public:
     // registered, as the walk does; so do those whose click handler the page replaced.
     void instrumentAppeared();
 
-    // Fills every registered input that has a rule (identifier to profile key) with the key's value.
-    void applyRules(const QVariantMap &rules);
-
-    // Sets every registered select that has a rule to the option standing for the key's value, with
-    // the events a user's choice causes; a select with no such option stays as it is.
-    void applySelectRules(const QVariantMap &rules);
-
-    // Whether applyRules or applySelectRules would fill anything on the page shown.
-    bool matchesAnyRule(const QVariantMap &rules) const;
-
     // The registered input with this identifier (an id, a name or a generated one), or null.
     QWebElement *input(const QString &identifier) const { return m_inputs.value(identifier); }
     const QHash<QString, QWebElement *> &inputs() const { return m_inputs; }
-    // The registered <select> with this identifier (its id, else its name; also its name), or null.
-    const QWebElement *select(const QString &identifier) const;
     // Element handles held for the page shown: one per input.
     int handleCount() const { return m_handles.size(); }
     // Handles of earlier pages that wait for the new page's first paint to be freed.
@@ -85,9 +71,6 @@ private:
     void instrument(QWebElement *input);
     void instrumentChildren(const QWebElement &parent);
     QString nextAutoId();
-    // Selects get a table of their own, filled after the inputs' walk: they take no generated
-    // identifiers and no click handlers, so the inputs' numbering stays as it was.
-    void registerSelects();
     // Runs once the page shown was painted or the fallback timer fired: frees the previous pages'
     // handles and, every so many pages or once resident memory has grown enough, clears the
     // engine's memory caches.
@@ -95,12 +78,10 @@ private:
     void clearCaches();
 
     QWebView *m_view;
-    const ProfileDocument &m_document;
     QObject *m_receiver = nullptr;
     const char *m_member = nullptr;
     QHash<QString, QWebElement *> m_inputs;
     QList<QWebElement *> m_handles;
-    QHash<QString, QWebElement> m_selects;
     QList<QWebElement *> m_retired;
     int m_autoIdCounter = 0;
     bool m_tidyPending = false;

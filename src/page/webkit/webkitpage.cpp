@@ -51,10 +51,10 @@ QString newToken()
 
 } // namespace
 
-WebKitPage::WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent)
+WebKitPage::WebKitPage(QWebView *view, QObject *parent)
     : Page(parent)
     , m_view(view)
-    , m_bridge(std::make_unique<PageBridge>(view, document))
+    , m_bridge(std::make_unique<PageBridge>(view))
     , m_clickGate(new ClickGate(view))
     , m_certificates(new CertificateWatch(view->page()->networkAccessManager(), view->page()->mainFrame()))
     , m_reporter(new Reporter(this))
@@ -134,6 +134,10 @@ bool WebKitPage::watch()
     if (!m_sealed) {
         // A page without scripts of its own has no script environment yet: making one seals it.
         m_view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("void 0"));
+    }
+    if (!m_sealed) {
+        // Put on a view whose document was there before it (tests, benchmarks): sealed now.
+        seal();
     }
     if (!m_watching && m_sealed) {
         m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start")).toBool();

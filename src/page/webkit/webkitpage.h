@@ -10,7 +10,6 @@
 class CertificateWatch;
 class ClickGate;
 class PageBridge;
-class ProfileDocument;
 class QWebView;
 
 // The page shown in a Qt WebKit view. The classic bridge (the "delegate" object, sendSignal, the
@@ -22,8 +21,7 @@ class WebKitPage : public Page
     Q_OBJECT
 
 public:
-    // Rules refilled by the bridge read their values from document.
-    WebKitPage(QWebView *view, const ProfileDocument &document, QObject *parent = nullptr);
+    explicit WebKitPage(QWebView *view, QObject *parent = nullptr);
     ~WebKitPage() override;
 
     PageBridge &bridge() const { return *m_bridge; }
