@@ -85,6 +85,8 @@ private slots:
     void noRefillOverCertificateErrors();
     void newWindowRequestsLoadInPlace_data();
     void newWindowRequestsLoadInPlace();
+    void newWindowRequestsRefused_data();
+    void newWindowRequestsRefused();
     void progressBarDuringSuccessfulLoad_data() { engineRows(); }
     void progressBarDuringSuccessfulLoad();
     void progressBarAfterFailedLoad_data() { engineRows(); }
@@ -119,6 +121,19 @@ void TestBrowsing::initTestCase()
                  page("opener", "<button id=\"go\" style=\"width:300px;height:60px\""
                                 " onclick=\"window.open('/target')\">open</button>"));
     QVERIFY(http.start());
+    // Pages that ask for new windows they may not have: from a frame of another site (the same
+    // server under another name), or to data or a local file.
+    const QString button = QStringLiteral("<button id=\"go\" style=\"width:300px;height:60px\" "
+                                          "onclick=\"window.open('%1')\">open</button>");
+    http.setPage(QStringLiteral("/ad"), page("ad", button.arg(http.url(QStringLiteral("/target"))).toUtf8()));
+    http.setPage(QStringLiteral("/framed-ad"),
+                 page("opener", QStringLiteral("<iframe id=\"go\" style=\"width:400px;height:100px\" "
+                                               "src=\"http://localhost:%1/ad\"></iframe>")
+                                    .arg(http.serverPort())
+                                    .toUtf8()));
+    http.setPage(QStringLiteral("/open-data"),
+                 page("opener", button.arg("data:text/html,<p>data</p>").toUtf8()));
+    http.setPage(QStringLiteral("/open-file"), page("opener", button.arg("file:///etc/hostname").toUtf8()));
 }
 
 // The certificates are self-signed and valid from 2000 to 2125 (tests/data/make-certificates.sh).
@@ -261,6 +276,39 @@ void TestBrowsing::newWindowRequestsLoadInPlace_data()
         QTest::newRow(prefix + "link with a named target") << engine << QStringLiteral("/named-link");
         QTest::newRow(prefix + "window.open on a click") << engine << QStringLiteral("/window-open");
     });
+}
+
+void TestBrowsing::newWindowRequestsRefused_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QString>("opener");
+
+    forEachEngine([](Engine engine, const QByteArray &prefix) {
+        QTest::newRow(prefix + "from a frame of another site") << engine << QStringLiteral("/framed-ad");
+        QTest::newRow(prefix + "to data") << engine << QStringLiteral("/open-data");
+        QTest::newRow(prefix + "to a local file") << engine << QStringLiteral("/open-file");
+    });
+}
+
+void TestBrowsing::newWindowRequestsRefused()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QString, opener);
+
+    Browser browser(QByteArray(), Browser::Showing::Exposed, engine);
+    QVERIFY(browser.load(http.url(opener)));
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    const int targets = http.requestedPaths().count(QStringLiteral("/target"));
+    browser.click(QStringLiteral("#go"));
+    if (opener == QLatin1String("/framed-ad")) {
+        // The frame's button: the click lands in the middle of the frame.
+        QTRY_VERIFY_WITH_TIMEOUT(http.requestedPaths().contains(QStringLiteral("/ad")), loadTimeout);
+    }
+    QTest::qWait(1500);
+    QCOMPARE(browser.url(), http.url(opener));
+    QCOMPARE(markerText(browser), QStringLiteral("opener"));
+    QCOMPARE(QApplication::topLevelWidgets().size(), topLevels.size());
+    QCOMPARE(http.requestedPaths().count(QStringLiteral("/target")), targets);
 }
 
 void TestBrowsing::newWindowRequestsLoadInPlace()

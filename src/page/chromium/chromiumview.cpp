@@ -1,10 +1,14 @@
 #include "page/chromium/chromiumview.h"
 
 #include "logging.h"
+#include "page/newwindow.h"
 
+#include <QMutex>
+#include <QPointer>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
 
 namespace {
 
@@ -15,30 +19,99 @@ QString hostKey(const QUrl &url)
 
 } // namespace
 
+// Sees the first request of a new window's page, which tells the document that asked for it, and
+// stops it: the address is then loaded in the view, or not at all. Interceptors may be called off the
+// window's thread.
+class WindowGate : public QWebEngineUrlRequestInterceptor
+{
+public:
+    using Decide = std::function<void(const QUrl &address, const QUrl &opener)>;
+
+    explicit WindowGate(QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent)
+    {
+    }
+
+    // The next request of a page's own document for address is the new window's.
+    void expect(const QUrl &address, Decide decide)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_address = address;
+        m_decide = std::move(decide);
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
+            return;
+        }
+        Decide decide;
+        {
+            const QMutexLocker lock(&m_mutex);
+            if (!m_decide || info.requestUrl() != m_address) {
+                return;
+            }
+            decide = std::exchange(m_decide, nullptr);
+        }
+        info.block(true);
+        const QUrl address = info.requestUrl();
+        const QUrl opener = info.initiator();
+        QMetaObject::invokeMethod(
+            this, [decide, address, opener] { decide(address, opener); }, Qt::QueuedConnection);
+    }
+
+private:
+    QMutex m_mutex;
+    QUrl m_address;
+    Decide m_decide;
+};
+
 namespace {
 
 class WindowStandIn : public QWebEnginePage
 {
 public:
-    explicit WindowStandIn(QWebEnginePage *target)
+    WindowStandIn(QWebEnginePage *target, WindowGate *gate)
         : QWebEnginePage(target->profile(), target)
         , m_target(target)
+        , m_gate(gate)
     {
     }
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
     {
-        if (isMainFrame && m_target) {
-            m_target->load(url);
-            m_target = nullptr;
-            deleteLater();
+        if (!isMainFrame || !m_target) {
+            return false;
         }
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+            // Requested only to learn who asked: the gate stops it.
+            QPointer<WindowStandIn> self(this);
+            m_gate->expect(url, [self](const QUrl &address, const QUrl &opener) {
+                if (self && self->m_target && NewWindow::allowed(address, opener, self->m_target->url())) {
+                    self->m_target->load(address);
+                }
+                if (self) {
+                    self->done();
+                }
+            });
+            return true;
+        }
+        // Data, local files, scripts: nothing a page may open at the top.
+        qCDebug(lcBridge) << "new window refused:" << url.scheme();
+        done();
         return false;
     }
 
 private:
+    void done()
+    {
+        m_target = nullptr;
+        deleteLater();
+    }
+
     QWebEnginePage *m_target;
+    WindowGate *m_gate;
 };
 
 } // namespace
@@ -56,7 +129,10 @@ protected:
     // The new window's address is loaded in this view. Handing Chromium this page to adopt the new
     // window's contents leaves the page's script calls unanswered for long seconds, so a stand-in
     // page takes the first navigation and passes it on.
-    QWebEnginePage *createWindow(WebWindowType) override { return new WindowStandIn(this); }
+    QWebEnginePage *createWindow(WebWindowType) override
+    {
+        return new WindowStandIn(this, m_view->m_windowGate);
+    }
 
     bool certificateError(const QWebEngineCertificateError &error) override
     {
@@ -81,6 +157,8 @@ ChromiumView::ChromiumView(QWidget *parent)
     // Without a storage name the profile keeps everything in memory.
     , m_profile(new QWebEngineProfile(this))
 {
+    m_windowGate = new WindowGate(this);
+    m_profile->setUrlRequestInterceptor(m_windowGate);
     setPage(new ChromiumWebPage(this, m_profile));
     connect(page(), &QWebEnginePage::loadStarted, this, [this] { m_loading = true; });
     connect(page(), &QWebEnginePage::loadFinished, this, [this] {

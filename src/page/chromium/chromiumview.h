@@ -5,6 +5,7 @@
 #include <QWebEngineView>
 
 class QWebEngineProfile;
+class WindowGate;
 
 // A Qt WebEngine view as the browser shows pages in it: off the record (nothing of a session is
 // left in the user's folders), every new window loaded in this same view, every certificate error
@@ -32,6 +33,8 @@ private:
     // The hosts ("host:port") whose certificate failed. Chromium remembers an accepted error for its
     // host and does not ask again, so a later document from there is as insecure as the first.
     QSet<QString> m_failedHosts;
+    // Stops a new window's request once it has told who asked for it.
+    WindowGate *m_windowGate = nullptr;
     bool m_loading = false;
     bool m_documentInsecure = false;
 };

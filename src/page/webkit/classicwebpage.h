@@ -16,4 +16,12 @@ signals:
 
 protected:
     void javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceId) override;
+    // A new window's address loads in this page, the view's one page: unless a frame of another site
+    // asked for it, or it names a local file or data.
+    QWebPage *createWindow(WebWindowType type) override;
+    bool acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request,
+                                 NavigationType type) override;
+
+private:
+    bool m_windowRequested = false;
 };
