@@ -3,6 +3,7 @@
 // classic engine's alone: Chromium's page script lives in a world the page cannot reach.
 
 #include "browser.h"
+#include "fill/formfiller.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -79,6 +80,10 @@ private slots:
     void onlyTheUsersClickOpensTheMenu_data();
     void onlyTheUsersClickOpensTheMenu();
     void destroyedBridgeComesBack();
+    void documentsOfOtherKinds_data();
+    void documentsOfOtherKinds();
+    void pagesOwnClickHandlersStillRun_data() { engineRows(); }
+    void pagesOwnClickHandlersStillRun();
 };
 
 void TestHostilePages::hostileIdentifiersAndValues()
@@ -301,6 +306,86 @@ void TestHostilePages::destroyedBridgeComesBack()
     click(browser.view(), "#a");
     QCOMPARE(menus, 1);
     QCOMPARE(fieldValue(browser.view(), "#a"), QString("one"));
+}
+
+namespace {
+
+const QJsonObject nameAndMail{{"profile", QJsonObject{{"familyName", "山田"}, {"mail", "a@b.jp"}}},
+                              {"actions", QJsonObject{{"姓", QJsonArray{"familyName"}}}}};
+
+// Runs このページに一括入力 and answers how many fields it filled.
+int fillPage(Browser &browser)
+{
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    browser.child<QAction>("actionFillPage")->trigger();
+    return finished.isEmpty() && !finished.wait(5000) ? -1 : finished.first().value(0).toInt();
+}
+
+} // namespace
+
+void TestHostilePages::documentsOfOtherKinds_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("mimeType");
+    const QString fields =
+        QStringLiteral("<p>姓 <input id=\"sei\" type=\"text\" autocomplete=\"family-name\"/></p>"
+                       "<p>メール <input id=\"mail\" type=\"email\" autocomplete=\"email\"/></p>");
+    forEachEngine([&fields](Engine engine, const QByteArray &prefix) {
+        // Served as XML, tag names keep their lower case.
+        QTest::newRow(prefix + "XHTML")
+            << engine
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+               "<head><title>x</title></head><body><form>"
+                   + fields + "</form></body></html>"
+            << "application/xhtml+xml";
+        // An element of another language that happens to be called input.
+        QTest::newRow(prefix + "input in an SVG")
+            << engine << "<svg width=10 height=10><input id=drawn /></svg><form>" + fields + "</form>"
+            << QString();
+    });
+}
+
+// Pages that break what the scripts could assume of a document still get their fields filled, and the
+// menu.
+void TestHostilePages::documentsOfOtherKinds()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QString, page);
+    QFETCH(QString, mimeType);
+    Browser browser(nameAndMail, Browser::Showing::Exposed, engine);
+    QVERIFY(browser.open(page, address, mimeType));
+    QCOMPARE(fillPage(browser), 2);
+    QCOMPARE(browser.value("#sei"), QStringLiteral("山田"));
+    QCOMPARE(browser.value("#mail"), QStringLiteral("a@b.jp"));
+    browser.run("document.getElementById('sei').value = ''");
+    QVERIFY(browser.clickAndChoose("#sei", "姓: "));
+    QTRY_COMPARE(browser.value("#sei"), QStringLiteral("山田"));
+}
+
+// The page's own click handlers go on working where the browser listens for clicks too.
+void TestHostilePages::pagesOwnClickHandlersStillRun()
+{
+    QFETCH(Engine, engine);
+    Browser browser(nameAndMail, Browser::Showing::Exposed, engine);
+    QVERIFY(
+        browser.open("<form><label><input type=radio name=kind id=corp "
+                     "onclick=\"document.getElementById('company').style.display = 'block'\"> 法人</label>"
+                     "<div id=company style='display:none'>会社名 <input id=name></div>"
+                     "<p>姓 <input type=text id=sei onclick=\"window.clicks = (window.clicks || 0) + 1\"></p>"
+                     "</form>",
+                     address));
+    browser.click("#corp");
+    QTRY_COMPARE(browser.run("document.getElementById('company').style.display").toString(),
+                 QString("block"));
+    QVERIFY(browser.clickAndChoose("#sei", "姓: "));
+    QTRY_COMPARE(browser.value("#sei"), QStringLiteral("山田"));
+    QCOMPARE(browser.run("window.clicks").toInt(), 1);
+    if (engine == Engine::WebKit) {
+        // The classic bridge's call comes first, then the page's own handler.
+        QCOMPARE(browser.run("document.getElementById('sei').getAttribute('onclick')").toString(),
+                 QString("sendSignal('sei');window.clicks = (window.clicks || 0) + 1"));
+    }
 }
 
 QTEST_MAIN(TestHostilePages)

@@ -57,7 +57,7 @@ bool Browser::open(const QString &html, const QString &address, const QString &m
     if (view()) {
         QSignalSpy finished(view(), &QWebView::loadFinished);
         view()->setContent(html.toUtf8(), mimeType + QStringLiteral(";charset=utf-8"), QUrl(address));
-        return finished.wait(10000) && finished.first().value(0).toBool();
+        return (!finished.isEmpty() || finished.wait(10000)) && finished.first().value(0).toBool();
     }
     auto *chromium = static_cast<QWebEngineView *>(m_window->view());
     QSignalSpy finished(chromium, &QWebEngineView::loadFinished);
