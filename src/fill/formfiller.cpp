@@ -494,9 +494,11 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
             choices.insert(control.identifier, control.key);
         }
     }
+    // The rules of the page filled, which need not be the page shown by now.
+    const QVariantMap rules = m_document.rulesFor(m_address);
     QVariantMap previousRules;
     for (auto it = choices.constBegin(); it != choices.constEnd(); ++it) {
-        previousRules.insert(it.key(), m_document.pageRules().value(it.key()));
+        previousRules.insert(it.key(), rules.value(it.key()));
     }
     const bool changed = std::any_of(m_controls.cbegin(), m_controls.cend(),
                                      [](const Control &control) { return control.state == Control::Filled; });

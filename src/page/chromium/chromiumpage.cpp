@@ -229,7 +229,8 @@ void ChromiumPage::run(const Call &c)
             const bool absent = result == QVariant(QStringLiteral("absent"));
             if (result.type() != QVariant::List && !absent && token == self->m_token) {
                 // The script threw: asking again would fail again.
-                qCWarning(lcBridge) << "page script failed in" << c.function << "on" << self->m_view->url();
+                qCWarning(lcBridge) << "page script failed in" << c.function << "on"
+                                    << Logging::masked(self->m_view->url());
                 c.answer(QVariant());
                 return;
             }

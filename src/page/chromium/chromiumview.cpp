@@ -136,7 +136,8 @@ protected:
 
     bool certificateError(const QWebEngineCertificateError &error) override
     {
-        qCDebug(lcBridge) << "certificate error accepted for" << error.url() << error.errorDescription();
+        qCDebug(lcBridge) << "certificate error accepted for" << Logging::masked(error.url())
+                          << error.errorDescription();
         m_view->m_failedHosts.insert(hostKey(error.url()));
         return true;
     }
@@ -144,7 +145,7 @@ protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int line,
                                   const QString &source) override
     {
-        qCDebug(lcBridge).noquote() << "page console:" << message
+        qCDebug(lcBridge).noquote() << "page console:" << Logging::masked(message)
                                     << source + QLatin1Char(':') + QString::number(line);
     }
 

@@ -14,7 +14,8 @@ ClassicWebPage::ClassicWebPage(QObject *parent)
 void ClassicWebPage::javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceId)
 {
     if (message.startsWith(QLatin1String("SyntaxError"))) {
-        qCDebug(lcBridge) << "script not run:" << message << sourceId << lineNumber;
+        qCDebug(lcBridge) << "script not run:" << Logging::masked(message) << Logging::masked(sourceId)
+                          << lineNumber;
         emit scriptSyntaxError(message);
     }
     QWebPage::javaScriptConsoleMessage(message, lineNumber, sourceId);

@@ -125,7 +125,7 @@ void WebKitPage::seal()
     frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
     m_sealed = frame->evaluateJavaScript(head + PageScripts::literal(m_token) + tail).toBool();
     if (!m_sealed) {
-        qCWarning(lcBridge) << "page not watched:" << m_view->url();
+        qCWarning(lcBridge) << "page not watched:" << Logging::masked(m_view->url());
     }
 }
 
@@ -161,7 +161,7 @@ bool WebKitPage::install()
                                            + PageScripts::literal(m_token) + tail)
                       .toBool();
     if (!m_installed) {
-        qCWarning(lcBridge) << "page script not installed on" << m_view->url();
+        qCWarning(lcBridge) << "page script not installed on" << Logging::masked(m_view->url());
     }
     return m_installed;
 }
@@ -232,7 +232,7 @@ void WebKitPage::inputClicked(const QString &identifier)
     // The press must be on a control that answers to the identifier the click reported: a page
     // script reporting another input's identifier opens nothing.
     if (described.size() != 1 || described.first().identifier != identifier) {
-        qCDebug(lcFill) << "no menu: the user did not click" << identifier;
+        qCDebug(lcFill) << "no menu: the user did not click" << Logging::masked(identifier);
         return;
     }
     m_clickGate->spend();
@@ -276,7 +276,7 @@ void WebKitPage::clickedOutsideBridge(int handle, quint32 document)
         return;
     }
     if (pressedControl() != handle) {
-        qCDebug(lcFill) << "no menu: the user did not click" << described.first().identifier;
+        qCDebug(lcFill) << "no menu: the user did not click" << Logging::masked(described.first().identifier);
         return;
     }
     m_clickGate->spend();
