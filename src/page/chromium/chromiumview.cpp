@@ -2,6 +2,8 @@
 
 #include "logging.h"
 
+#include <QDir>
+#include <QFile>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -77,11 +79,30 @@ private:
 };
 
 ChromiumView::ChromiumView(QWidget *parent)
+    : ChromiumView(parent, QString())
+{
+}
+
+ChromiumView::ChromiumView(QWidget *parent, const QString &storage)
     : QWebEngineView(parent)
     // Without a storage name the profile keeps everything in memory.
-    , m_profile(new QWebEngineProfile(this))
+    , m_profile(storage.isEmpty() ? new QWebEngineProfile(this) : keptProfile(storage, this))
 {
     setPage(new ChromiumWebPage(this, m_profile));
+}
+
+QWebEngineProfile *ChromiumView::keptProfile(const QString &storage, QObject *parent)
+{
+    // The folder holds logins: for its owner only, like the profile folder.
+    QDir().mkpath(storage);
+    QFile::setPermissions(storage, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    auto *profile = new QWebEngineProfile(QStringLiteral("kakikomi"), parent);
+    profile->setPersistentStoragePath(storage);
+    profile->setCachePath(storage);
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    // Cookies with an expiry are kept; session cookies end with the program.
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    return profile;
 }
 
 ChromiumView::~ChromiumView()
