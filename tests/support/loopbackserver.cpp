@@ -91,7 +91,8 @@ void LoopbackServer::answer(QSslSocket *socket, const QString &path, const QByte
     const auto headers = m_headers.constFind(path);
     response +=
         headers != m_headers.constEnd() ? headers.value() : "Content-Type: text/html; charset=utf-8\r\n";
-    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    response +=
+        "Content-Length: " + QByteArray::number(body.size() * (m_cut.contains(path) ? 2 : 1)) + "\r\n";
     response += "Connection: close\r\n\r\n";
     response += body;
     socket->write(response);

@@ -30,6 +30,8 @@ public:
     void setResponse(const QString &path, const QByteArray &headers, const QByteArray &body);
     // Requests for path get no answer while the server lives: a load that never ends.
     void hold(const QString &path) { m_held.insert(path); }
+    // Answers for path promise twice the body they send before closing: a connection that breaks.
+    void cutShort(const QString &path) { m_cut.insert(path); }
     // Listens on a free port of 127.0.0.1.
     bool start();
 
@@ -51,6 +53,7 @@ private:
     QMap<QString, QByteArray> m_pages;
     QMap<QString, QByteArray> m_headers;
     QSet<QString> m_held;
+    QSet<QString> m_cut;
     QMultiMap<QString, QByteArray> m_requests;
     QSslCertificate m_certificate;
     QSslKey m_key;

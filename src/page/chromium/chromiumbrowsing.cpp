@@ -3,6 +3,7 @@
 #include "page/chromium/chromiumview.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineHistory>
@@ -31,24 +32,50 @@ public:
 
     void saveTo(const QString &path) override
     {
-        const QFileInfo target(path);
-        m_item->setDownloadDirectory(target.absolutePath());
-        m_item->setDownloadFileName(target.fileName());
-        connect(m_item, &QWebEngineDownloadItem::finished, this, [this] {
-            if (m_item->state() == QWebEngineDownloadItem::DownloadCompleted) {
-                emit finished(true, QString());
-            } else {
-                emit finished(false, m_item->interruptReasonString());
-            }
-        });
-        m_item->accept();
+        m_path = path;
+        follow(m_item);
+    }
+
+    // Chromium resumes a download whose connection broke by offering it again, as another item of
+    // the same id: it goes on into the same file.
+    void resume(QWebEngineDownloadItem *item)
+    {
+        if (m_path.isEmpty()) {
+            item->cancel();
+            return;
+        }
+        m_item = item;
+        follow(item);
     }
 
     // An item not accepted while it is being offered is cancelled by Chromium.
     void cancel() override { m_item->cancel(); }
 
 private:
+    void follow(QWebEngineDownloadItem *item)
+    {
+        const QFileInfo target(m_path);
+        item->setDownloadDirectory(target.absolutePath());
+        item->setDownloadFileName(target.fileName());
+        connect(item, &QWebEngineDownloadItem::finished, this, [this, item] {
+            if (item != m_item || m_done) {
+                return;
+            }
+            m_done = true;
+            if (item->state() == QWebEngineDownloadItem::DownloadCompleted) {
+                emit finished(true, QString());
+            } else {
+                // Nothing half written stays behind.
+                QFile::remove(m_path);
+                emit finished(false, item->interruptReasonString());
+            }
+        });
+        item->accept();
+    }
+
     QWebEngineDownloadItem *m_item;
+    QString m_path;
+    bool m_done = false;
 };
 
 } // namespace
@@ -62,7 +89,16 @@ ChromiumBrowsing::ChromiumBrowsing(ChromiumView *view, QObject *parent)
 
 void ChromiumBrowsing::take(QWebEngineDownloadItem *item)
 {
-    emit downloadRequested(new ItemDownload(item));
+    const auto running = m_running.constFind(item->id());
+    if (running != m_running.constEnd() && running.value()) {
+        static_cast<ItemDownload *>(running.value().data())->resume(item);
+        return;
+    }
+    // Kept by the first item: the download lives as long as Chromium keeps that.
+    auto *download = new ItemDownload(item);
+    m_running.insert(item->id(), download);
+    connect(download, &Download::finished, this, [this, id = item->id()] { m_running.remove(id); });
+    emit downloadRequested(download);
 }
 
 void ChromiumBrowsing::go(Step step)

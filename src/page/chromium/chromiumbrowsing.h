@@ -2,6 +2,9 @@
 
 #include "page/browsing.h"
 
+#include <QHash>
+#include <QPointer>
+
 class ChromiumView;
 class QWebEngineDownloadItem;
 
@@ -23,4 +26,6 @@ private:
     void take(QWebEngineDownloadItem *item);
 
     ChromiumView *m_view;
+    // By Chromium's id, the downloads not finished yet.
+    QHash<quint32, QPointer<Download>> m_running;
 };
