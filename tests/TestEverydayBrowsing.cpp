@@ -235,8 +235,9 @@ void TestEverydayBrowsing::downloads()
         browser.statusMessage().startsWith(QStringLiteral("ダウンロードしました: "))
             || browser.statusMessage().startsWith(QStringLiteral("ダウンロードできませんでした: ")),
         loadTimeout);
-    // The page stays.
+    // The page stays, and nothing is loading.
     QCOMPARE(markerText(browser), QStringLiteral("files"));
+    QVERIFY(browser.progressBar()->isHidden());
     QCOMPARE(browser.url(), http.url(QStringLiteral("/files")));
 
     if (folderBlocked) {

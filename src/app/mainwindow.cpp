@@ -159,11 +159,13 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
 
     m_downloads = std::make_unique<Downloads>();
     connect(m_browsing.get(), &Browsing::downloadRequested, m_downloads.get(), &Downloads::take);
-    connect(m_downloads.get(), &Downloads::started, this, [this](const QString &name) {
-        // The load that turned into a download ends without a page; nothing is loading any more.
+    connect(m_browsing.get(), &Browsing::downloadRequested, this, [this] {
+        // The load that turned into a download ends without a page: nothing is loading any more.
+        m_loadBecameDownload = true;
         m_progressBar->hide();
-        ui->statusBar->showMessage(tr("ダウンロード中: ") + name);
     });
+    connect(m_downloads.get(), &Downloads::started, this,
+            [this](const QString &name) { ui->statusBar->showMessage(tr("ダウンロード中: ") + name); });
     connect(m_downloads.get(), &Downloads::saved, this, [this](const QString &path) {
         ui->statusBar->showMessage(tr("ダウンロードしました: ") + QDir::toNativeSeparators(path));
     });
@@ -326,6 +328,9 @@ void MainWindow::deferStatusPaint()
 void MainWindow::on_webview_loadProgress(int v)
 {
     deferStatusPaint();
+    if (m_loadBecameDownload) {
+        return;
+    }
     if (!m_progressBar->isVisible()) {
         m_progressBar->setVisible(true);
     }
@@ -334,6 +339,7 @@ void MainWindow::on_webview_loadProgress(int v)
 
 void MainWindow::on_webview_loadStarted()
 {
+    m_loadBecameDownload = false;
     deferStatusPaint();
     ui->statusBar->showMessage(QString());
     if (!m_progressBar->isVisible()) {

@@ -109,6 +109,8 @@ private:
     WebKitPage *m_webkit = nullptr;
     // Set when the classic engine could not run a script of the page being loaded.
     bool m_scriptsFailed = false;
+    // Set when the load under way handed its response over as a download.
+    bool m_loadBecameDownload = false;
     std::unique_ptr<FieldFiller> m_filler;
     std::unique_ptr<FormFiller> m_formFiller;
     std::unique_ptr<RuleFiller> m_ruleFiller;
