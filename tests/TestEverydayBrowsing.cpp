@@ -71,7 +71,7 @@ private:
 void TestEverydayBrowsing::initTestCase()
 {
     http.setPage(QStringLiteral("/first"), page("first"));
-    http.setPage(QStringLiteral("/second"), page("second"));
+    http.setPage(QStringLiteral("/second"), page("second", "<input id=\"field\" type=\"text\">"));
     http.setPage(QStringLiteral("/files"),
                  page("files",
                       "<a id=\"go\" href=\"/download\" style=\"display:block;width:300px;height:60px\">"
@@ -81,8 +81,9 @@ void TestEverydayBrowsing::initTestCase()
     QVERIFY(http.start());
 }
 
-// Each step is a key sequence, a mouse button ("BackButton", "ForwardButton"), or "load" to start a
-// load that never ends; marker is the page shown after the steps.
+// Each step is a key sequence, a mouse button ("BackButton", "ForwardButton"), "focus" to put the
+// caret into the page's text field, or "load" to start a load that never ends; marker is the page shown after
+// the steps.
 void TestEverydayBrowsing::keysAndButtons_data()
 {
     QTest::addColumn<Engine>("engine");
@@ -98,6 +99,7 @@ void TestEverydayBrowsing::keysAndButtons_data()
         };
         row("Alt+Left goes back", {"Alt+Left"}) << "first" << 0 << false << 0;
         row("Alt+Right goes forward again", {"Alt+Left", "Alt+Right"}) << "second" << 0 << false << 0;
+        row("Alt+Left from a text field", {"focus", "Alt+Left"}) << "first" << 0 << false << 0;
         row("the mouse's back button", {"BackButton"}) << "first" << 0 << false << 0;
         row("the mouse's forward button", {"BackButton", "ForwardButton"}) << "second" << 0 << false << 0;
         row("F5 reloads", {"F5"}) << "second" << 1 << false << 0;
@@ -131,6 +133,13 @@ void TestEverydayBrowsing::keysAndButtons()
     QSignalSpy finished(browser.window().view(), SIGNAL(loadFinished(bool)));
     for (const QString &step : qAsConst(steps)) {
         finished.clear();
+        if (step == QLatin1String("focus")) {
+            // A click would open the field menu.
+            browser.run(QStringLiteral("document.getElementById('field').focus()"));
+            QTRY_COMPARE(browser.run(QStringLiteral("document.activeElement.id")).toString(),
+                         QStringLiteral("field"));
+            continue;
+        }
         if (step == QLatin1String("load")) {
             const int held = http.requestsFor(QStringLiteral("/never")).size();
             browser.run(QStringLiteral("location.href = '/never'"));
