@@ -12,7 +12,6 @@ BrowsingControls::BrowsingControls(Browsing &browsing, QWidget *window, QWidget 
     : m_browsing(browsing)
     , m_window(window)
     , m_view(view)
-    , m_printer(QPrinter::HighResolution)
 {
     m_back = action("actionBack", tr("戻る"), {QKeySequence(Qt::ALT + Qt::Key_Left)}, Browsing::Step::Back);
     m_forward =
@@ -68,11 +67,14 @@ void BrowsingControls::printWithDialog()
     if (m_printing) {
         return;
     }
-    QPrintDialog dialog(&m_printer, m_window);
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    QPrintDialog dialog(m_printer.get(), m_window);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    printTo(&m_printer);
+    printTo(m_printer.get());
 }
 
 void BrowsingControls::printTo(QPrinter *printer)

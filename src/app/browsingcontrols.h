@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPrinter>
 
+#include <memory>
+
 class QAction;
 class QWidget;
 
@@ -55,7 +57,8 @@ private:
     QAction *m_reloadFresh;
     QAction *m_stop;
     QAction *m_print;
-    // Kept between prints, so that the dialog offers the last choices again.
-    QPrinter m_printer;
+    // Made at the first print (making one loads the desktop's print system) and kept, so that the
+    // dialog offers the last choices again.
+    std::unique_ptr<QPrinter> m_printer;
     bool m_printing = false;
 };
