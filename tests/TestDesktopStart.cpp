@@ -2,6 +2,8 @@
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
 #include "app/singlewebview.h"
+#include "browser.h"
+#include "loopbackserver.h"
 #include "programrun.h"
 #include "testsupport.h"
 
@@ -12,6 +14,8 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+
+#include <csignal>
 
 using namespace TestSupport;
 
@@ -50,6 +54,8 @@ private slots:
     void silentHolderKeepsTheFolder();
     void greeting_data();
     void greeting();
+    void stopSignalEndsInOrder_data() { engineRows(); }
+    void stopSignalEndsInOrder();
 };
 
 // Two programs in one folder: the later one hands over to the first and writes nothing, so every
@@ -162,6 +168,39 @@ void TestDesktopStart::greeting()
     QTest::qWait(100);
     QCOMPARE(window.statusBar()->currentMessage(), message);
     QVERIFY(!QFile::exists("profile.json") || profile);
+}
+
+// A session that ends asks the program to stop: it ends as when its window is closed, so the login
+// a site just gave it is on disk for the next start (Chromium writes its cookies only now and then).
+void TestDesktopStart::stopSignalEndsInOrder()
+{
+    QFETCH(Engine, engine);
+    LoopbackServer http;
+    const QByteArray expires =
+        QDateTime::currentDateTimeUtc().addDays(30).toString(Qt::RFC2822Date).toLatin1();
+    http.setResponse(
+        "/login", "Content-Type: text/html\r\nSet-Cookie: member=yamada; Path=/; Expires=" + expires + "\r\n",
+        "<p>ようこそ</p>");
+    QVERIFY(http.start());
+    WorkDir dir;
+    dir.write("profile.json", QJsonDocument(QJsonObject{{"startPage", http.url("/login")}}).toJson());
+
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    program.setProcessEnvironment(programEnvironment());
+    program.start(KAKIKOMI_PROGRAM, {"--engine", Engines::name(engine)});
+    QTRY_VERIFY_WITH_TIMEOUT(!http.requestsFor("/login").isEmpty(), 30000);
+    // Time for the answer to reach the engine, not for the program to save on its own.
+    QTest::qWait(300);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(!QFile::exists(dir.filePath("profile.json.lock")));
+    const QByteArray kept =
+        dir.read(engine == Engine::WebKit ? "profile.cookies" : "profile.chromium/Cookies");
+    QVERIFY2(kept.contains("member") && kept.contains("yamada"),
+             program.readAllStandardError().right(2000).constData());
 }
 
 QTEST_MAIN(TestDesktopStart)

@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
+#include "app/quitonsignals.h"
 #include "logging.h"
 
 #include <QApplication>
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
     if (const std::optional<int> handedOver = lock.acquire()) {
         return *handedOver;
     }
+    // A session that ends stops the program as closing the window does.
+    QuitOnSignals quitOnSignals;
     MainWindow window(engine);
     lock.raiseOnRequest(&window);
     window.showMaximized();

@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "app/browsingcontrols.h"
 #include "app/chromiummodule.h"
+#include "app/downloads.h"
 #include "app/shortcuts.h"
 #include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
@@ -9,13 +11,16 @@
 #include "fill/rulefiller.h"
 #include "logging.h"
 #include "page/chromium/chromiumfactory.h"
+#include "page/webkit/keptcookiejar.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/webkitbrowsing.h"
 #include "page/webkit/webkitpage.h"
 #include "profile/profileeditor.h"
 #include "store/profiledocument.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -31,6 +36,11 @@ namespace {
 // messages would otherwise be drawn at once on every change, and with them the web view, which
 // makes the engine lay out and paint a page still loading.
 const int statusPaintDelayMs = 100;
+
+// Beside profile.json: the classic engine's kept cookies, and Chromium's folder for cookies and site
+// data. Names of their own, as the profile folder may be any folder the program was started in.
+const char cookieFileName[] = "profile.cookies";
+const char chromiumStorageName[] = "profile.chromium";
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -46,17 +56,26 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     ui->setupUi(this);
 
     m_document = std::make_unique<ProfileDocument>();
+    // Read before the view is made: it decides where the engine keeps cookies.
+    m_document->load();
+    const bool keepCookies = !m_document->forgetsCookiesAtExit();
     if (engine == Engine::Chromium) {
         const ChromiumFactory &chromium = ChromiumModule::required();
-        m_view = chromium.createView(this);
+        m_view = chromium.createView(
+            this,
+            keepCookies ? QDir::current().absoluteFilePath(QLatin1String(chromiumStorageName)) : QString());
         m_page.reset(chromium.createPage(m_view));
+        m_browsing.reset(chromium.createBrowsing(m_view));
     } else {
         m_webView = new SingleWebView(this);
         m_view = m_webView;
+        m_webView->page()->networkAccessManager()->setCookieJar(new KeptCookieJar(
+            keepCookies ? QDir::current().absoluteFilePath(QLatin1String(cookieFileName)) : QString()));
         auto page = std::make_unique<WebKitPage>(m_webView);
         m_webkit = page.get();
         m_page = std::move(page);
         connect(m_webkit, &WebKitPage::scriptsFailed, this, [this] { m_scriptsFailed = true; });
+        m_browsing = std::make_unique<WebKitBrowsing>(m_webView);
     }
     m_view->setObjectName(QStringLiteral("webview"));
     auto *frameLayout = new QVBoxLayout(ui->frame);
@@ -143,7 +162,26 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     m_statusPaint.setInterval(statusPaintDelayMs);
     connect(&m_statusPaint, &QTimer::timeout, this, [this]() { ui->statusBar->setUpdatesEnabled(true); });
 
-    m_document->load();
+    m_downloads = std::make_unique<Downloads>();
+    connect(m_browsing.get(), &Browsing::downloadRequested, m_downloads.get(), &Downloads::take);
+    connect(m_browsing.get(), &Browsing::downloadRequested, this, [this] {
+        // The load that turned into a download ends without a page: nothing is loading any more.
+        m_loadBecameDownload = true;
+        m_progressBar->hide();
+    });
+    connect(m_downloads.get(), &Downloads::started, this,
+            [this](const QString &name) { ui->statusBar->showMessage(tr("ダウンロード中: ") + name); });
+    connect(m_downloads.get(), &Downloads::saved, this, [this](const QString &path) {
+        ui->statusBar->showMessage(tr("ダウンロードしました: ") + QDir::toNativeSeparators(path));
+    });
+    connect(m_downloads.get(), &Downloads::failed, this, [this](const QString &reason) {
+        ui->statusBar->showMessage(tr("ダウンロードできませんでした: ") + reason);
+    });
+    m_browsingControls = std::make_unique<BrowsingControls>(*m_browsing, this, m_view);
+    connect(m_browsingControls.get(), &BrowsingControls::printed, this, [this](bool ok) {
+        ui->statusBar->showMessage(ok ? tr("印刷しました") : tr("印刷できませんでした"));
+    });
+
     m_startPage = m_document->startPage();
     Shortcuts::apply(m_document->root(), {{QStringLiteral("fillPage"), ui->actionFillPage},
                                           {QStringLiteral("undoFill"), ui->actionUndoFill}});
@@ -288,6 +326,9 @@ void MainWindow::deferStatusPaint()
 void MainWindow::on_webview_loadProgress(int v)
 {
     deferStatusPaint();
+    if (m_loadBecameDownload) {
+        return;
+    }
     if (!m_progressBar->isVisible()) {
         m_progressBar->setVisible(true);
     }
@@ -297,6 +338,7 @@ void MainWindow::on_webview_loadProgress(int v)
 void MainWindow::on_webview_loadStarted()
 {
     m_loading = true;
+    m_loadBecameDownload = false;
     deferStatusPaint();
     ui->statusBar->showMessage(QString());
     if (!m_progressBar->isVisible()) {

@@ -11,6 +11,9 @@
 
 #include <memory>
 
+class Browsing;
+class BrowsingControls;
+class Downloads;
 class FieldFiller;
 class FormFiller;
 class Page;
@@ -56,6 +59,10 @@ public:
     QWidget *view() const { return m_view; }
     QProgressBar *progressBar() const { return m_progressBar; }
     QString startPage() const { return m_startPage; }
+    // The history, printing and downloads of the view, and the keys and downloads that use them.
+    Browsing &browsing() { return *m_browsing; }
+    BrowsingControls &browsingControls() { return *m_browsingControls; }
+    Downloads &downloads() { return *m_downloads; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -106,7 +113,12 @@ private:
     bool m_loading = false;
     // A menu choice found its field gone while a page loaded.
     bool m_choiceDropped = false;
+    // Set when the load under way handed its response over as a download.
+    bool m_loadBecameDownload = false;
     std::unique_ptr<FieldFiller> m_filler;
     std::unique_ptr<FormFiller> m_formFiller;
     std::unique_ptr<RuleFiller> m_ruleFiller;
+    std::unique_ptr<Browsing> m_browsing;
+    std::unique_ptr<Downloads> m_downloads;
+    std::unique_ptr<BrowsingControls> m_browsingControls;
 };

@@ -190,6 +190,11 @@ QString ProfileDocument::engine() const
     return m_root.value(engineMember).toString();
 }
 
+bool ProfileDocument::forgetsCookiesAtExit() const
+{
+    return m_root.value(QLatin1String("forgetCookiesAtExit")).toBool();
+}
+
 void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
 {
     m_values = values;

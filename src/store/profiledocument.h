@@ -42,6 +42,9 @@ public:
     // The "engine" member as written ("webkit", "chromium"), empty when there is none. The document
     // only keeps it; which names count is for the program's start to decide.
     QString engine() const;
+    // Whether the "forgetCookiesAtExit" member is true: no cookie outlives the program, for shared
+    // computers.
+    bool forgetsCookiesAtExit() const;
 
     // Personal values by profile key.
     const QHash<QString, QVariant> &values() const { return m_values; }

@@ -281,6 +281,22 @@ bool ProfileStore::save(QJsonObject &root, QString *error)
     return true;
 }
 
+QString ProfileStore::keepAside(const QString &path)
+{
+    const QString stem = path + QStringLiteral(".corrupt-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString copy = stem;
+    for (int n = 2; QFileInfo::exists(copy); ++n) {
+        copy = stem + QLatin1Char('-') + QString::number(n);
+    }
+    // A copy keeps the file in place until a new one replaces it; a file we may not read can still
+    // be moved aside.
+    if (!QFile::copy(path, copy) && !QFile::rename(path, copy)) {
+        return QString();
+    }
+    return copy;
+}
+
 bool ProfileStore::keepUnreadableFile(const QString &path)
 {
     if (!QFileInfo(path).isFile()) {
@@ -288,15 +304,8 @@ bool ProfileStore::keepUnreadableFile(const QString &path)
         m_keepBeforeSave = false;
         return true;
     }
-    const QString stem = path + QStringLiteral(".corrupt-")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString copy = stem;
-    for (int n = 2; QFileInfo::exists(copy); ++n) {
-        copy = stem + QLatin1Char('-') + QString::number(n);
-    }
-    // A copy keeps profile.json in place until the new one replaces it; a file we may not read can
-    // still be moved aside.
-    if (!QFile::copy(path, copy) && !QFile::rename(path, copy)) {
+    const QString copy = keepAside(path);
+    if (copy.isEmpty()) {
         qCWarning(lcStore)
             << "saveProfile: the unreadable profile could not be kept aside, so it is not replaced:" << path;
         return false;

@@ -64,6 +64,10 @@ public:
     static bool fillsWholeForm(const QJsonObject &root, const QString &address);
     static void setFillsWholeForm(QJsonObject &root, const QString &address, bool fills);
 
+    // Keeps the bytes of a file that could not be read under "<path>.corrupt-<date>-<time>" (with
+    // "-2", … when that exists), before it is replaced; answers that name, or nothing on failure.
+    static QString keepAside(const QString &path);
+
     // The document logic without files, for tests and fuzzing. Serialising sets root's "profile"
     // member from the value table.
     static QJsonObject parseDocument(const QByteArray &bytes, bool *wellFormed = nullptr);

@@ -5,6 +5,7 @@
 #include <QSslSocket>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 LoopbackServer::LoopbackServer(QObject *parent)
@@ -28,6 +29,13 @@ bool LoopbackServer::useTls(const QString &certificateFile, const QString &keyFi
 void LoopbackServer::setPage(const QString &path, const QByteArray &html)
 {
     m_pages.insert(path, html);
+    m_headers.remove(path);
+}
+
+void LoopbackServer::setResponse(const QString &path, const QByteArray &headers, const QByteArray &body)
+{
+    m_pages.insert(path, body);
+    m_headers.insert(path, headers);
 }
 
 bool LoopbackServer::start()
@@ -54,9 +62,10 @@ void LoopbackServer::incomingConnection(qintptr socketDescriptor)
     connect(socket, &QSslSocket::readyRead, this, [this, socket, request]() {
         request->append(socket->readAll());
         if (request->contains("\r\n\r\n")) {
+            const QByteArray head = request->left(request->indexOf("\r\n\r\n"));
             const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
             request->clear();
-            answer(socket, QUrl(QString::fromLatin1(requestLine.value(1))).path());
+            answer(socket, QUrl(QString::fromLatin1(requestLine.value(1))).path(), head);
         }
     });
     if (!m_certificate.isNull()) {
@@ -66,19 +75,34 @@ void LoopbackServer::incomingConnection(qintptr socketDescriptor)
     }
 }
 
-void LoopbackServer::answer(QSslSocket *socket, const QString &path)
+void LoopbackServer::answer(QSslSocket *socket, const QString &path, const QByteArray &request)
 {
     m_requested.append(path);
+    m_requests.insert(path, request);
     emit requested(path);
+    if (m_held.contains(path)) {
+        return;
+    }
 
     const auto page = m_pages.constFind(path);
     const bool found = page != m_pages.constEnd();
     const QByteArray body = found ? page.value() : QByteArrayLiteral("<html><body>Not Found</body></html>");
     QByteArray response = found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
-    response += "Content-Type: text/html; charset=utf-8\r\n";
-    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    const auto headers = m_headers.constFind(path);
+    response +=
+        headers != m_headers.constEnd() ? headers.value() : "Content-Type: text/html; charset=utf-8\r\n";
+    response +=
+        "Content-Length: " + QByteArray::number(body.size() * (m_cut.contains(path) ? 2 : 1)) + "\r\n";
     response += "Connection: close\r\n\r\n";
     response += body;
     socket->write(response);
     socket->disconnectFromHost();
+}
+
+QList<QByteArray> LoopbackServer::requestsFor(const QString &path) const
+{
+    // QMultiMap answers the latest first.
+    QList<QByteArray> requests = m_requests.values(path);
+    std::reverse(requests.begin(), requests.end());
+    return requests;
 }

@@ -1,5 +1,6 @@
 #include "page/chromium/chromiumfactory.h"
 
+#include "page/chromium/chromiumbrowsing.h"
 #include "page/chromium/chromiumpage.h"
 #include "page/chromium/chromiumview.h"
 
@@ -15,7 +16,17 @@ namespace {
 class Factory final : public ChromiumFactory
 {
 public:
-    QWidget *createView(QWidget *parent) const override { return new ChromiumView(parent); }
+    QWidget *createView(QWidget *parent, const QString &storage) const override
+    {
+        return new ChromiumView(parent, storage);
+    }
+
+    Browsing *createBrowsing(QWidget *view) const override
+    {
+        auto *chromiumView = qobject_cast<ChromiumView *>(view);
+        Q_ASSERT(chromiumView);
+        return new ChromiumBrowsing(chromiumView);
+    }
 
     Page *createPage(QWidget *view) const override
     {

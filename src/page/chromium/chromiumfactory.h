@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Browsing;
 class Page;
 class QWidget;
 
@@ -12,10 +13,13 @@ class QWidget;
 class ChromiumFactory
 {
 public:
-    // A QWebEngineView as the browser shows pages in it, a child of parent.
-    virtual QWidget *createView(QWidget *parent) const = 0;
+    // A QWebEngineView as the browser shows pages in it, a child of parent, keeping cookies and site
+    // data in the folder storage, or off the record when it is empty.
+    virtual QWidget *createView(QWidget *parent, const QString &storage) const = 0;
     // The page shown in view, which createView() made; the caller owns it.
     virtual Page *createPage(QWidget *view) const = 0;
+    // The history, printing and downloads of view, which createView() made; the caller owns it.
+    virtual Browsing *createBrowsing(QWidget *view) const = 0;
     // The title of an off-the-record page once html has loaded and its script has run; for the
     // installation check, which leaves nothing in the user's folders.
     virtual QString checkPageTitle(const QString &html) const = 0;

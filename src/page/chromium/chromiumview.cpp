@@ -3,6 +3,8 @@
 #include "logging.h"
 #include "page/newwindow.h"
 
+#include <QDir>
+#include <QFile>
 #include <QMutex>
 #include <QPointer>
 #include <QWebEngineCertificateError>
@@ -154,9 +156,14 @@ private:
 };
 
 ChromiumView::ChromiumView(QWidget *parent)
+    : ChromiumView(parent, QString())
+{
+}
+
+ChromiumView::ChromiumView(QWidget *parent, const QString &storage)
     : QWebEngineView(parent)
     // Without a storage name the profile keeps everything in memory.
-    , m_profile(new QWebEngineProfile(this))
+    , m_profile(storage.isEmpty() ? new QWebEngineProfile(this) : keptProfile(storage, this))
 {
     m_windowGate = new WindowGate(this);
     m_profile->setUrlRequestInterceptor(m_windowGate);
@@ -166,6 +173,20 @@ ChromiumView::ChromiumView(QWidget *parent)
         m_documentInsecure = addressInsecure();
         m_loading = false;
     });
+}
+
+QWebEngineProfile *ChromiumView::keptProfile(const QString &storage, QObject *parent)
+{
+    // The folder holds logins: for its owner only, like the profile folder.
+    QDir().mkpath(storage);
+    QFile::setPermissions(storage, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    auto *profile = new QWebEngineProfile(QStringLiteral("kakikomi"), parent);
+    profile->setPersistentStoragePath(storage);
+    profile->setCachePath(storage);
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    // Cookies with an expiry are kept; session cookies end with the program.
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    return profile;
 }
 
 ChromiumView::~ChromiumView()
