@@ -1,5 +1,7 @@
 #include "fill/fieldrecognizer.h"
 
+#include "fill/sectionsplitter.h"
+
 #include "fill/fieldmenu.h"
 #include "logging.h"
 
@@ -214,6 +216,8 @@ struct Table
     QVector<QPair<Script, QSet<QString>>> scriptTokens;
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
+    Words places, sameAs; // another place of the user's; a choice that copies another section
+    QSet<QString> placeTokens;
     Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline;
 };
 
@@ -350,6 +354,11 @@ Table load()
     table.familyOther = wordsOf(sections.value("familyOther"));
     for (const QString &token : stringsOf(sections.value("otherTokens"))) {
         table.otherTokens.insert(token);
+    }
+    table.places = wordsOf(sections.value("places"));
+    table.sameAs = wordsOf(sections.value("sameAs"));
+    for (const QString &token : stringsOf(sections.value("placeTokens"))) {
+        table.placeTokens.insert(token);
     }
     const QJsonObject notes = root.value("notes").toObject();
     table.noHyphen = wordsOf(notes.value("noHyphen"));
@@ -1122,13 +1131,31 @@ QString otherPersons(const Field &field, const PageWords &page)
     return QString();
 }
 
+// Whether the control's own texts say whose it is (学校名, 勤務先電話番号): then it is no value of a
+// person's part of the page.
+bool ownTextSays(const Field &field, const PageWords &page)
+{
+    QString word;
+    for (const QString *text : {&field.label, &field.ariaLabel, &field.labelledBy, &field.title,
+                                &field.placeholder, &field.textBefore}) {
+        if (whoseText(*text, page, word) != Whose::Unsaid) {
+            return true;
+        }
+    }
+    return false;
+}
+
 PageWords pageWords(const QVector<Field> &fields)
 {
     PageWords page;
     QSet<QString> seen;
     for (const Field &field : fields) {
-        for (const QString *text :
-             {&field.legend, &field.heading, &field.rowLabel, &field.label, &field.title}) {
+        QVector<const QString *> texts{&field.legend, &field.heading, &field.rowLabel, &field.label,
+                                       &field.title,  &field.column,  &field.rowGroup};
+        for (const QString &title : field.blockTitles) {
+            texts.append(&title);
+        }
+        for (const QString *text : qAsConst(texts)) {
             if (text->isEmpty() || seen.contains(*text)) {
                 continue;
             }
@@ -1140,6 +1167,244 @@ PageWords pageWords(const QVector<Field> &fields)
         }
     }
     return page;
+}
+
+// ---- Sections ----------------------------------------------------------------------------------
+
+enum class Owner
+{
+    Unsaid,
+    Own,
+    Other, // another person's
+    Place, // another place of the user's (請求先, 休暇中の連絡先)
+    SameAs // a choice makes it a copy of another section: the page's to fill
+};
+
+// The kind of value a control takes, for telling where a second person's or place's part begins;
+// empty for values one person may give twice (phone rows, an e-mail and its confirmation).
+QString kindOf(const Field &field, const Reading &r, const QString &key)
+{
+    if (!r.refusal.isEmpty() || isRadio(field) || r.concept == Concept::None) {
+        return QString();
+    }
+    // Only values that open a person's or a place's part: a name, a postal code, a prefecture, a birth
+    // date or year. Readings, the other address boxes, months and days go with them.
+    switch (categoryOf(r.concept)) {
+    case Category::Name:
+        if (r.script != Script::Unspecified && r.script != Script::Latin) {
+            return QString();
+        }
+        // The boxes of one name row are told apart by the keys they got (family, given).
+        return key.isEmpty() ? QStringLiteral("name%1-%2").arg(int(r.concept)).arg(int(r.script))
+                             : QStringLiteral("name:") + key;
+    case Category::Postal:
+        return key.contains(QLatin1String(".part")) && !key.endsWith(QLatin1String("part1"))
+                   ? QString()
+                   : QStringLiteral("postal");
+    case Category::Address:
+        return r.concept == Concept::Pref && r.script != Script::Latin ? QStringLiteral("pref") : QString();
+    case Category::Birth:
+        return r.concept == Concept::BirthAny || r.concept == Concept::BirthDate || r.concept == Concept::Year
+                       || r.concept == Concept::EraYear
+                   ? QStringLiteral("birth")
+                   : QString();
+    default:
+        return QString();
+    }
+}
+
+// A "same as" choice after the last value of a section stands at the head of the next one.
+QVector<int> choicesOf(const QVector<SectionSplitter::Section> &sections, int s,
+                       const QVector<QString> &kinds)
+{
+    const auto tail = [&](int k) {
+        QVector<int> after;
+        const QVector<int> &members = sections[k].members;
+        int last = -1;
+        for (int m : members) {
+            if (!kinds[m].isEmpty()) {
+                last = m;
+            }
+        }
+        for (int m : members) {
+            if (m > last) {
+                after.append(m);
+            }
+        }
+        return after;
+    };
+    QVector<int> choices = s > 0 ? tail(s - 1) : QVector<int>();
+    const QVector<int> own = s + 1 < sections.size() ? tail(s) : QVector<int>();
+    for (int m : sections[s].members) {
+        if (!own.contains(m)) {
+            choices.append(m);
+        }
+    }
+    return choices;
+}
+
+Owner ownerOf(const SectionSplitter::Section &section, const QVector<int> &choices,
+              const QVector<Field> &fields, const QVector<QString> &kinds, const PageWords &page,
+              QString &word)
+{
+    const Table &t = table();
+    for (int m : choices) {
+        const Field &f = fields[m];
+        if (f.htmlType != QLatin1String("checkbox") && f.htmlType != QLatin1String("radio")) {
+            continue;
+        }
+        const QString folded =
+            fold(f.label + QLatin1Char(' ') + f.textAfter + QLatin1Char(' ') + f.ariaLabel);
+        for (const QString &w : t.sameAs.list) {
+            if (folded.contains(w)) {
+                word = w;
+                return Owner::SameAs;
+            }
+        }
+    }
+    for (const QString &title : section.titles) {
+        const Whose whose = whoseText(title, page, word);
+        if (whose == Whose::Other) {
+            return Owner::Other;
+        }
+        if (whose == Whose::Own) {
+            return Owner::Own;
+        }
+        const QString folded = fold(title);
+        for (const QString &w : t.places.list) {
+            if (folded.contains(w)) {
+                word = w;
+                return Owner::Place;
+            }
+        }
+    }
+    // Names that carry whose: most of the section's values under ship_, vac_, txtSeikyu….
+    int other = 0, place = 0, valued = 0;
+    for (int m : section.members) {
+        if (kinds[m].isEmpty()) {
+            continue;
+        }
+        ++valued;
+        const QStringList words = tokens(fields[m].name) + tokens(fields[m].id);
+        for (const QString &token : words) {
+            if (t.otherTokens.contains(token) || t.placeTokens.contains(token)) {
+                word = token + QLatin1Char('_');
+                ++(t.otherTokens.contains(token) ? other : place);
+                break;
+            }
+        }
+    }
+    if (valued > 0 && (other + place) * 2 > valued) {
+        return other >= place ? Owner::Other : Owner::Place;
+    }
+    return Owner::Unsaid;
+}
+
+// Leaves alone the sections that are not the user's: another person's or place's, a copy of another
+// section; of the sections no word gives to anyone, those repeating the values of a section filled
+// before (the user's, else the first); another place of the user's only where nothing else is filled.
+void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds, const QVector<int> &members,
+                    const PageWords &page, QVector<Reading> &readings, QVector<QString> &keys)
+{
+    QVector<Field> formFields;
+    QVector<QString> formKinds;
+    for (int i : members) {
+        formFields.append(fields[i]);
+        formKinds.append(kinds[i]);
+    }
+    const auto whose = [&page](const QString &title) {
+        QString word;
+        const Whose said = whoseText(title, page, word);
+        if (said != Whose::Unsaid) {
+            return said == Whose::Own ? 1 : 2;
+        }
+        return table().places.containedIn(fold(title)) ? 3 : 0;
+    };
+    QVector<SectionSplitter::Section> sections = SectionSplitter::split(formFields, formKinds, whose);
+    if (sections.size() < 2) {
+        return;
+    }
+    for (SectionSplitter::Section &section : sections) {
+        for (int &m : section.members) {
+            m = members[m];
+        }
+    }
+    QVector<Owner> owners;
+    QStringList words;
+    for (int s = 0; s < sections.size(); ++s) {
+        QString word;
+        owners.append(ownerOf(sections[s], choicesOf(sections, s, kinds), fields, kinds, page, word));
+        words.append(word);
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        QStringList names;
+        for (int m : sections[s].members) {
+            names.append(fields[m].id.isEmpty() ? fields[m].name : fields[m].id);
+        }
+        static const char *const ownerNames[] = {"no one's", "the user's", "another person's",
+                                                 "another place's", "a copy"};
+        qCDebug(lcFill) << "fillPage section" << s << ownerNames[int(owners[s])] << words[s]
+                        << sections[s].titles << names;
+    }
+    QSet<QString> taken;
+    QVector<QString> refusals(sections.size());
+    const auto kindsOf = [&](const SectionSplitter::Section &section) {
+        QSet<QString> held;
+        for (int m : section.members) {
+            if (!kinds[m].isEmpty()) {
+                held.insert(kinds[m]);
+            }
+        }
+        return held;
+    };
+    for (int s = 0; s < sections.size(); ++s) {
+        if (owners[s] == Owner::Own) {
+            taken += kindsOf(sections[s]);
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        switch (owners[s]) {
+        case Owner::Own:
+            break;
+        case Owner::Other:
+            refusals[s] = QStringLiteral("another person's section: ") + words[s];
+            break;
+        case Owner::SameAs:
+            refusals[s] = QStringLiteral("a section with a choice: ") + words[s];
+            break;
+        case Owner::Place:
+            refusals[s] = QStringLiteral("another place's section: ") + words[s];
+            break;
+        case Owner::Unsaid:
+            if (held.intersects(taken)) {
+                refusals[s] = QStringLiteral("a section of no one's repeating another");
+            } else {
+                taken += held;
+            }
+            break;
+        }
+    }
+    // Another place of the user's is filled only where no other section takes these values (an
+    // English sign-up's shipping address, the only address it asks for).
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        if (owners[s] == Owner::Place && !held.isEmpty() && !held.intersects(taken)) {
+            refusals[s].clear();
+            taken += held;
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        if (refusals[s].isEmpty()) {
+            continue;
+        }
+        for (int m : sections[s].members) {
+            if (readings[m].concept != Concept::None && readings[m].refusal.isEmpty()) {
+                readings[m].refusal = refusals[s];
+                keys[m].clear();
+            }
+        }
+    }
 }
 
 // ---- Form of the value -------------------------------------------------------------------------
@@ -1480,10 +1745,15 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
         english = headings && !japanese;
     }
+    // What another person's fields ask for still tells where that person's part begins.
+    QVector<QString> othersKinds(fields.size());
     for (int i = 0; i < fields.size(); ++i) {
         QString why = excluded(fields[i]);
         if (why.isEmpty()) {
             why = otherPersons(fields[i], page);
+            if (!why.isEmpty() && !ownTextSays(fields[i], page)) {
+                othersKinds[i] = kindOf(fields[i], read(fields[i], QString()), QString());
+            }
         }
         if (!why.isEmpty()) {
             decisions[i].evidence = why;
@@ -1654,6 +1924,25 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
+    // Sections, one form at a time: a page's search box or login form is no second person.
+    {
+        QVector<QString> kinds = othersKinds;
+        for (int i : qAsConst(candidates)) {
+            kinds[i] = kindOf(fields[i], readings[i], keys[i]);
+        }
+        QHash<QString, QVector<int>> byForm;
+        QStringList forms;
+        for (int i = 0; i < fields.size(); ++i) {
+            if (!byForm.contains(fields[i].form)) {
+                forms.append(fields[i].form);
+            }
+            byForm[fields[i].form].append(i);
+        }
+        for (const QString &form : qAsConst(forms)) {
+            decideSections(fields, kinds, byForm.value(form), page, readings, keys);
+        }
+    }
+
     // Addresses, one form at a time.
     QHash<QString, QVector<int>> addressBoxes;
     QStringList forms;
@@ -1672,7 +1961,8 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
     // One stored number, home and mobile rows: the row it fits, else the first that does not misfit.
     QHash<QString, QVector<QVector<int>>> phoneRows;
     for (const Run &run : qAsConst(runs)) {
-        if (readings[run.members.first()].concept == Concept::Phone) {
+        if (readings[run.members.first()].concept == Concept::Phone
+            && readings[run.members.first()].refusal.isEmpty()) {
             phoneRows[fields[run.members.first()].form].append(run.members);
         }
     }

@@ -252,6 +252,93 @@
         return entry.path + ':?';
     }
 
+    // ---- Sections: the page's own grouping of its controls, for telling whose each part is. ----
+
+    // A short text that titles a block: a heading, a legend, a caption, an element styled as a
+    // heading or a bold line alone.
+    function titleLike(e) {
+        if (!e || e.nodeType !== 1 || holdsControls(e)) return false;
+        var text = clean(textOf(e));
+        if (!text || text.length > 40) return false;
+        if (/^(H[1-6]|LEGEND|CAPTION|STRONG|B)$/.test(e.tagName)) return true;
+        if (/(^|[\s_-])(head|header|heading|title|ttl|hdr)/i.test(String(e.className || ''))) return true;
+        var only = e.children && e.children.length === 1 ? e.children[0] : null;
+        return !!only && /^(STRONG|B|H[1-6])$/.test(only.tagName) && /^(P|DIV|SPAN|DT)$/.test(e.tagName);
+    }
+
+    // The title of a container of controls, if it has one: its legend or caption, its first child
+    // when that is a title, or the title right before it.
+    function blockTitleOf(n) {
+        if (n.tagName === 'FIELDSET' || n.tagName === 'TABLE') {
+            for (var c = n.firstElementChild; c; c = c.nextElementSibling) {
+                if (c.tagName === 'LEGEND' || c.tagName === 'CAPTION') return clean(textOf(c));
+            }
+        }
+        if (n.tagName === 'FORM' || n.tagName === 'TR' || n.tagName === 'TD' || n.tagName === 'LABEL') return '';
+        if (titleLike(n.firstElementChild)) return clean(textOf(n.firstElementChild));
+        if (titleLike(n.previousElementSibling)) return clean(textOf(n.previousElementSibling));
+        return '';
+    }
+
+    // The titled containers around the control, outermost first: [key, title] pairs, the key telling
+    // one container from another within a scan.
+    function blocksOf(el, context) {
+        var found = [];
+        for (var up = el.parentNode; up && up.nodeType === 1 && up.tagName !== 'BODY'; up = up.parentNode) {
+            if (!holdsControls(up)) continue;
+            var title = blockTitleOf(up);
+            if (!title) continue;
+            var index = context.blocks.indexOf(up);
+            if (index < 0) {
+                index = context.blocks.length;
+                context.blocks.push(up);
+            }
+            found.unshift([String(index), title]);
+        }
+        return found;
+    }
+
+    function cellOf(el) {
+        for (var up = el.parentNode; up && up.nodeType === 1 && up.tagName !== 'TABLE'; up = up.parentNode) {
+            if (up.tagName === 'TD' || up.tagName === 'TH') return up;
+        }
+        return null;
+    }
+
+    // The header of the control's table column, when the table's first row heads its columns
+    // (本人 | 配偶者).
+    function columnOf(el) {
+        var cell = cellOf(el), row = cell && cell.parentNode;
+        var table = row && row.parentNode && row.parentNode.parentNode;
+        if (!table || table.tagName !== 'TABLE' || !table.rows || !table.rows.length) return '';
+        var head = table.rows[0];
+        if (head === row || holdsControls(head)) return '';
+        var column = 0;
+        for (var c = row.firstElementChild; c && c !== cell; c = c.nextElementSibling) column += c.colSpan || 1;
+        for (var h = head.firstElementChild, at = 0; h; h = h.nextElementSibling) {
+            if (at === column) return clean(textOf(h));
+            at += h.colSpan || 1;
+            if (at > column) return '';
+        }
+        return '';
+    }
+
+    // The text of a <th rowspan> that spans the control's row from a row above or its own.
+    function rowGroupOf(el) {
+        var cell = cellOf(el), row = cell && cell.parentNode;
+        var rows = row && row.parentNode ? row.parentNode.children : null;
+        if (!rows) return '';
+        var index = -1;
+        for (var i = 0; i < rows.length; ++i) if (rows[i] === row) index = i;
+        for (var d = 0; d <= index && d < 20; ++d) {
+            var r = rows[index - d];
+            for (var c = r.firstElementChild; c && c !== cell; c = c.nextElementSibling) {
+                if ((c.rowSpan || 1) > Math.max(d, 1) && !holdsControls(c)) return clean(textOf(c));
+            }
+        }
+        return '';
+    }
+
     function describe(el, entry, context) {
         var doc = entry.doc;
         var id = el.getAttribute('id') || '';
@@ -297,7 +384,10 @@
             visible: context.frameSeen && seen(el, context.page),
             options: select ? options(el) : [],
             selectedIndex: select ? el.selectedIndex : -1,
-            checked: !!el.checked
+            checked: !!el.checked,
+            blocks: blocksOf(el, context),
+            column: columnOf(el),
+            rowGroup: rowGroupOf(el)
         };
     }
 
@@ -317,6 +407,7 @@
             owners: owners(entry.doc),
             headings: entry.doc.querySelectorAll('h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
             heading: -1,
+            blocks: [],
             frameSeen: frameSeen,
             page: pageOf(entry.doc)
         };
