@@ -907,6 +907,19 @@ Reading read(const Field &field, const QString &unitAfter)
                       QStringLiteral("type"), QStringLiteral("type date")};
     }
 
+    // A placeholder that shows an example (例）東京都新宿区西新宿1-2-3 ○○マンション101) says what a value
+    // looks like, not which part it is, when the control's own texts named it already.
+    static const QRegularExpression example(QStringLiteral("^\\s*[(（]?(例|e\\.g\\.)"));
+    if (example.match(field.placeholder).hasMatch()
+        && std::any_of(clues.cbegin(), clues.cend(), [](const Clue &clue) {
+               return clue.concept != Concept::None && clue.source != QLatin1String("placeholder");
+           })) {
+        clues.erase(
+            std::remove_if(clues.begin(), clues.end(),
+                           [](const Clue &clue) { return clue.source == QLatin1String("placeholder"); }),
+            clues.end());
+    }
+
     // The weight of each category, and whether anything but a weak word speaks for it.
     QHash<Category, double> weights;
     QHash<Category, bool> strong;
@@ -960,9 +973,17 @@ Reading read(const Field &field, const QString &unitAfter)
         return reading;
     }
     // The most specific concept of the category, by weight; a general one only when alone.
+    // A date row's heading (生年月日（和暦）) speaks for all its boxes: which part a box is, its own
+    // texts and name say when they say any.
+    const bool ownPart =
+        best == Category::Birth && std::any_of(clues.cbegin(), clues.cend(), [&](const Clue &clue) {
+            return clue.concept != Concept::None && categoryOf(clue.concept) == best
+                   && clue.source != QLatin1String("row") && !table().general.contains(clue.concept);
+        });
     QHash<Concept, double> conceptWeights;
     for (const Clue &clue : qAsConst(clues)) {
-        if (clue.concept != Concept::None && categoryOf(clue.concept) == best) {
+        if (clue.concept != Concept::None && categoryOf(clue.concept) == best
+            && !(ownPart && clue.source == QLatin1String("row"))) {
             conceptWeights[clue.concept] += clue.weight;
         }
     }
