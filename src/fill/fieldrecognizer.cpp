@@ -218,7 +218,7 @@ struct Table
     QSet<QString> otherTokens;
     Words places, sameAs; // another place of the user's; a choice that copies another section
     QSet<QString> placeTokens;
-    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline;
+    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline, noTrunkZero;
 };
 
 QString fold(const QString &text);
@@ -367,6 +367,7 @@ Table load()
     table.noSpaces = wordsOf(notes.value("noSpaces"));
     table.mobile = wordsOf(notes.value("mobile"));
     table.landline = wordsOf(notes.value("landline"));
+    table.noTrunkZero = wordsOf(notes.value("noTrunkZero"));
     return table;
 }
 
@@ -1140,7 +1141,14 @@ QString otherPersons(const Field &field, const PageWords &page)
             return QStringLiteral("another person's: ") + words.first() + QLatin1Char('_');
         }
     }
-    for (const QString *text : {&field.rowLabel, &field.legend, &field.heading}) {
+    // Then the row, the part of the page it sits in (column, row group, titled blocks from the
+    // closest), the legend and the heading.
+    QVector<const QString *> around{&field.rowLabel, &field.column, &field.rowGroup};
+    for (int k = field.blockTitles.size() - 1; k >= 0; --k) {
+        around.append(&field.blockTitles[k]);
+    }
+    around << &field.legend << &field.heading;
+    for (const QString *text : qAsConst(around)) {
         const Whose whose = whoseText(*text, page, word);
         if (whose == Whose::Other) {
             return QStringLiteral("another person's: ") + word;
@@ -1216,8 +1224,16 @@ QString kindOf(const Field &field, const Reading &r, const QString &key)
             return QString();
         }
         // The boxes of one name row are told apart by the keys they got (family, given).
-        return key.isEmpty() ? QStringLiteral("name%1-%2").arg(int(r.concept)).arg(int(r.script))
-                             : QStringLiteral("name:") + key;
+        {
+            const QString which = key.startsWith(QLatin1String("familyName")) ? QStringLiteral("family")
+                                  : key.startsWith(QLatin1String("lastName")) ? QStringLiteral("given")
+                                  : r.concept == Concept::FamilyName          ? QStringLiteral("family")
+                                  : r.concept == Concept::GivenName           ? QStringLiteral("given")
+                                  : key.isEmpty() || key.startsWith(QLatin1String("fullName"))
+                                      ? QStringLiteral("full")
+                                      : QStringLiteral("given");
+            return QStringLiteral("name:%1:%2").arg(which).arg(int(r.script));
+        }
     case Category::Postal:
         return key.contains(QLatin1String(".part")) && !key.endsWith(QLatin1String("part1"))
                    ? QString()
@@ -1280,6 +1296,17 @@ Owner ownerOf(const SectionSplitter::Section &section, const QVector<int> &choic
             if (folded.contains(w)) {
                 word = w;
                 return Owner::SameAs;
+            }
+        }
+    }
+    // A relation select the page set to 本人 says the section is the user's.
+    for (int m : section.members) {
+        const Field &f = fields[m];
+        if (isSelect(f) && f.selectedIndex >= 0 && f.selectedIndex < f.options.size()) {
+            const QString chosen = fold(f.options[f.selectedIndex].text);
+            if (t.ownSection.list.contains(chosen)) {
+                word = chosen;
+                return Owner::Own;
             }
         }
     }
@@ -1481,6 +1508,20 @@ QString joinedKey(const Field &field, const QString &key, const QStringList &hyp
     return hyphen ? key : QString();
 }
 
+// Whether the control comes right after a country-code select standing on Japan's +81.
+bool afterCountryCode(const QVector<Field> &fields, int i)
+{
+    for (int k = i - 1; k >= 0 && k >= i - 2; --k) {
+        const Field &f = fields[k];
+        if (isSelect(f) && f.selectedIndex >= 0 && f.selectedIndex < f.options.size()) {
+            const PageControl::Option &chosen = f.options[f.selectedIndex];
+            return chosen.value.trimmed() == QLatin1String("+81")
+                   || chosen.text.startsWith(QLatin1String("+81"));
+        }
+    }
+    return false;
+}
+
 QString nameKey(Concept concept, Script script)
 {
     const QString base = concept == Concept::FamilyName  ? QStringLiteral("familyName")
@@ -1541,9 +1582,13 @@ QString dateKey(const Field &field, QString &refusal)
     static const QRegularExpression slashed(QStringLiteral("\\b(\\d{4})/(\\d{1,2})/(\\d{1,2})\\b"));
     static const QRegularExpression dmy(QStringLiteral("\\b(\\d{2})/(\\d{2})/(\\d{4})\\b|dd/mm/yyyy"));
     static const QRegularExpression ymdWords(QStringLiteral("yyyy/mm/dd"));
+    static const QRegularExpression mdyWords(QStringLiteral("mm/dd/yyyy"));
     static const QRegularExpression dashed(QStringLiteral("\\b\\d{4}-\\d{2}-\\d{2}\\b|yyyy-mm-dd"));
     static const QRegularExpression eightDigits(QStringLiteral("(?<!\\d)\\d{8}(?!\\d)|yyyymmdd"));
     const QString lower = shown.toLower();
+    if (mdyWords.match(lower).hasMatch()) {
+        return QStringLiteral("birthDateMDY");
+    }
     if (dmy.match(lower).hasMatch()) {
         return QStringLiteral("birthDateDMY");
     }
@@ -1823,6 +1868,21 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
+    // A name box right after a family-name box of its row is the given name (契約者 名 reads as a whole
+    // name by itself).
+    for (int c = 1; c < candidates.size(); ++c) {
+        Reading &here = readings[candidates[c]];
+        const Reading &before = readings[candidates[c - 1]];
+        const Field &a = fields[candidates[c - 1]];
+        const Field &b = fields[candidates[c]];
+        if (here.concept == Concept::FullName && before.concept == Concept::FamilyName
+            && here.script == before.script && a.rowLabel == b.rowLabel && a.form == b.form
+            && here.refusal.isEmpty()) {
+            here.concept = Concept::GivenName;
+            here.evidence += QStringLiteral(", after a family name");
+        }
+    }
+
     // Group consecutive candidates of the same concept family; the radio buttons of one group
     // count as one control.
     QVector<Run> runs;
@@ -2079,6 +2139,18 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                 if (r.part > 0) {
                     r.refusal = QStringLiteral("a lone box of a split phone number");
                     break;
+                }
+                if (afterCountryCode(fields, i) || table().noTrunkZero.containedIn(ownTexts(field))) {
+                    // The number after +81: without its leading 0.
+                    key =
+                        joinedKey(field, QStringLiteral("telephone"),
+                                  {QStringLiteral("3-1234-5678"), QStringLiteral("90-1234-5678")},
+                                  {QStringLiteral("312345678"), QStringLiteral("9012345678")}, 12, 10, note);
+                    if (!key.isEmpty()) {
+                        key += QStringLiteral(".noTrunkZero");
+                        note += QStringLiteral(", after a country code");
+                        break;
+                    }
                 }
                 key = joinedKey(field, QStringLiteral("telephone"),
                                 {QStringLiteral("03-1234-5678"), QStringLiteral("090-1234-5678")},

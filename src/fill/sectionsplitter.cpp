@@ -22,6 +22,28 @@ bool sameContext(const PageControl &a, const PageControl &b)
            && a.rowGroup == b.rowGroup;
 }
 
+// A kind already in the section, or a whole name where a part of one was given (and the reverse):
+// name kinds read "name:part:script".
+bool conflicts(const QString &kind, const QSet<QString> &seen)
+{
+    if (seen.contains(kind)) {
+        return true;
+    }
+    if (!kind.startsWith(QLatin1String("name:"))) {
+        return false;
+    }
+    const QString part = kind.section(QLatin1Char(':'), 1, 1);
+    const QString script = kind.section(QLatin1Char(':'), 2);
+    for (const QString &other : seen) {
+        if (other.startsWith(QLatin1String("name:")) && other.section(QLatin1Char(':'), 2) == script
+            && (part == QLatin1String("full"))
+                   != (other.section(QLatin1Char(':'), 1, 1) == QLatin1String("full"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool isChoice(const PageControl &control)
 {
     return control.htmlType == QLatin1String("checkbox") || control.htmlType == QLatin1String("radio");
@@ -46,7 +68,7 @@ QStringList textsOf(const PageControl &control)
     for (int k = control.blockTitles.size() - 1; k >= 0; --k) {
         texts.append(control.blockTitles[k]);
     }
-    texts << control.legend << control.heading;
+    texts << control.legend << (control.headingOutside ? QString() : control.heading);
     texts.removeAll(QString());
     return texts;
 }
@@ -153,7 +175,7 @@ QVector<Section> split(const QVector<PageControl> &controls, const QVector<QStri
             ownerText = telling;
         }
         const QString &kind = kinds[i];
-        const bool repeat = !kind.isEmpty() && seen.contains(kind)
+        const bool repeat = !kind.isEmpty() && conflicts(kind, seen)
                             && !(lastOfKind.value(kind) == lastKind && sameRow(controls[lastKind], control));
         if (repeat) {
             // The new section takes the controls before it that stand under the same heading, legend

@@ -49,6 +49,7 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
     }
     control.column = map.value(QStringLiteral("column")).toString();
     control.rowGroup = map.value(QStringLiteral("rowGroup")).toString();
+    control.headingOutside = map.value(QStringLiteral("headingOutside")).toBool();
     return control;
 }
 

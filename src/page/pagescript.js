@@ -261,7 +261,7 @@
         var text = clean(textOf(e));
         if (!text || text.length > 40) return false;
         if (/^(H[1-6]|LEGEND|CAPTION|STRONG|B)$/.test(e.tagName)) return true;
-        if (/(^|[\s_-])(head|header|heading|title|ttl|hdr)/i.test(String(e.className || ''))) return true;
+        if (/(head|title|ttl|hdr|caption)|[-_](h|hd|cap)(\s|$)/i.test(String(e.className || ''))) return true;
         var only = e.children && e.children.length === 1 ? e.children[0] : null;
         return !!only && /^(STRONG|B|H[1-6])$/.test(only.tagName) && /^(P|DIV|SPAN|DT)$/.test(e.tagName);
     }
@@ -284,7 +284,9 @@
     // one container from another within a scan.
     function blocksOf(el, context) {
         var found = [];
-        for (var up = el.parentNode; up && up.nodeType === 1 && up.tagName !== 'BODY'; up = up.parentNode) {
+        // Up to the form: what titles the form itself is the page's, not a part's.
+        for (var up = el.parentNode; up && up.nodeType === 1 && up.tagName !== 'BODY' && up.tagName !== 'FORM';
+             up = up.parentNode) {
             if (!holdsControls(up)) continue;
             var title = blockTitleOf(up);
             if (!title) continue;
@@ -323,7 +325,8 @@
         return '';
     }
 
-    // The text of a <th rowspan> that spans the control's row from a row above or its own.
+    // The text of a <th rowspan> that spans the control's row from a row above or its own, else of
+    // the nearest caption row above it (one cell across the table, no controls).
     function rowGroupOf(el) {
         var cell = cellOf(el), row = cell && cell.parentNode;
         var rows = row && row.parentNode ? row.parentNode.children : null;
@@ -335,6 +338,10 @@
             for (var c = r.firstElementChild; c && c !== cell; c = c.nextElementSibling) {
                 if ((c.rowSpan || 1) > Math.max(d, 1) && !holdsControls(c)) return clean(textOf(c));
             }
+        }
+        for (var k = index - 1; k >= 0; --k) {
+            var only = rows[k].children.length === 1 ? rows[k].children[0] : null;
+            if (only && (only.colSpan || 1) > 1 && !holdsControls(only)) return clean(textOf(only));
         }
         return '';
     }
@@ -386,6 +393,7 @@
             selectedIndex: select ? el.selectedIndex : -1,
             checked: !!el.checked,
             blocks: blocksOf(el, context),
+            headingOutside: !!heading && !heading.contains(el) && !!el.form && !el.form.contains(heading),
             column: columnOf(el),
             rowGroup: rowGroupOf(el)
         };
