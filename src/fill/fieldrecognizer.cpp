@@ -1055,10 +1055,12 @@ Reading read(const Field &field, const QString &unitAfter)
         && !field.pattern.contains(QStringLiteral("a-z"))) {
         reading.upper = true;
     }
-    static const QRegularExpression noAscii(QStringLiteral("^\\[\\^ -~\\][+*]?$"));
-    reading.fullWidth = noAscii.match(field.pattern).hasMatch()
-                        || fold(field.label + field.rowLabel + field.placeholder + field.textAfter)
-                               .contains(QStringLiteral("全角"));
+    static const QRegularExpression noAscii(
+        QStringLiteral("^\\[\\^(?: -~|\\\\x20-\\\\x7[eE]|\\\\u0020-\\\\u007[eE])\\][+*]?$"));
+    reading.fullWidth =
+        noAscii.match(field.pattern).hasMatch()
+        || fold(field.label + field.rowLabel + field.placeholder + field.textAfter + field.title)
+               .contains(QStringLiteral("全角"));
     reading.script = wanted;
     const QString own =
         fold(field.label + QLatin1Char(' ') + field.name + QLatin1Char(' ') + field.id + QLatin1Char(' ')
@@ -1770,7 +1772,11 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
             continue;
         }
         if (readings[i].concept == Concept::Address1 && ranges[b] == QPair<int, int>(TownPart, TownPart)) {
-            keys[i] = QStringLiteral("address1");
+            // 町名・丁目 takes the 丁目 too, unless a box of its own does.
+            const bool ownAddress2 =
+                std::any_of(ranges.cbegin(), ranges.cend(),
+                            [](const QPair<int, int> &range) { return range.first == -2; });
+            keys[i] = ownAddress2 ? QStringLiteral("address1") : QStringLiteral("town");
             continue;
         }
         const QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
@@ -2206,6 +2212,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             if (padded.match(field.placeholder.trimmed().toLower()).hasMatch()) {
                 key += QStringLiteral(".twoDigits");
             }
+        }
+        if ((english || r.script == Script::Latin) && key == QStringLiteral("town")) {
+            key = QStringLiteral("address1"); // no Latin form of the 丁目 apart
         }
         if (english || r.script == Script::Latin) {
             static const QStringList latin{

@@ -85,18 +85,32 @@
     // such as <span>姓</span>, never another control's text.
     function textBefore(el) {
         var t = '';
+        var brokenLine = false;
         for (var n = el.previousSibling; n; n = n.previousSibling) {
             if (n.nodeType === 3) {
                 t = n.data + t;
                 if (/\S/.test(t)) break;
                 continue;
             }
+            if (n.nodeType === 1 && n.tagName === 'BR') brokenLine = true;
             if (n.nodeType !== 1 || n.tagName === 'BR') continue;
             if (holdsControls(n)) break;
+            if (brokenLine && noteOfControl(n)) break;
             t = n.textContent + t;
             break;
         }
         return clean(t);
+    }
+
+    // Whether an element sits right after a control on its line: the note under that control
+    // (<input><br><span>市区町村名</span><br><input>), not the label of the next one.
+    function noteOfControl(n) {
+        for (var p = n.previousSibling; p; p = p.previousSibling) {
+            if (p.nodeType === 3 && !/\S/.test(p.data)) continue;
+            if (p.nodeType === 1 && p.tagName === 'BR') continue;
+            return p.nodeType === 1 && holdsControls(p);
+        }
+        return false;
     }
 
     // The text right after the control within its parent, up to the next control: notes such as

@@ -167,6 +167,9 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == QLatin1String("cityStreet")) {
         return stored(values, "city") + townStreet;
     }
+    if (key == QLatin1String("town")) {
+        return town;
+    }
     if (key == QLatin1String("cityTown")) {
         return stored(values, "city") + town;
     }
