@@ -491,7 +491,7 @@ void TestFieldRecognizer::evidenceNamesTheDecidingClue()
 {
     const auto decisions = FieldRecognizer::recognize({field("name=zip01;maxlength=3"), field("name=zip02"),
                                                        field("type=password;name=pw"), field("name=company"),
-                                                       field("name=zip;value=100-0001")},
+                                                       field("name=zip;value=100-0001;form=b")},
                                                       FieldMenu::Japanese);
     QCOMPARE(decisions[0].evidence, QStringLiteral("name zip01, box 1 of 2"));
     QCOMPARE(decisions[2].evidence, QStringLiteral("type password"));
@@ -508,7 +508,7 @@ void TestFieldRecognizer::hostileDescriptions()
     longLabel.label = huge;
     longLabel.rowLabel = huge;
     Field brokenPattern = field("label=郵便番号;pattern=(((");
-    Field hugePattern = field("label=郵便番号");
+    Field hugePattern = field("label=郵便番号;form=b"); // a second postal code: of a form of its own
     hugePattern.pattern = QStringLiteral("(a|a)*") + huge;
     Field odd = field("");
     odd.name = oddText;

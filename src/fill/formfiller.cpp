@@ -76,6 +76,21 @@ bool agrees(const QString &onPage, const QString &ours, const QString &key)
     return false;
 }
 
+// An address box after printed text that is the beginning of the user's address (大阪市北区 [ ])
+// takes what follows it.
+QString afterPrinted(const QString &value, const QString &key, const PageControl &field)
+{
+    static const QStringList addressKeys{QStringLiteral("fullAddress"), QStringLiteral("streetAddress"),
+                                         QStringLiteral("cityAddress"), QStringLiteral("cityStreet"),
+                                         QStringLiteral("cityTown")};
+    const QString printed = field.textBefore.trimmed();
+    if (printed.size() < 2 || !addressKeys.contains(key.section(QLatin1Char('.'), 0, 0))) {
+        return value;
+    }
+    const int at = value.indexOf(printed);
+    return at >= 0 && at + printed.size() < value.size() ? value.mid(at + printed.size()).trimmed() : value;
+}
+
 } // namespace
 
 FormFiller::FormFiller(Page &page, ProfileDocument &document, const FieldFiller &menu, QObject *parent)
@@ -213,7 +228,7 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             // shows.
             control.evidence = QStringLiteral("not visible");
         } else if (!key.isEmpty()) {
-            control.value = m_document.value(key);
+            control.value = afterPrinted(m_document.value(key), key, field);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
             } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {

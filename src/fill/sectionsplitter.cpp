@@ -176,7 +176,8 @@ QVector<Section> split(const QVector<PageControl> &controls, const QVector<QStri
         }
         const QString &kind = kinds[i];
         const bool repeat = !kind.isEmpty() && conflicts(kind, seen)
-                            && !(lastOfKind.value(kind) == lastKind && sameRow(controls[lastKind], control));
+                            && !(lastOfKind.value(kind) == lastKind && lastKind == i - 1
+                                 && sameRow(controls[lastKind], control));
         if (repeat) {
             // The new section takes the controls before it that stand under the same heading, legend
             // and blocks (a "same as" box, a relation select), back to the last value of the one
