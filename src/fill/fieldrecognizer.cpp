@@ -1733,7 +1733,7 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
     for (int b = 0; b < boxes.size(); ++b) {
         const Reading &r = readings[boxes[b]];
         const bool fromCity = r.concept == Concept::CityAddress;
-        if ((r.concept != Concept::AddressAny || r.part != 0) && !fromCity) {
+        if ((r.concept != Concept::AddressAny || r.part > 0) && !fromCity) {
             continue;
         }
         // From the first part no earlier box took to the last one no later box takes.
