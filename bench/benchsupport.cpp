@@ -45,11 +45,12 @@ QString block(int n)
 
 QString shopForm(int controls)
 {
-    QString html = QStringLiteral("<!DOCTYPE html><html><body><form>");
+    // A form a block: in one form the second name and address would be another person's, left alone.
+    QString html = QStringLiteral("<!DOCTYPE html><html><body>");
     for (int n = 0; n < controls / 10; ++n) {
-        html += block(n);
+        html += QStringLiteral("<form>") + block(n) + QStringLiteral("</form>");
     }
-    return html + QStringLiteral("</form></body></html>");
+    return html + QStringLiteral("</body></html>");
 }
 
 GuiProgram::GuiProgram(int &argc, char *argv[])

@@ -4,6 +4,7 @@
 
 #include "browser.h"
 #include "corpus.h"
+#include "fill/fieldfiller.h"
 #include "fill/formfiller.h"
 
 #include <QAction>
@@ -39,11 +40,15 @@ private slots:
     void cleanupTestCase();
 
 private:
-    QMap<QString, QVector<Corpus::Row>> m_table;
-    // One window for every page: a window costs more than the fill of a page.
-    // One window an engine, reused over the pages.
+    // The window for the page's engine and profile.
+    const Browser &browserFor(Engine engine, const QString &profile);
+
+    QMap<QString, Corpus::Page> m_table;
+    // A window costs more than the fill of a page: one an engine, reused over the pages of a profile.
     std::unique_ptr<Browser> m_browsers[2];
+    QString m_profiles[2];
     Corpus::Tally m_total[2];
+    QMap<QString, Corpus::Tally> m_sets[2]; // by the pages' folder, "" for the corpus's own
     int m_pagesDone = 0;
     int m_pagesToDo = 0;
 };
@@ -52,10 +57,18 @@ void TestCorpus::initTestCase()
 {
     m_table = Corpus::readTable(corpusDir);
     QVERIFY(m_table.size() >= 41);
-    for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
-        m_browsers[int(engine)] =
-            std::make_unique<Browser>(Corpus::profile(corpusDir), Browser::Showing::Hidden, engine);
+}
+
+const Browser &TestCorpus::browserFor(Engine engine, const QString &profile)
+{
+    std::unique_ptr<Browser> &browser = m_browsers[int(engine)];
+    if (!browser || m_profiles[int(engine)] != profile) {
+        browser.reset();
+        browser =
+            std::make_unique<Browser>(Corpus::profile(corpusDir, profile), Browser::Showing::Hidden, engine);
+        m_profiles[int(engine)] = profile;
     }
+    return *browser;
 }
 
 void TestCorpus::pages_data()
@@ -80,8 +93,9 @@ void TestCorpus::pages()
 {
     QFETCH(Engine, engine);
     QFETCH(QString, page);
-    const Browser &browser = *m_browsers[int(engine)];
-    QVector<Corpus::Row> rows = m_table.value(page);
+    const Corpus::Page corpusPage = m_table.value(page);
+    const Browser &browser = browserFor(engine, corpusPage.profile);
+    QVector<Corpus::Row> rows = corpusPage.rows;
     QVERIFY(browser.load(QUrl::fromLocalFile(QDir(corpusDir).filePath(page)).toString()));
     const Corpus::Script frame = [&browser](const QString &script) { return browser.run(script); };
     Corpus::recordBefore(frame, rows);
@@ -90,12 +104,17 @@ void TestCorpus::pages()
     }
 
     QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    browser.filler().setInputLanguage(corpusPage.language);
     browser.child<QAction>("actionFillPage")->trigger();
-    QVERIFY(!finished.isEmpty() || finished.wait(5000));
+    const bool ended = !finished.isEmpty() || finished.wait(5000);
+    browser.filler().setInputLanguage(0);
+    QVERIFY(ended);
 
     QStringList problems;
-    const Corpus::Tally tally = Corpus::score(frame, rows, &problems);
+    const Corpus::Tally tally = Corpus::score(frame, corpusPage, rows, &problems);
     m_total[int(engine)] += tally;
+    m_sets[int(engine)][page.contains(QLatin1Char('/')) ? page.section(QLatin1Char('/'), 0, 0) : QString()] +=
+        tally;
     ++m_pagesDone;
     for (const QString &line : qAsConst(problems)) {
         qWarning().noquote() << page << line;
@@ -113,8 +132,16 @@ void TestCorpus::rightShare()
         if (engine == Engine::Chromium && chromiumSample != 1) {
             continue;
         }
+        const auto sets = m_sets[int(engine)];
+        for (auto set = sets.constBegin(); set != sets.constEnd(); ++set) {
+            const Corpus::Tally &tally = set.value();
+            qWarning("%s %s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
+                  qPrintable(Engines::name(engine)),
+                  qPrintable(set.key().isEmpty() ? QStringLiteral("own") : set.key()), tally.right,
+                  tally.wrong, tally.missed, tally.wronglyFilled, tally.leftAlone);
+        }
         const Corpus::Tally &total = m_total[int(engine)];
-        qInfo("%s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
+        qWarning("%s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
               qPrintable(Engines::name(engine)), total.right, total.wrong, total.missed, total.wronglyFilled,
               total.leftAlone);
         QVERIFY2(total.right * 100 >= total.toFill() * 97,

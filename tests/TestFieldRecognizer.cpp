@@ -85,6 +85,13 @@ Field field(const QString &description)
             f.legend = value;
         } else if (name == QStringLiteral("heading")) {
             f.heading = value;
+        } else if (name == QStringLiteral("block")) { // "key:title", outermost first when repeated
+            f.blockKeys.append(value.section(QLatin1Char(':'), 0, 0));
+            f.blockTitles.append(value.section(QLatin1Char(':'), 1));
+        } else if (name == QStringLiteral("column")) {
+            f.column = value;
+        } else if (name == QStringLiteral("rowgroup")) {
+            f.rowGroup = value;
         } else if (name == QStringLiteral("form")) {
             f.form = value;
         } else if (name == QStringLiteral("maxlength")) {
@@ -367,6 +374,46 @@ void TestFieldRecognizer::otherPeoplesSections_data()
     QTest::newRow("the user's own legend under a guarantor heading")
         << "heading=連帯保証人のご案内;legend=ご本人;label=お名前"
         << "fullName";
+    // Sections: where a kind of value repeats, and whose each one is by its title, column or names.
+    const auto user = QStringLiteral("label=お名前 | label=郵便番号;maxlength=8 | ");
+    QTest::newRow("a second name and postal code of no one's")
+        << user + QStringLiteral("label=お名前 | label=郵便番号;maxlength=8") << "fullName|zipcode||";
+    for (const char *word : {"被保険者", "搭乗者2", "付き添いの方", "ゲスト2", "お子様"}) {
+        QTest::newRow(qPrintable(QStringLiteral("block ") + QString::fromUtf8(word)))
+            << user + QStringLiteral("block=1:%1;label=お名前 | block=1:%1;label=電話番号;type=tel").arg(word)
+            << "fullName|zipcode||";
+    }
+    for (const char *word : {"ご請求先", "返礼品の送付先", "休暇中の連絡先", "希望勤務地"}) {
+        QTest::newRow(qPrintable(QStringLiteral("place ") + QString::fromUtf8(word)))
+            << user
+                   + QStringLiteral("label=メール;type=email | block=1:%1;label=郵便番号;maxlength=8 | "
+                                    "block=1:%1;label=電話番号;type=tel")
+                         .arg(word)
+            << "fullName|zipcode|mail||";
+    }
+    QTest::newRow("the user second, after the child")
+        << "block=1:生徒;label=お名前 | block=1:生徒;label=生年月日;type=date | "
+           "block=2:保護者;label=お名前 | block=2:保護者;label=電話番号;type=tel"
+        << "||fullName|telephone";
+    QTest::newRow("the insured's row group first")
+        << "rowgroup=被保険者;label=生年;select;options=years | rowgroup=ご契約者;label=お名前 | "
+           "rowgroup=ご契約者;label=生年;select;options=years"
+        << "|fullName|year";
+    QTest::newRow("a same-as choice leaves its section")
+        << user
+               + QStringLiteral(
+                   "block=1:別のご住所;type=checkbox;after=上記と同じ | block=1:別のご住所;label=お名前 | "
+                   "block=1:別のご住所;label=郵便番号;maxlength=8")
+        << "fullName|zipcode|||";
+    QTest::newRow("names say the place")
+        << user + QStringLiteral("name=ship[name] | name=ship[zip];maxlength=8") << "fullName|zipcode||";
+    QTest::newRow("columns headed by parties") << "column=ご本人;label=お名前 | column=配偶者;label=お名前 | "
+                                                  "column=ご本人;label=郵便番号;maxlength=8 | "
+                                                  "column=配偶者;label=メール;type=email"
+                                               << "fullName||zipcode|";
+    QTest::newRow("the shipping address is the only address")
+        << "label=お名前 | block=1:Shipping address;label=郵便番号;maxlength=8"
+        << "fullName|zipcode";
     QTest::newRow("school dates are not the birth date")
         << "heading=学歴・職歴;select;options=years | heading=学歴・職歴;select;options=months"
         << "|";
@@ -444,7 +491,7 @@ void TestFieldRecognizer::evidenceNamesTheDecidingClue()
 {
     const auto decisions = FieldRecognizer::recognize({field("name=zip01;maxlength=3"), field("name=zip02"),
                                                        field("type=password;name=pw"), field("name=company"),
-                                                       field("name=zip;value=100-0001")},
+                                                       field("name=zip;value=100-0001;form=b")},
                                                       FieldMenu::Japanese);
     QCOMPARE(decisions[0].evidence, QStringLiteral("name zip01, box 1 of 2"));
     QCOMPARE(decisions[2].evidence, QStringLiteral("type password"));
@@ -461,7 +508,7 @@ void TestFieldRecognizer::hostileDescriptions()
     longLabel.label = huge;
     longLabel.rowLabel = huge;
     Field brokenPattern = field("label=郵便番号;pattern=(((");
-    Field hugePattern = field("label=郵便番号");
+    Field hugePattern = field("label=郵便番号;form=b"); // a second postal code: of a form of its own
     hugePattern.pattern = QStringLiteral("(a|a)*") + huge;
     Field odd = field("");
     odd.name = oddText;

@@ -1,5 +1,7 @@
 #include "fill/fieldrecognizer.h"
 
+#include "fill/sectionsplitter.h"
+
 #include "fill/fieldmenu.h"
 #include "logging.h"
 
@@ -214,7 +216,9 @@ struct Table
     QVector<QPair<Script, QSet<QString>>> scriptTokens;
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
-    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline;
+    Words places, sameAs; // another place of the user's; a choice that copies another section
+    QSet<QString> placeTokens;
+    Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline, noTrunkZero;
 };
 
 QString fold(const QString &text);
@@ -351,6 +355,11 @@ Table load()
     for (const QString &token : stringsOf(sections.value("otherTokens"))) {
         table.otherTokens.insert(token);
     }
+    table.places = wordsOf(sections.value("places"));
+    table.sameAs = wordsOf(sections.value("sameAs"));
+    for (const QString &token : stringsOf(sections.value("placeTokens"))) {
+        table.placeTokens.insert(token);
+    }
     const QJsonObject notes = root.value("notes").toObject();
     table.noHyphen = wordsOf(notes.value("noHyphen"));
     table.hyphen = wordsOf(notes.value("hyphen"));
@@ -358,6 +367,7 @@ Table load()
     table.noSpaces = wordsOf(notes.value("noSpaces"));
     table.mobile = wordsOf(notes.value("mobile"));
     table.landline = wordsOf(notes.value("landline"));
+    table.noTrunkZero = wordsOf(notes.value("noTrunkZero"));
     return table;
 }
 
@@ -898,6 +908,19 @@ Reading read(const Field &field, const QString &unitAfter)
                       QStringLiteral("type"), QStringLiteral("type date")};
     }
 
+    // A placeholder that shows an example (例）東京都新宿区西新宿1-2-3 ○○マンション101) says what a value
+    // looks like, not which part it is, when the control's own texts named it already.
+    static const QRegularExpression example(QStringLiteral("^\\s*[(（]?(例|e\\.g\\.)"));
+    if (example.match(field.placeholder).hasMatch()
+        && std::any_of(clues.cbegin(), clues.cend(), [](const Clue &clue) {
+               return clue.concept != Concept::None && clue.source != QLatin1String("placeholder");
+           })) {
+        clues.erase(
+            std::remove_if(clues.begin(), clues.end(),
+                           [](const Clue &clue) { return clue.source == QLatin1String("placeholder"); }),
+            clues.end());
+    }
+
     // The weight of each category, and whether anything but a weak word speaks for it.
     QHash<Category, double> weights;
     QHash<Category, bool> strong;
@@ -951,9 +974,17 @@ Reading read(const Field &field, const QString &unitAfter)
         return reading;
     }
     // The most specific concept of the category, by weight; a general one only when alone.
+    // A date row's heading (生年月日（和暦）) speaks for all its boxes: which part a box is, its own
+    // texts and name say when they say any.
+    const bool ownPart =
+        best == Category::Birth && std::any_of(clues.cbegin(), clues.cend(), [&](const Clue &clue) {
+            return clue.concept != Concept::None && categoryOf(clue.concept) == best
+                   && clue.source != QLatin1String("row") && !table().general.contains(clue.concept);
+        });
     QHash<Concept, double> conceptWeights;
     for (const Clue &clue : qAsConst(clues)) {
-        if (clue.concept != Concept::None && categoryOf(clue.concept) == best) {
+        if (clue.concept != Concept::None && categoryOf(clue.concept) == best
+            && !(ownPart && clue.source == QLatin1String("row"))) {
             conceptWeights[clue.concept] += clue.weight;
         }
     }
@@ -1024,10 +1055,12 @@ Reading read(const Field &field, const QString &unitAfter)
         && !field.pattern.contains(QStringLiteral("a-z"))) {
         reading.upper = true;
     }
-    static const QRegularExpression noAscii(QStringLiteral("^\\[\\^ -~\\][+*]?$"));
-    reading.fullWidth = noAscii.match(field.pattern).hasMatch()
-                        || fold(field.label + field.rowLabel + field.placeholder + field.textAfter)
-                               .contains(QStringLiteral("全角"));
+    static const QRegularExpression noAscii(
+        QStringLiteral("^\\[\\^(?: -~|\\\\x20-\\\\x7[eE]|\\\\u0020-\\\\u007[eE])\\][+*]?$"));
+    reading.fullWidth =
+        noAscii.match(field.pattern).hasMatch()
+        || fold(field.label + field.rowLabel + field.placeholder + field.textAfter + field.title)
+               .contains(QStringLiteral("全角"));
     reading.script = wanted;
     const QString own =
         fold(field.label + QLatin1Char(' ') + field.name + QLatin1Char(' ') + field.id + QLatin1Char(' ')
@@ -1110,7 +1143,14 @@ QString otherPersons(const Field &field, const PageWords &page)
             return QStringLiteral("another person's: ") + words.first() + QLatin1Char('_');
         }
     }
-    for (const QString *text : {&field.rowLabel, &field.legend, &field.heading}) {
+    // Then the row, the part of the page it sits in (column, row group, titled blocks from the
+    // closest), the legend and the heading.
+    QVector<const QString *> around{&field.rowLabel, &field.column, &field.rowGroup};
+    for (int k = field.blockTitles.size() - 1; k >= 0; --k) {
+        around.append(&field.blockTitles[k]);
+    }
+    around << &field.legend << &field.heading;
+    for (const QString *text : qAsConst(around)) {
         const Whose whose = whoseText(*text, page, word);
         if (whose == Whose::Other) {
             return QStringLiteral("another person's: ") + word;
@@ -1122,13 +1162,31 @@ QString otherPersons(const Field &field, const PageWords &page)
     return QString();
 }
 
+// Whether the control's own texts say whose it is (学校名, 勤務先電話番号): then it is no value of a
+// person's part of the page.
+bool ownTextSays(const Field &field, const PageWords &page)
+{
+    QString word;
+    for (const QString *text : {&field.label, &field.ariaLabel, &field.labelledBy, &field.title,
+                                &field.placeholder, &field.textBefore}) {
+        if (whoseText(*text, page, word) != Whose::Unsaid) {
+            return true;
+        }
+    }
+    return false;
+}
+
 PageWords pageWords(const QVector<Field> &fields)
 {
     PageWords page;
     QSet<QString> seen;
     for (const Field &field : fields) {
-        for (const QString *text :
-             {&field.legend, &field.heading, &field.rowLabel, &field.label, &field.title}) {
+        QVector<const QString *> texts{&field.legend, &field.heading, &field.rowLabel, &field.label,
+                                       &field.title,  &field.column,  &field.rowGroup};
+        for (const QString &title : field.blockTitles) {
+            texts.append(&title);
+        }
+        for (const QString *text : qAsConst(texts)) {
             if (text->isEmpty() || seen.contains(*text)) {
                 continue;
             }
@@ -1140,6 +1198,263 @@ PageWords pageWords(const QVector<Field> &fields)
         }
     }
     return page;
+}
+
+// ---- Sections ----------------------------------------------------------------------------------
+
+enum class Owner
+{
+    Unsaid,
+    Own,
+    Other, // another person's
+    Place, // another place of the user's (請求先, 休暇中の連絡先)
+    SameAs // a choice makes it a copy of another section: the page's to fill
+};
+
+// The kind of value a control takes, for telling where a second person's or place's part begins;
+// empty for values one person may give twice (phone rows, an e-mail and its confirmation).
+QString kindOf(const Field &field, const Reading &r, const QString &key)
+{
+    if (!r.refusal.isEmpty() || isRadio(field) || r.concept == Concept::None) {
+        return QString();
+    }
+    // Only values that open a person's or a place's part: a name, a postal code, a prefecture, a birth
+    // date or year. Readings, the other address boxes, months and days go with them.
+    switch (categoryOf(r.concept)) {
+    case Category::Name:
+        if (r.script != Script::Unspecified && r.script != Script::Latin) {
+            return QString();
+        }
+        // The boxes of one name row are told apart by the keys they got (family, given).
+        {
+            const QString which = key.startsWith(QLatin1String("familyName")) ? QStringLiteral("family")
+                                  : key.startsWith(QLatin1String("lastName")) ? QStringLiteral("given")
+                                  : r.concept == Concept::FamilyName          ? QStringLiteral("family")
+                                  : r.concept == Concept::GivenName           ? QStringLiteral("given")
+                                  : key.isEmpty() || key.startsWith(QLatin1String("fullName"))
+                                      ? QStringLiteral("full")
+                                      : QStringLiteral("given");
+            return QStringLiteral("name:%1:%2").arg(which).arg(int(r.script));
+        }
+    case Category::Postal:
+        return key.contains(QLatin1String(".part")) && !key.endsWith(QLatin1String("part1"))
+                   ? QString()
+                   : QStringLiteral("postal");
+    case Category::Address:
+        return r.concept == Concept::Pref && r.script != Script::Latin ? QStringLiteral("pref") : QString();
+    case Category::Birth:
+        return r.concept == Concept::BirthAny || r.concept == Concept::BirthDate || r.concept == Concept::Year
+                       || r.concept == Concept::EraYear
+                   ? QStringLiteral("birth")
+                   : QString();
+    default:
+        return QString();
+    }
+}
+
+// A "same as" choice after the last value of a section stands at the head of the next one.
+QVector<int> choicesOf(const QVector<SectionSplitter::Section> &sections, int s,
+                       const QVector<QString> &kinds)
+{
+    const auto tail = [&](int k) {
+        QVector<int> after;
+        const QVector<int> &members = sections[k].members;
+        int last = -1;
+        for (int m : members) {
+            if (!kinds[m].isEmpty()) {
+                last = m;
+            }
+        }
+        for (int m : members) {
+            if (m > last) {
+                after.append(m);
+            }
+        }
+        return after;
+    };
+    QVector<int> choices = s > 0 ? tail(s - 1) : QVector<int>();
+    const QVector<int> own = s + 1 < sections.size() ? tail(s) : QVector<int>();
+    for (int m : sections[s].members) {
+        if (!own.contains(m)) {
+            choices.append(m);
+        }
+    }
+    return choices;
+}
+
+Owner ownerOf(const SectionSplitter::Section &section, const QVector<int> &choices,
+              const QVector<Field> &fields, const QVector<QString> &kinds, const PageWords &page,
+              QString &word)
+{
+    const Table &t = table();
+    for (int m : choices) {
+        const Field &f = fields[m];
+        if (f.htmlType != QLatin1String("checkbox") && f.htmlType != QLatin1String("radio")) {
+            continue;
+        }
+        const QString folded =
+            fold(f.label + QLatin1Char(' ') + f.textAfter + QLatin1Char(' ') + f.ariaLabel);
+        for (const QString &w : t.sameAs.list) {
+            if (folded.contains(w)) {
+                word = w;
+                return Owner::SameAs;
+            }
+        }
+    }
+    // A relation select the page set to 本人 says the section is the user's.
+    for (int m : section.members) {
+        const Field &f = fields[m];
+        if (isSelect(f) && f.selectedIndex >= 0 && f.selectedIndex < f.options.size()) {
+            const QString chosen = fold(f.options[f.selectedIndex].text);
+            if (t.ownSection.list.contains(chosen)) {
+                word = chosen;
+                return Owner::Own;
+            }
+        }
+    }
+    for (const QString &title : section.titles) {
+        const Whose whose = whoseText(title, page, word);
+        if (whose == Whose::Other) {
+            return Owner::Other;
+        }
+        if (whose == Whose::Own) {
+            return Owner::Own;
+        }
+        const QString folded = fold(title);
+        for (const QString &w : t.places.list) {
+            if (folded.contains(w)) {
+                word = w;
+                return Owner::Place;
+            }
+        }
+    }
+    // Names that carry whose: most of the section's values under ship_, vac_, txtSeikyu….
+    int other = 0, place = 0, valued = 0;
+    for (int m : section.members) {
+        if (kinds[m].isEmpty()) {
+            continue;
+        }
+        ++valued;
+        const QStringList words = tokens(fields[m].name) + tokens(fields[m].id);
+        for (const QString &token : words) {
+            if (t.otherTokens.contains(token) || t.placeTokens.contains(token)) {
+                word = token + QLatin1Char('_');
+                ++(t.otherTokens.contains(token) ? other : place);
+                break;
+            }
+        }
+    }
+    if (valued > 0 && (other + place) * 2 > valued) {
+        return other >= place ? Owner::Other : Owner::Place;
+    }
+    return Owner::Unsaid;
+}
+
+// Leaves alone the sections that are not the user's: another person's or place's, a copy of another
+// section; of the sections no word gives to anyone, those repeating the values of a section filled
+// before (the user's, else the first); another place of the user's only where nothing else is filled.
+void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds, const QVector<int> &members,
+                    const PageWords &page, QVector<Reading> &readings, QVector<QString> &keys)
+{
+    QVector<Field> formFields;
+    QVector<QString> formKinds;
+    for (int i : members) {
+        formFields.append(fields[i]);
+        formKinds.append(kinds[i]);
+    }
+    const auto whose = [&page](const QString &title) {
+        QString word;
+        const Whose said = whoseText(title, page, word);
+        if (said != Whose::Unsaid) {
+            return said == Whose::Own ? 1 : 2;
+        }
+        return table().places.containedIn(fold(title)) ? 3 : 0;
+    };
+    QVector<SectionSplitter::Section> sections = SectionSplitter::split(formFields, formKinds, whose);
+    if (sections.size() < 2) {
+        return;
+    }
+    for (SectionSplitter::Section &section : sections) {
+        for (int &m : section.members) {
+            m = members[m];
+        }
+    }
+    QVector<Owner> owners;
+    QStringList words;
+    for (int s = 0; s < sections.size(); ++s) {
+        QString word;
+        owners.append(ownerOf(sections[s], choicesOf(sections, s, kinds), fields, kinds, page, word));
+        words.append(word);
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        QStringList names;
+        for (int m : sections[s].members) {
+            names.append(fields[m].id.isEmpty() ? fields[m].name : fields[m].id);
+        }
+        static const char *const ownerNames[] = {"no one's", "the user's", "another person's",
+                                                 "another place's", "a copy"};
+        qCDebug(lcFill) << "fillPage section" << s << ownerNames[int(owners[s])] << words[s]
+                        << sections[s].titles << names;
+    }
+    QSet<QString> taken;
+    QVector<QString> refusals(sections.size());
+    const auto kindsOf = [&](const SectionSplitter::Section &section) {
+        QSet<QString> held;
+        for (int m : section.members) {
+            if (!kinds[m].isEmpty()) {
+                held.insert(kinds[m]);
+            }
+        }
+        return held;
+    };
+    for (int s = 0; s < sections.size(); ++s) {
+        if (owners[s] == Owner::Own) {
+            taken += kindsOf(sections[s]);
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        switch (owners[s]) {
+        case Owner::Own:
+            break;
+        case Owner::Other:
+            refusals[s] = QStringLiteral("another person's section: ") + words[s];
+            break;
+        case Owner::SameAs:
+            refusals[s] = QStringLiteral("a section with a choice: ") + words[s];
+            break;
+        case Owner::Place:
+            refusals[s] = QStringLiteral("another place's section: ") + words[s];
+            break;
+        case Owner::Unsaid:
+            if (held.intersects(taken)) {
+                refusals[s] = QStringLiteral("a section of no one's repeating another");
+            } else {
+                taken += held;
+            }
+            break;
+        }
+    }
+    // Another place of the user's is filled only where no other section takes these values (an
+    // English sign-up's shipping address, the only address it asks for).
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        if (owners[s] == Owner::Place && !held.isEmpty() && !held.intersects(taken)) {
+            refusals[s].clear();
+            taken += held;
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        if (refusals[s].isEmpty()) {
+            continue;
+        }
+        for (int m : sections[s].members) {
+            if (readings[m].concept != Concept::None && readings[m].refusal.isEmpty()) {
+                readings[m].refusal = refusals[s];
+                keys[m].clear();
+            }
+        }
+    }
 }
 
 // ---- Form of the value -------------------------------------------------------------------------
@@ -1193,6 +1508,20 @@ QString joinedKey(const Field &field, const QString &key, const QStringList &hyp
         return key + QStringLiteral(".digits");
     }
     return hyphen ? key : QString();
+}
+
+// Whether the control comes right after a country-code select standing on Japan's +81.
+bool afterCountryCode(const QVector<Field> &fields, int i)
+{
+    for (int k = i - 1; k >= 0 && k >= i - 2; --k) {
+        const Field &f = fields[k];
+        if (isSelect(f) && f.selectedIndex >= 0 && f.selectedIndex < f.options.size()) {
+            const PageControl::Option &chosen = f.options[f.selectedIndex];
+            return chosen.value.trimmed() == QLatin1String("+81")
+                   || chosen.text.startsWith(QLatin1String("+81"));
+        }
+    }
+    return false;
 }
 
 QString nameKey(Concept concept, Script script)
@@ -1255,9 +1584,13 @@ QString dateKey(const Field &field, QString &refusal)
     static const QRegularExpression slashed(QStringLiteral("\\b(\\d{4})/(\\d{1,2})/(\\d{1,2})\\b"));
     static const QRegularExpression dmy(QStringLiteral("\\b(\\d{2})/(\\d{2})/(\\d{4})\\b|dd/mm/yyyy"));
     static const QRegularExpression ymdWords(QStringLiteral("yyyy/mm/dd"));
+    static const QRegularExpression mdyWords(QStringLiteral("mm/dd/yyyy"));
     static const QRegularExpression dashed(QStringLiteral("\\b\\d{4}-\\d{2}-\\d{2}\\b|yyyy-mm-dd"));
     static const QRegularExpression eightDigits(QStringLiteral("(?<!\\d)\\d{8}(?!\\d)|yyyymmdd"));
     const QString lower = shown.toLower();
+    if (mdyWords.match(lower).hasMatch()) {
+        return QStringLiteral("birthDateMDY");
+    }
     if (dmy.match(lower).hasMatch()) {
         return QStringLiteral("birthDateDMY");
     }
@@ -1400,7 +1733,7 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
     for (int b = 0; b < boxes.size(); ++b) {
         const Reading &r = readings[boxes[b]];
         const bool fromCity = r.concept == Concept::CityAddress;
-        if ((r.concept != Concept::AddressAny || r.part != 0) && !fromCity) {
+        if ((r.concept != Concept::AddressAny || r.part > 0) && !fromCity) {
             continue;
         }
         // From the first part no earlier box took to the last one no later box takes.
@@ -1439,7 +1772,11 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
             continue;
         }
         if (readings[i].concept == Concept::Address1 && ranges[b] == QPair<int, int>(TownPart, TownPart)) {
-            keys[i] = QStringLiteral("address1");
+            // 町名・丁目 takes the 丁目 too, unless a box of its own does.
+            const bool ownAddress2 =
+                std::any_of(ranges.cbegin(), ranges.cend(),
+                            [](const QPair<int, int> &range) { return range.first == -2; });
+            keys[i] = ownAddress2 ? QStringLiteral("address1") : QStringLiteral("town");
             continue;
         }
         const QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
@@ -1480,10 +1817,15 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
         english = headings && !japanese;
     }
+    // What another person's fields ask for still tells where that person's part begins.
+    QVector<QString> othersKinds(fields.size());
     for (int i = 0; i < fields.size(); ++i) {
         QString why = excluded(fields[i]);
         if (why.isEmpty()) {
             why = otherPersons(fields[i], page);
+            if (!why.isEmpty() && !ownTextSays(fields[i], page)) {
+                othersKinds[i] = kindOf(fields[i], read(fields[i], QString()), QString());
+            }
         }
         if (!why.isEmpty()) {
             decisions[i].evidence = why;
@@ -1529,6 +1871,21 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             here.refusal.clear();
             here.mobile = before.mobile;
             here.landline = before.landline;
+        }
+    }
+
+    // A name box right after a family-name box of its row is the given name (契約者 名 reads as a whole
+    // name by itself).
+    for (int c = 1; c < candidates.size(); ++c) {
+        Reading &here = readings[candidates[c]];
+        const Reading &before = readings[candidates[c - 1]];
+        const Field &a = fields[candidates[c - 1]];
+        const Field &b = fields[candidates[c]];
+        if (here.concept == Concept::FullName && before.concept == Concept::FamilyName
+            && here.script == before.script && a.rowLabel == b.rowLabel && a.form == b.form
+            && here.refusal.isEmpty()) {
+            here.concept = Concept::GivenName;
+            here.evidence += QStringLiteral(", after a family name");
         }
     }
 
@@ -1654,6 +2011,25 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
+    // Sections, one form at a time: a page's search box or login form is no second person.
+    {
+        QVector<QString> kinds = othersKinds;
+        for (int i : qAsConst(candidates)) {
+            kinds[i] = kindOf(fields[i], readings[i], keys[i]);
+        }
+        QHash<QString, QVector<int>> byForm;
+        QStringList forms;
+        for (int i = 0; i < fields.size(); ++i) {
+            if (!byForm.contains(fields[i].form)) {
+                forms.append(fields[i].form);
+            }
+            byForm[fields[i].form].append(i);
+        }
+        for (const QString &form : qAsConst(forms)) {
+            decideSections(fields, kinds, byForm.value(form), page, readings, keys);
+        }
+    }
+
     // Addresses, one form at a time.
     QHash<QString, QVector<int>> addressBoxes;
     QStringList forms;
@@ -1672,7 +2048,8 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
     // One stored number, home and mobile rows: the row it fits, else the first that does not misfit.
     QHash<QString, QVector<QVector<int>>> phoneRows;
     for (const Run &run : qAsConst(runs)) {
-        if (readings[run.members.first()].concept == Concept::Phone) {
+        if (readings[run.members.first()].concept == Concept::Phone
+            && readings[run.members.first()].refusal.isEmpty()) {
             phoneRows[fields[run.members.first()].form].append(run.members);
         }
     }
@@ -1769,6 +2146,18 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                     r.refusal = QStringLiteral("a lone box of a split phone number");
                     break;
                 }
+                if (afterCountryCode(fields, i) || table().noTrunkZero.containedIn(ownTexts(field))) {
+                    // The number after +81: without its leading 0.
+                    key =
+                        joinedKey(field, QStringLiteral("telephone"),
+                                  {QStringLiteral("3-1234-5678"), QStringLiteral("90-1234-5678")},
+                                  {QStringLiteral("312345678"), QStringLiteral("9012345678")}, 12, 10, note);
+                    if (!key.isEmpty()) {
+                        key += QStringLiteral(".noTrunkZero");
+                        note += QStringLiteral(", after a country code");
+                        break;
+                    }
+                }
                 key = joinedKey(field, QStringLiteral("telephone"),
                                 {QStringLiteral("03-1234-5678"), QStringLiteral("090-1234-5678")},
                                 {QStringLiteral("0312345678"), QStringLiteral("09012345678")}, 13, 11, note);
@@ -1823,6 +2212,9 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             if (padded.match(field.placeholder.trimmed().toLower()).hasMatch()) {
                 key += QStringLiteral(".twoDigits");
             }
+        }
+        if ((english || r.script == Script::Latin) && key == QStringLiteral("town")) {
+            key = QStringLiteral("address1"); // no Latin form of the 丁目 apart
         }
         if (english || r.script == Script::Latin) {
             static const QStringList latin{

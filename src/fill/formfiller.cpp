@@ -76,6 +76,30 @@ bool agrees(const QString &onPage, const QString &ours, const QString &key)
     return false;
 }
 
+FieldRecognizer::Hints hintsFor(const ProfileDocument &document)
+{
+    FieldRecognizer::Hints hints;
+    static const QRegularExpression mobile(QStringLiteral("^0[789]0"));
+    hints.mobilePhone =
+        mobile.match(TextTransforms::digitsOnly(document.value(QStringLiteral("telephone")))).hasMatch();
+    return hints;
+}
+
+// An address box after printed text that is the beginning of the user's address (大阪市北区 [ ])
+// takes what follows it.
+QString afterPrinted(const QString &value, const QString &key, const PageControl &field)
+{
+    static const QStringList addressKeys{QStringLiteral("fullAddress"), QStringLiteral("streetAddress"),
+                                         QStringLiteral("cityAddress"), QStringLiteral("cityStreet"),
+                                         QStringLiteral("cityTown")};
+    const QString printed = field.textBefore.trimmed();
+    if (printed.size() < 2 || !addressKeys.contains(key.section(QLatin1Char('.'), 0, 0))) {
+        return value;
+    }
+    const int at = value.indexOf(printed);
+    return at >= 0 && at + printed.size() < value.size() ? value.mid(at + printed.size()).trimmed() : value;
+}
+
 } // namespace
 
 FormFiller::FormFiller(Page &page, ProfileDocument &document, const FieldFiller &menu, QObject *parent)
@@ -154,16 +178,14 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
 void FormFiller::start(const QVector<PageControl> &scanned)
 {
     const int language = m_menu.inputLanguage();
-    FieldRecognizer::Hints hints;
-    static const QRegularExpression mobile(QStringLiteral("^0[789]0"));
-    hints.mobilePhone =
-        mobile.match(TextTransforms::digitsOnly(m_document.value(QStringLiteral("telephone")))).hasMatch();
-    const QVector<FieldRecognizer::Decision> decisions = FieldRecognizer::recognize(scanned, language, hints);
+    const QVector<FieldRecognizer::Decision> decisions =
+        FieldRecognizer::recognize(scanned, language, hintsFor(m_document));
     // In English a Latin-letter key the profile lacks falls back to the Japanese one, as in the menu;
     // not where the field itself asks for Latin letters.
     const QVector<FieldRecognizer::Decision> japanese =
-        language == FieldMenu::Japanese ? decisions
-                                        : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, hints);
+        language == FieldMenu::Japanese
+            ? decisions
+            : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, hintsFor(m_document));
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -217,7 +239,7 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             // shows.
             control.evidence = QStringLiteral("not visible");
         } else if (!key.isEmpty()) {
-            control.value = m_document.value(key);
+            control.value = afterPrinted(m_document.value(key), key, field);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
             } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
@@ -289,8 +311,10 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
             writes.append(
                 {control.page.handle, control.page.options[control.option].value, Page::How::IfUnchosen});
         } else {
-            // The page may have filled the field since it was read (a lookup script): only if empty.
-            writes.append({control.page.handle, control.value, Page::How::IfEmpty});
+            // The page may have filled the field since it was read (a lookup script): only if empty,
+            // or over what it wrote when that is the beginning of the value.
+            writes.append({control.page.handle, control.value,
+                           control.completing ? Page::How::Replace : Page::How::IfEmpty});
         }
         asked.append(i);
     }
@@ -298,16 +322,25 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         write.unasked = m_automatic;
     }
     const int run = m_run;
-    m_page.write(writes, [this, run, asked, next](const QVector<Page::State> &states) {
+    m_page.write(writes, [this, run, asked, postalOnly, next](const QVector<Page::State> &states) {
         if (!current(run)) {
             return;
         }
+        bool completing = false;
         for (int i = 0; i < asked.size(); ++i) {
-            settle(m_controls[asked[i]], states.value(i));
+            Control &control = m_controls[asked[i]];
+            const bool second = control.completing;
+            settle(control, states.value(i));
+            completing = completing || (control.completing && !second && control.state == Control::Pending);
         }
-        if (m_busy && run == m_run) {
-            next();
+        if (!m_busy || run != m_run) {
+            return;
         }
+        if (completing) {
+            fillPending(postalOnly, next);
+            return;
+        }
+        next();
     });
 }
 
@@ -343,8 +376,16 @@ void FormFiller::settle(Control &control, const Page::State &state)
         return;
     }
     if (!state.written) {
+        static const QRegularExpression spaces(QStringLiteral("\\s+"));
+        const QString page = QString(state.value).remove(spaces);
         if (agrees(state.value, control.value, control.key)) {
             done(Control::Kept, QStringLiteral("the page wrote the same value"));
+        } else if (!control.completing && !page.isEmpty() && !control.check
+                   && QString(control.value).remove(spaces).startsWith(page)) {
+            // A lookup wrote the beginning of the address: the rest goes after it, once.
+            control.state = Control::Pending;
+            control.completing = true;
+            qCDebug(lcFill) << "fillPage completing" << control.shownIdentifier << control.key << state.value;
         } else {
             skip(QStringLiteral("the page wrote another value"));
         }
@@ -440,8 +481,68 @@ void FormFiller::end()
 
 void FormFiller::finish()
 {
+    m_answered = false;
+    fillPending(false, [this] { refillAnswered(); });
+}
+
+void FormFiller::refillAnswered()
+{
+    // Only when a select waits for options or is disabled: the common cascading city list.
+    const bool waiting =
+        !m_answered && std::any_of(m_controls.cbegin(), m_controls.cend(), [](const Control &c) {
+            return c.state == Control::Untouched && c.select && c.page.visible && !c.page.readOnly
+                   && (c.page.disabled || c.page.options.size() <= 1 || (c.option < 0 && !c.key.isEmpty()));
+        });
+    if (!waiting) {
+        concludeFill();
+        return;
+    }
+    m_answered = true;
     const int run = m_run;
-    fillPending(false, [this, run] {
+    QTimer::singleShot(answerMs, this, [this, run] {
+        if (!current(run)) {
+            return;
+        }
+        m_page.scan([this, run](const QVector<PageControl> &scanned) {
+            if (!current(run)) {
+                return;
+            }
+            const QVector<FieldRecognizer::Decision> decisions =
+                FieldRecognizer::recognize(scanned, m_menu.inputLanguage(), hintsFor(m_document));
+            bool more = false;
+            for (Control &control : m_controls) {
+                if (control.state != Control::Untouched || !control.select) {
+                    continue;
+                }
+                for (int i = 0; i < scanned.size(); ++i) {
+                    if (scanned[i].handle != control.page.handle || !decisions[i].fills()) {
+                        continue;
+                    }
+                    const QString value = m_document.value(decisions[i].key);
+                    if (!value.isEmpty() && scanned[i].visible && !scanned[i].disabled) {
+                        control.page = scanned[i];
+                        control.key = decisions[i].key;
+                        control.value = value;
+                        control.evidence =
+                            decisions[i].evidence + QStringLiteral(", after the page answered");
+                        control.state = Control::Pending;
+                        more = true;
+                    }
+                }
+            }
+            if (more) {
+                fillPending(false, [this] { concludeFill(); });
+            } else {
+                concludeFill();
+            }
+        });
+    });
+}
+
+void FormFiller::concludeFill()
+{
+    const int run = m_run;
+    {
         // The empty fields left for the user, in the forms filled.
         QVector<int> asked;
         QVector<Page::Handle> handles;
@@ -465,7 +566,7 @@ void FormFiller::finish()
                 conclude(states, asked);
             }
         });
-    });
+    }
 }
 
 void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int> &asked)

@@ -59,6 +59,8 @@ public:
     static constexpr int reactionMs = 500;
     static constexpr int quietMs = 200;
     static constexpr int longestMs = 2000;
+    // How long the page gets to answer the writes with new options before the fill ends.
+    static constexpr int answerMs = 1000;
 
 signals:
     // filled: fields that hold their value now, by this fill or by the page agreeing with it; left:
@@ -85,6 +87,7 @@ private:
         QString value;
         QString earlier; // the value, or the chosen option's, before the fill
         QString after; // the value the page shows after the write
+        bool completing = false; // the page wrote the beginning of the value: the rest goes in
         int option = -1; // selects: the option standing for the value
         enum State
         {
@@ -118,6 +121,10 @@ private:
     void waitForPage();
     void poll();
     void finish();
+    // After the writes: selects the page fills or enables in answer (市区町村 after the prefecture)
+    // get their turn once the page has settled; then the fill concludes.
+    void refillAnswered();
+    void concludeFill();
     void conclude(const QVector<Page::State> &states, const QVector<int> &asked);
     void cancel();
     void end();
@@ -149,6 +156,7 @@ private:
     QElapsedTimer m_sinceChange;
     bool m_pageChanged = false;
     bool m_readPending = false;
+    bool m_answered = false; // the round for what the page's answer made fillable is done
     QStringList m_lastValues;
     QElapsedTimer m_working;
     qint64 m_worked = 0;

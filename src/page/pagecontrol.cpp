@@ -43,6 +43,14 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
     }
     control.selectedIndex = map.value(QStringLiteral("selectedIndex"), -1).toInt();
     control.checked = map.value(QStringLiteral("checked")).toBool();
+    for (const QVariant &block : map.value(QStringLiteral("blocks")).toList()) {
+        const QVariantList pair = block.toList();
+        control.blockKeys.append(pair.value(0).toString());
+        control.blockTitles.append(pair.value(1).toString());
+    }
+    control.column = map.value(QStringLiteral("column")).toString();
+    control.rowGroup = map.value(QStringLiteral("rowGroup")).toString();
+    control.headingOutside = map.value(QStringLiteral("headingOutside")).toBool();
     return control;
 }
 

@@ -61,6 +61,13 @@ struct PageControl
     QVector<Option> options; // selects only
     int selectedIndex = -1; // selects only
     bool checked = false; // radio buttons and check boxes
+    // The titled containers around the control (fieldsets, cards, tables, groups with a heading),
+    // outermost first: a key that tells them apart within a scan, and each one's title.
+    QStringList blockKeys;
+    QStringList blockTitles;
+    QString column; // the header of its table column, when the table's first row heads the columns
+    QString rowGroup; // the text of a <th rowspan> spanning its row, else of a caption row above it
+    bool headingOutside = false; // the heading stands before its form: the page's, not a part's
 
     // A record as the page script answers it (a map of the members above, options as [text, value]
     // pairs); the script's handle is combined with handleBase, which tells its document.

@@ -116,18 +116,32 @@
     // such as <span>姓</span>, never another control's text.
     function textBefore(el) {
         var t = '';
+        var brokenLine = false;
         for (var n = el.previousSibling; n; n = n.previousSibling) {
             if (n.nodeType === 3) {
                 t = n.data + t;
                 if (/\S/.test(t)) break;
                 continue;
             }
+            if (n.nodeType === 1 && tagOf(n) === 'BR') brokenLine = true;
             if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
+            if (brokenLine && noteOfControl(n)) break;
             t = n.textContent + t;
             break;
         }
         return clean(t);
+    }
+
+    // Whether an element sits right after a control on its line: the note under that control
+    // (<input><br><span>市区町村名</span><br><input>), not the label of the next one.
+    function noteOfControl(n) {
+        for (var p = n.previousSibling; p; p = p.previousSibling) {
+            if (p.nodeType === 3 && !/\S/.test(p.data)) continue;
+            if (p.nodeType === 1 && tagOf(p) === 'BR') continue;
+            return p.nodeType === 1 && holdsControls(p);
+        }
+        return false;
     }
 
     // The text right after the control within its parent, up to the next control: notes such as
@@ -380,6 +394,100 @@
         return entry.path + ':?';
     }
 
+    // ---- Sections: the page's own grouping of its controls, for telling whose each part is. ----
+
+    // A short text that titles a block: a heading, a legend, a caption, an element styled as a
+    // heading or a bold line alone.
+    function titleLike(e) {
+        if (!e || e.nodeType !== 1 || holdsControls(e)) return false;
+        var text = clean(textOf(e));
+        if (!text || text.length > 40) return false;
+        if (/^(H[1-6]|LEGEND|CAPTION|STRONG|B)$/.test(tagOf(e))) return true;
+        if (/(head|title|ttl|hdr|caption)|[-_](h|hd|cap)(\s|$)/i.test(String(e.className || ''))) return true;
+        var only = e.children && e.children.length === 1 ? e.children[0] : null;
+        return !!only && /^(STRONG|B|H[1-6])$/.test(tagOf(only)) && /^(P|DIV|SPAN|DT)$/.test(tagOf(e));
+    }
+
+    // The title of a container of controls, if it has one: its legend or caption, its first child
+    // when that is a title, or the title right before it.
+    function blockTitleOf(n) {
+        if (tagOf(n) === 'FIELDSET' || tagOf(n) === 'TABLE') {
+            for (var c = n.firstElementChild; c; c = c.nextElementSibling) {
+                if (tagOf(c) === 'LEGEND' || tagOf(c) === 'CAPTION') return clean(textOf(c));
+            }
+        }
+        if (tagOf(n) === 'FORM' || tagOf(n) === 'TR' || tagOf(n) === 'TD' || tagOf(n) === 'LABEL') return '';
+        if (titleLike(n.firstElementChild)) return clean(textOf(n.firstElementChild));
+        if (titleLike(n.previousElementSibling)) return clean(textOf(n.previousElementSibling));
+        return '';
+    }
+
+    // The titled containers around the control, outermost first: [key, title] pairs, the key telling
+    // one container from another within a scan.
+    function blocksOf(el, context) {
+        var found = [];
+        // Up to the form: what titles the form itself is the page's, not a part's.
+        for (var up = el.parentNode; up && up.nodeType === 1 && tagOf(up) !== 'BODY' && tagOf(up) !== 'FORM';
+             up = up.parentNode) {
+            if (!holdsControls(up)) continue;
+            var title = blockTitleOf(up);
+            if (!title) continue;
+            var index = context.blocks.indexOf(up);
+            if (index < 0) {
+                index = context.blocks.length;
+                kit.push(context.blocks, up);
+            }
+            found.unshift([String(index), title]);
+        }
+        return found;
+    }
+
+    function cellOf(el) {
+        for (var up = el.parentNode; up && up.nodeType === 1 && tagOf(up) !== 'TABLE'; up = up.parentNode) {
+            if (tagOf(up) === 'TD' || tagOf(up) === 'TH') return up;
+        }
+        return null;
+    }
+
+    // The header of the control's table column, when the table's first row heads its columns
+    // (本人 | 配偶者).
+    function columnOf(el) {
+        var cell = cellOf(el), row = cell && cell.parentNode;
+        var table = row && row.parentNode && row.parentNode.parentNode;
+        if (!table || tagOf(table) !== 'TABLE' || !table.rows || !table.rows.length) return '';
+        var head = table.rows[0];
+        if (head === row || holdsControls(head)) return '';
+        var column = 0;
+        for (var c = row.firstElementChild; c && c !== cell; c = c.nextElementSibling) column += c.colSpan || 1;
+        for (var h = head.firstElementChild, at = 0; h; h = h.nextElementSibling) {
+            if (at === column) return clean(textOf(h));
+            at += h.colSpan || 1;
+            if (at > column) return '';
+        }
+        return '';
+    }
+
+    // The text of a <th rowspan> that spans the control's row from a row above or its own, else of
+    // the nearest caption row above it (one cell across the table, no controls).
+    function rowGroupOf(el) {
+        var cell = cellOf(el), row = cell && cell.parentNode;
+        var rows = row && row.parentNode ? row.parentNode.children : null;
+        if (!rows) return '';
+        var index = -1;
+        for (var i = 0; i < rows.length; ++i) if (rows[i] === row) index = i;
+        for (var d = 0; d <= index && d < 20; ++d) {
+            var r = rows[index - d];
+            for (var c = r.firstElementChild; c && c !== cell; c = c.nextElementSibling) {
+                if ((c.rowSpan || 1) > Math.max(d, 1) && !holdsControls(c)) return clean(textOf(c));
+            }
+        }
+        for (var k = index - 1; k >= 0; --k) {
+            var only = rows[k].children.length === 1 ? rows[k].children[0] : null;
+            if (only && (only.colSpan || 1) > 1 && !holdsControls(only)) return clean(textOf(only));
+        }
+        return '';
+    }
+
     function describe(el, entry, context) {
         var doc = entry.doc;
         var tag = tagOf(el);
@@ -429,7 +537,11 @@
             visible: context.frameSeen && seen(el, context.page),
             options: select ? options(el) : [],
             selectedIndex: select ? el.selectedIndex : -1,
-            checked: !!el.checked
+            checked: !!el.checked,
+            blocks: blocksOf(el, context),
+            headingOutside: !!heading && !heading.contains(el) && !!el.form && !el.form.contains(heading),
+            column: columnOf(el),
+            rowGroup: rowGroupOf(el)
         };
     }
 
@@ -449,6 +561,7 @@
             owners: owners(entry.doc),
             headings: kit.documentQuery(entry.doc, 'h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
             heading: -1,
+            blocks: [],
             frameSeen: frameSeen,
             page: pageOf(entry.doc)
         };

@@ -36,7 +36,8 @@ enum class Suffix
     AsciiSpaces,
     UpperCase,
     FullWidth,
-    TwoDigits
+    TwoDigits,
+    NoTrunkZero
 };
 
 Suffix suffixOf(const QStringRef &name)
@@ -54,6 +55,7 @@ Suffix suffixOf(const QStringRef &name)
         {QStringLiteral("upperCase"), Suffix::UpperCase},
         {QStringLiteral("fullWidth"), Suffix::FullWidth},
         {QStringLiteral("twoDigits"), Suffix::TwoDigits},
+        {QStringLiteral("noTrunkZero"), Suffix::NoTrunkZero},
     };
     return suffixes.value(name.toString(), Suffix::Unknown);
 }
@@ -70,6 +72,9 @@ QString apply(Suffix suffix, const QString &text)
         return TextTransforms::toHalfWidthKana(TextTransforms::toKatakana(text));
     case Suffix::Digits:
         return TextTransforms::digitsOnly(text);
+    case Suffix::NoTrunkZero:
+        // After a country code: 06-6345-1287 → 6-6345-1287.
+        return text.startsWith(QLatin1Char('0')) ? text.mid(1) : text;
     case Suffix::Part1:
     case Suffix::Part2:
     case Suffix::Part3:
@@ -162,6 +167,9 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == QLatin1String("cityStreet")) {
         return stored(values, "city") + townStreet;
     }
+    if (key == QLatin1String("town")) {
+        return town;
+    }
     if (key == QLatin1String("cityTown")) {
         return stored(values, "city") + town;
     }
@@ -185,6 +193,10 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == QLatin1String("birthDateSlashed")) {
         const QDate date = birthDate(values);
         return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    }
+    if (key == QLatin1String("birthDateMDY")) {
+        const QDate date = birthDate(values);
+        return date.isValid() ? date.toString(QStringLiteral("MM/dd/yyyy")) : QString();
     }
     if (key == QLatin1String("birthDateDMY")) {
         const QDate date = birthDate(values);
