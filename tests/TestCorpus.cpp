@@ -136,14 +136,14 @@ void TestCorpus::rightShare()
         for (auto set = sets.constBegin(); set != sets.constEnd(); ++set) {
             const Corpus::Tally &tally = set.value();
             qWarning("%s %s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
-                  qPrintable(Engines::name(engine)),
-                  qPrintable(set.key().isEmpty() ? QStringLiteral("own") : set.key()), tally.right,
-                  tally.wrong, tally.missed, tally.wronglyFilled, tally.leftAlone);
+                     qPrintable(Engines::name(engine)),
+                     qPrintable(set.key().isEmpty() ? QStringLiteral("own") : set.key()), tally.right,
+                     tally.wrong, tally.missed, tally.wronglyFilled, tally.leftAlone);
         }
         const Corpus::Tally &total = m_total[int(engine)];
         qWarning("%s: %d right, %d wrong, %d missed, %d wrongly filled, %d rightly left alone",
-              qPrintable(Engines::name(engine)), total.right, total.wrong, total.missed, total.wronglyFilled,
-              total.leftAlone);
+                 qPrintable(Engines::name(engine)), total.right, total.wrong, total.missed,
+                 total.wronglyFilled, total.leftAlone);
         QVERIFY2(total.right * 100 >= total.toFill() * 97,
                  qPrintable(QStringLiteral("%1 of %2 right").arg(total.right).arg(total.toFill())));
     }
