@@ -43,18 +43,18 @@ def control(key, ids, text):
     return selector(key)
 
 
-def rows_of(folder, page, spec, ids, text):
+def rows_of(folder, page, described, ids, text):
     path = '%s/%s' % (folder, page)
     rows = [(path, '@profile', folder + '/profile.json')]
-    if spec.get('language') == 'en':
+    if described.get('language') == 'en':
         rows.append((path, '@language', 'en'))
-    if spec.get('state'):
+    if described.get('state'):
         # The page renders again from its own state before the values are read: a value the
         # framework never heard of is gone.
         rows.append((path, '@rerender', '__kfRerender'))
-    for key, entry in spec['fields'].items():
+    for key, entry in described['fields'].items():
         rows.append((path, control(key, ids, text), expectation(entry)))
-    for joint in spec.get('joint', []):
+    for joint in described.get('joint', []):
         sels = [control(k, ids, text) for k in joint['fields']]
         rows.append((path, '@joint ' + '&'.join(sels), 'any:' + '|'.join(joint['join_any'])))
     return rows
