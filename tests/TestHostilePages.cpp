@@ -84,6 +84,8 @@ private slots:
     void documentsOfOtherKinds();
     void pagesOwnClickHandlersStillRun_data() { engineRows(); }
     void pagesOwnClickHandlersStillRun();
+    void pageThatLeavesDuringTheFill_data() { engineRows(); }
+    void pageThatLeavesDuringTheFill();
 };
 
 void TestHostilePages::hostileIdentifiersAndValues()
@@ -386,6 +388,28 @@ void TestHostilePages::pagesOwnClickHandlersStillRun()
         QCOMPARE(browser.run("document.getElementById('sei').getAttribute('onclick')").toString(),
                  QString("sendSignal('sei');window.clicks = (window.clicks || 0) + 1"));
     }
+}
+
+// The page goes as soon as the postal code is typed, while the fill waits for its lookup: the rest
+// goes nowhere, nothing is recorded, and the user is told.
+void TestHostilePages::pageThatLeavesDuringTheFill()
+{
+    QFETCH(Engine, engine);
+    QJsonObject document = nameAndMail;
+    QJsonObject profile = document.value("profile").toObject();
+    profile.insert("zipcode", "100-0001");
+    document.insert("profile", profile);
+    Browser browser(document, Browser::Showing::Exposed, engine);
+    QVERIFY(browser.open("<form><p>郵便番号 <input id=zip autocomplete=postal-code"
+                         " onchange=\"location.href = 'about:blank'\"></p>"
+                         "<p>姓 <input id=sei autocomplete=family-name></p></form>",
+                         address));
+    QSignalSpy gone(&browser.window().formFiller(), &FormFiller::pageGone);
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(gone.size(), 1);
+    QTRY_COMPARE(browser.child<QStatusBar>("statusBar")->currentMessage(),
+                 QString("ページが変わったため、一括入力の残りは入力しませんでした"));
+    QVERIFY(recordedSites(browser).isEmpty());
 }
 
 QTEST_MAIN(TestHostilePages)

@@ -81,14 +81,13 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     auto *frameLayout = new QVBoxLayout(ui->frame);
     frameLayout->addWidget(m_view);
 
+    // Before the parts that stop their work when a load starts: they may say so, over the load.
+    connect(m_page.get(), &Page::loadStarted, this, [this] { m_loading = true; });
     m_filler = std::make_unique<FieldFiller>(*m_page, *m_document);
     connect(m_page.get(), &Page::controlClicked, m_filler.get(), &FieldFiller::openMenu);
     connect(m_filler.get(), &FieldFiller::entryTriggered, this, &MainWindow::on_profileSelected);
-    connect(m_filler.get(), &FieldFiller::choiceDropped, this, [this] {
-        ui->statusBar->showMessage(choiceDroppedText());
-        // Said again once the page that replaced it has loaded, over the load's own message.
-        m_choiceDropped = m_loading;
-    });
+    connect(m_filler.get(), &FieldFiller::choiceDropped, this,
+            [this] { noticeOverLoad(tr("ページが変わったため、選んだ値は入力しませんでした")); });
     // このページに一括入力 goes straight to its part: the window's slots stay as they are.
     m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
     m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
@@ -111,6 +110,8 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
         ui->statusBar->showMessage(
             tr("前回と同じく一括入力: %1 項目を入力しました（%2 項目は未入力）").arg(filled).arg(left));
     });
+    connect(m_formFiller.get(), &FormFiller::pageGone, this,
+            [this] { noticeOverLoad(tr("ページが変わったため、一括入力の残りは入力しませんでした")); });
     connect(ui->actionUndoFill, &QAction::triggered, m_formFiller.get(), &FormFiller::undo);
     connect(m_formFiller.get(), &FormFiller::undoAvailable, ui->actionUndoFill, &QAction::setEnabled);
     connect(m_formFiller.get(), &FormFiller::undone, this, [this](int restored) {
@@ -247,7 +248,7 @@ void MainWindow::on_webview_loadFinished(bool ok)
 {
     qCDebug(lcApp) << "finished with ok: " << ok;
     m_loading = false;
-    const bool choiceDropped = std::exchange(m_choiceDropped, false);
+    const QString notice = std::exchange(m_noticeAfterLoad, QString());
     if (m_webkit) {
         m_webkit->pageLoaded(ok);
     }
@@ -265,16 +266,21 @@ void MainWindow::on_webview_loadFinished(bool ok)
     // Drawn together with the page's first paint.
     m_statusPaint.stop();
     ui->statusBar->setUpdatesEnabled(true);
-    if (choiceDropped) {
-        ui->statusBar->showMessage(choiceDroppedText());
+    if (!notice.isEmpty()) {
+        ui->statusBar->showMessage(notice);
     }
     applyPageRules();
     refillWholeForm();
 }
 
-QString MainWindow::choiceDroppedText() const
+// What the user asked for went nowhere because the page changed: said now, and again once the page
+// that replaced it has loaded, over the load's own message.
+void MainWindow::noticeOverLoad(const QString &text)
 {
-    return tr("ページが変わったため、選んだ値は入力しませんでした");
+    ui->statusBar->showMessage(text);
+    if (m_loading) {
+        m_noticeAfterLoad = text;
+    }
 }
 
 // Recorded values go into a page on their own only when it came over a sound connection: whoever can

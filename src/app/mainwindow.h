@@ -91,7 +91,7 @@ private:
     void showSaveFailure(const QString &error);
     void clearSaveFailure();
     void deferStatusPaint();
-    QString choiceDroppedText() const;
+    void noticeOverLoad(const QString &text);
 
     const Engine m_engine;
     std::unique_ptr<Ui_MainWindow> ui;
@@ -111,8 +111,8 @@ private:
     // Set when the classic engine could not run a script of the page being loaded.
     bool m_scriptsFailed = false;
     bool m_loading = false;
-    // A menu choice found its field gone while a page loaded.
-    bool m_choiceDropped = false;
+    // Said again when the page being loaded has loaded (noticeOverLoad).
+    QString m_noticeAfterLoad;
     // Set when the load under way handed its response over as a download.
     bool m_loadBecameDownload = false;
     std::unique_ptr<FieldFiller> m_filler;

@@ -326,6 +326,7 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         if (!current(run)) {
             return;
         }
+
         bool completing = false;
         for (int i = 0; i < asked.size(); ++i) {
             Control &control = m_controls[asked[i]];
@@ -736,5 +737,9 @@ void FormFiller::cancel()
     }
     // Whatever the page answers from now on belongs to a fill that is over.
     ++m_run;
+    const bool asked = !m_automatic;
     end();
+    if (asked) {
+        emit pageGone();
+    }
 }

@@ -72,6 +72,9 @@ signals:
     void undoAvailable(bool available);
     // After undo(): how many controls got their earlier value back.
     void undone(int restored);
+    // Instead of finished: the page the user's fill began on went away before the fill was done, and
+    // what was left to write went nowhere (nor was anything recorded).
+    void pageGone();
 
 private:
     struct Control
