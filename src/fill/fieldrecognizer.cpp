@@ -429,6 +429,7 @@ struct Clue
     bool weak = false; // 年, 月, 日 and the like: only with other evidence of the same category
     QString source;
     QString evidence;
+    bool numberedName = false; // family or given name by its number alone (name01, name02)
 };
 
 struct Matched
@@ -650,8 +651,10 @@ Clue tokenClue(const QString &raw, const QString &source)
         // name01 / kana01 are the family name, name02 / kana02 the given name.
         if (concept == Concept::FullName && clue.part == 1) {
             concept = Concept::FamilyName;
+            clue.numberedName = true;
         } else if (concept == Concept::FullName && clue.part == 2) {
             concept = Concept::GivenName;
+            clue.numberedName = true;
         }
     } else {
         clue.script = clue.script == Script::Latin ? Script::Latin : Script::Unspecified;
@@ -827,6 +830,7 @@ struct Reading
     QString refusal; // why the field is left alone despite its evidence
     bool fromRowOnly = false; // only the row's heading spoke: a group label over several boxes
     bool fromNameOnly = false; // only the name or id spoke
+    bool numberedName = false; // family or given name by the number in its name alone
     bool mobile = false;
     bool landline = false;
 };
@@ -1024,6 +1028,16 @@ Reading read(const Field &field, const QString &unitAfter)
             && (clue.source == QStringLiteral("name") || clue.source == QStringLiteral("id"));
         if (reading.part == 0 && clue.part != 0) {
             reading.part = clue.part;
+        }
+    }
+    // Whether the part of the name rests on a number alone (name_2 may be the page's second field).
+    for (const Clue &clue : qAsConst(clues)) {
+        if (clue.concept == Concept::FamilyName || clue.concept == Concept::GivenName) {
+            if (!clue.numberedName) {
+                reading.numberedName = false;
+                break;
+            }
+            reading.numberedName = true;
         }
     }
     // The script asked for: the pattern decides among what it allows, then texts, then names.
@@ -1871,6 +1885,29 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             here.refusal.clear();
             here.mobile = before.mobile;
             here.landline = before.landline;
+        }
+    }
+
+    // A family or given name by its number alone needs its other part beside it: one お名前 box named
+    // name_2 takes the whole name.
+    for (int c = 0; c < candidates.size(); ++c) {
+        Reading &here = readings[candidates[c]];
+        if (!here.numberedName
+            || (here.concept != Concept::FamilyName && here.concept != Concept::GivenName)) {
+            continue;
+        }
+        const auto partner = [&](int other) {
+            if (other < 0 || other >= candidates.size()) {
+                return false;
+            }
+            const Reading &r = readings[candidates[other]];
+            return (r.concept == Concept::FamilyName || r.concept == Concept::GivenName)
+                   && r.concept != here.concept && r.script == here.script
+                   && fields[candidates[other]].form == fields[candidates[c]].form;
+        };
+        if (!partner(c - 1) && !partner(c + 1)) {
+            here.concept = Concept::FullName;
+            here.evidence += QStringLiteral(", numbered but alone");
         }
     }
 
