@@ -1911,6 +1911,44 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
     }
 
+    // Two boxes side by side under one name label (お名前 [ ] [ ], フリガナ [ ] [ ]): the family name in
+    // the first, the given name in the second. Only when the second box says nothing of itself and
+    // nothing stands between them, and no third such box follows.
+    const auto silent = [&](int c) {
+        const Field &f = fields[candidates[c]];
+        return readings[candidates[c]].concept == Concept::None
+               && readings[candidates[c]].refusal == QStringLiteral("no evidence")
+               && f.textBefore.trimmed().isEmpty() && f.label.isEmpty() && f.ariaLabel.isEmpty()
+               && f.labelledBy.isEmpty() && f.title.isEmpty() && !isSelect(f) && !isTextArea(f)
+               && !isRadio(f);
+    };
+    for (int c = 1; c < candidates.size(); ++c) {
+        Reading &here = readings[candidates[c]];
+        Reading &before = readings[candidates[c - 1]];
+        const Field &a = fields[candidates[c - 1]];
+        const Field &b = fields[candidates[c]];
+        if (before.concept == Concept::FullName && before.refusal.isEmpty() && !before.fromRowOnly
+            && !isSelect(a) && !isTextArea(a) && a.form == b.form && a.rowLabel == b.rowLabel && silent(c)
+            && !(c + 1 < candidates.size() && silent(c + 1))) {
+            before.concept = Concept::FamilyName;
+            before.evidence += QStringLiteral(", first of two boxes");
+            here.concept = Concept::GivenName;
+            here.script = before.script;
+            here.upper = before.upper;
+            here.refusal.clear();
+            here.evidence = QStringLiteral("beside ") + before.evidence;
+        } else if (before.concept == Concept::FullName && before.refusal.isEmpty() && !before.fromRowOnly
+                   && here.concept == Concept::GivenName && here.refusal.isEmpty()
+                   && (here.script == before.script || here.script == Script::Unspecified)
+                   && b.textBefore.trimmed().isEmpty() && b.label.isEmpty() && !isSelect(a) && !isTextArea(a)
+                   && a.form == b.form && a.rowLabel == b.rowLabel) {
+            // フリガナ [ ] [メイ]: the label names the pair, the second box its own part.
+            before.concept = Concept::FamilyName;
+            before.evidence += QStringLiteral(", before a given name");
+            here.script = before.script;
+        }
+    }
+
     // A name box right after a family-name box of its row is the given name (契約者 名 reads as a whole
     // name by itself).
     for (int c = 1; c < candidates.size(); ++c) {
