@@ -1822,14 +1822,19 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
     // A page written in English alone, headings included, wants the Latin-letter values.
     bool english = inputLanguage == FieldMenu::English;
     if (!english) {
+        // Without headings, several controls labelled in Latin letters say the same.
         bool japanese = false, headings = false;
+        int latinLabels = 0;
+        static const QRegularExpression letters(QStringLiteral("[A-Za-z]{2}"));
         for (const Field &field : fields) {
-            const QString all = field.label + field.rowLabel + field.placeholder + field.ariaLabel
-                                + field.labelledBy + field.title + field.legend + field.heading;
+            const QString own = field.label + field.rowLabel + field.placeholder + field.ariaLabel
+                                + field.labelledBy + field.title;
+            const QString all = own + field.legend + field.heading + field.textBefore + field.textAfter;
             headings = headings || !(field.legend + field.heading).trimmed().isEmpty();
             japanese = japanese || hasJapanese(all);
+            latinLabels += int(letters.match(own).hasMatch());
         }
-        english = headings && !japanese;
+        english = (headings || latinLabels >= 3) && !japanese;
     }
     // What another person's fields ask for still tells where that person's part begins.
     QVector<QString> othersKinds(fields.size());
