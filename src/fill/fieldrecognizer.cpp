@@ -44,6 +44,7 @@ enum class Concept
     Address2,
     Street,
     Building,
+    Room, // 部屋番号: the room apart from the building's name
     AddressAny, // 住所: which parts is decided by the form's other address boxes
     CityStreet,
     CityTown,
@@ -76,6 +77,7 @@ const QHash<QString, Concept> &conceptNames()
         {"address2", Concept::Address2},
         {"street", Concept::Street},
         {"building", Concept::Building},
+        {"room", Concept::Room},
         {"address", Concept::AddressAny},
         {"cityStreet", Concept::CityStreet},
         {"cityTown", Concept::CityTown},
@@ -128,6 +130,7 @@ Category categoryOf(Concept c)
     case Concept::Address2:
     case Concept::Street:
     case Concept::Building:
+    case Concept::Room:
     case Concept::AddressAny:
     case Concept::CityStreet:
     case Concept::CityTown:
@@ -491,7 +494,7 @@ Concept conclude(const QVector<Matched> &matches, double &weight, bool &weak)
     QStringList names;
     // 小字 and 丁目 are part of the town.
     int covered = 0;
-    for (const char *name : {"city", "town", "street", "building", "address"}) {
+    for (const char *name : {"city", "town", "street", "building", "room", "address"}) {
         const Concept c = conceptNames().value(name);
         const bool present =
             specific.contains(c) || (c == Concept::Address1 && specific.contains(Concept::Address2));
@@ -1665,6 +1668,7 @@ QPair<int, int> partsOf(Concept c)
     case Concept::Street:
         return {StreetPart, StreetPart};
     case Concept::Building:
+    case Concept::Room:
         return {BuildingPart, BuildingPart};
     case Concept::CityStreet:
         return {CityPart, StreetPart};
@@ -1802,6 +1806,24 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
                 notes[i] = QStringLiteral(", address parts %1–%2").arg(ranges[b].first).arg(ranges[b].second);
             }
         }
+    }
+    // A 部屋番号 box beside a 建物名 box: the building's name goes in one, the room in the other. A room
+    // box alone keeps the whole building, as before.
+    const auto boxOf = [&](Concept concept) {
+        for (int i : boxes) {
+            if (readings[i].concept == concept && keys[i] == QLatin1String("building")) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    const int building = boxOf(Concept::Building);
+    const int room = boxOf(Concept::Room);
+    if (building >= 0 && room >= 0) {
+        keys[building] = QStringLiteral("buildingName");
+        keys[room] = QStringLiteral("roomNumber");
+        notes[building] = QStringLiteral(", without the room");
+        notes[room] = QStringLiteral(", the room alone");
     }
 }
 
@@ -2298,9 +2320,10 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
         if (english || r.script == Script::Latin) {
             static const QStringList latin{
-                QStringLiteral("familyName"), QStringLiteral("lastName"), QStringLiteral("fullName"),
-                QStringLiteral("pref"),       QStringLiteral("city"),     QStringLiteral("address1"),
-                QStringLiteral("address2"),   QStringLiteral("building"), QStringLiteral("townStreet")};
+                QStringLiteral("familyName"),   QStringLiteral("lastName"),  QStringLiteral("fullName"),
+                QStringLiteral("pref"),         QStringLiteral("city"),      QStringLiteral("address1"),
+                QStringLiteral("address2"),     QStringLiteral("building"),  QStringLiteral("townStreet"),
+                QStringLiteral("buildingName"), QStringLiteral("roomNumber")};
             if (latin.contains(key)) {
                 key += QLatin1Char('E');
             }
