@@ -1856,7 +1856,7 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             japanese = japanese || hasJapanese(all);
             latinLabels += int(letters.match(own).hasMatch());
         }
-        english = (headings || latinLabels >= 3) && !japanese;
+        english = (headings || (hints.latinLabelsMakeEnglish && latinLabels >= 3)) && !japanese;
     }
     // What another person's fields ask for still tells where that person's part begins.
     QVector<QString> othersKinds(fields.size());
@@ -1940,7 +1940,8 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
 
     // Two boxes side by side under one name label (お名前 [ ] [ ], フリガナ [ ] [ ]): the family name in
     // the first, the given name in the second. Only when the second box says nothing of itself and
-    // nothing stands between them, and no third such box follows.
+    // nothing stands between them, and no third such box follows. Not on English pages, where the given
+    // name often comes first.
     const auto silent = [&](int c) {
         const Field &f = fields[candidates[c]];
         return readings[candidates[c]].concept == Concept::None
@@ -1949,11 +1950,14 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                && f.labelledBy.isEmpty() && f.title.isEmpty() && !isSelect(f) && !isTextArea(f)
                && !isRadio(f);
     };
-    for (int c = 1; c < candidates.size(); ++c) {
+    for (int c = 1; c < candidates.size() && !english; ++c) {
         Reading &here = readings[candidates[c]];
         Reading &before = readings[candidates[c - 1]];
         const Field &a = fields[candidates[c - 1]];
         const Field &b = fields[candidates[c]];
+        if (before.script == Script::Latin) {
+            continue;
+        }
         if (before.concept == Concept::FullName && before.refusal.isEmpty() && !before.fromRowOnly
             && !isSelect(a) && !isTextArea(a) && a.form == b.form && a.rowLabel == b.rowLabel && silent(c)
             && !(c + 1 < candidates.size() && silent(c + 1))) {
