@@ -120,6 +120,21 @@ void TestDerivedValues::derived_data()
     QTest::newRow("lot number and building") << demo << "streetBuilding" << u16(u"1-1 サンプルハイツ101");
     QTest::newRow("lot number without building")
         << with(demo, {{"building", ""}}) << "streetBuilding" << QStringLiteral("1-1");
+    // The building's name and room apart; no half of a building whose end is unclear.
+    QTest::newRow("building without its room") << demo << "buildingName" << u16(u"サンプルハイツ");
+    QTest::newRow("room alone") << demo << "roomNumber" << QStringLiteral("101");
+    QTest::newRow("room with its unit, after a space")
+        << with(demo, {{"building", u16(u"サンプルハイツ　１０１号室")}}) << "roomNumber" << u16(u"１０１");
+    QTest::newRow("building without a room")
+        << with(demo, {{"building", u16(u"サンプル荘")}}) << "buildingName" << u16(u"サンプル荘");
+    QTest::newRow("no room in a building without one")
+        << with(demo, {{"building", u16(u"サンプル荘")}}) << "roomNumber" << QString();
+    QTest::newRow("unclear end: no building name")
+        << with(demo, {{"building", u16(u"サンプルハイツ2-101")}}) << "buildingName" << QString();
+    QTest::newRow("unclear end: no room")
+        << with(demo, {{"building", u16(u"101号室")}}) << "roomNumber" << QString();
+    QTest::newRow("room in Latin letters")
+        << with(demo, {{"buildingE", "Sample Heights 101"}}) << "roomNumberE" << QStringLiteral("101");
     QTest::newRow("town in Latin letters")
         << with(demo, {{"address1E", "Chiyoda"}, {"address2E", ""}}) << "townStreetE"
         << "1-1 Chiyoda";

@@ -204,10 +204,15 @@ void TestFieldRecognizer::recognize_data()
     QTest::newRow("label 希望日") << "label=配達希望日" << ja << "";
     QTest::newRow("english words are whole words")
         << "label=Hotel | label=Ethnicity | label=Filename" << ja << "||";
+    // English labels on a page with a Japanese heading: Japanese values; without any Japanese the page
+    // is English and gets the Latin-letter ones.
     QTest::newRow("english labels")
-        << "label=E-mail | label=Mobile phone | label=ZIP/Postal code | label=City | label=Address line 2 | "
-           "label=Date of birth;type=text;placeholder=1985-04-12 | label=User name"
+        << "label=E-mail;heading=お問い合わせ | label=Mobile phone | label=ZIP/Postal code | label=City | "
+           "label=Address line 2 | label=Date of birth;type=text;placeholder=1985-04-12 | label=User name"
         << ja << "mail|telephone|zipcode|city|building|birthDate|userID";
+    QTest::newRow("english labels alone")
+        << "label=E-mail | label=ZIP/Postal code | label=City | label=Address line 2" << ja
+        << "mail|zipcode|cityE|buildingE";
     QTest::newRow("english first last")
         << "label=First name | label=Last name" << ja << "lastName|familyName";
     QTest::newRow("english mode first last")

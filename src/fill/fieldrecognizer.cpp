@@ -44,6 +44,7 @@ enum class Concept
     Address2,
     Street,
     Building,
+    Room, // 部屋番号: the room apart from the building's name
     AddressAny, // 住所: which parts is decided by the form's other address boxes
     CityStreet,
     CityTown,
@@ -76,6 +77,7 @@ const QHash<QString, Concept> &conceptNames()
         {"address2", Concept::Address2},
         {"street", Concept::Street},
         {"building", Concept::Building},
+        {"room", Concept::Room},
         {"address", Concept::AddressAny},
         {"cityStreet", Concept::CityStreet},
         {"cityTown", Concept::CityTown},
@@ -128,6 +130,7 @@ Category categoryOf(Concept c)
     case Concept::Address2:
     case Concept::Street:
     case Concept::Building:
+    case Concept::Room:
     case Concept::AddressAny:
     case Concept::CityStreet:
     case Concept::CityTown:
@@ -429,6 +432,7 @@ struct Clue
     bool weak = false; // 年, 月, 日 and the like: only with other evidence of the same category
     QString source;
     QString evidence;
+    bool numberedName = false; // family or given name by its number alone (name01, name02)
 };
 
 struct Matched
@@ -490,7 +494,7 @@ Concept conclude(const QVector<Matched> &matches, double &weight, bool &weak)
     QStringList names;
     // 小字 and 丁目 are part of the town.
     int covered = 0;
-    for (const char *name : {"city", "town", "street", "building", "address"}) {
+    for (const char *name : {"city", "town", "street", "building", "room", "address"}) {
         const Concept c = conceptNames().value(name);
         const bool present =
             specific.contains(c) || (c == Concept::Address1 && specific.contains(Concept::Address2));
@@ -650,8 +654,10 @@ Clue tokenClue(const QString &raw, const QString &source)
         // name01 / kana01 are the family name, name02 / kana02 the given name.
         if (concept == Concept::FullName && clue.part == 1) {
             concept = Concept::FamilyName;
+            clue.numberedName = true;
         } else if (concept == Concept::FullName && clue.part == 2) {
             concept = Concept::GivenName;
+            clue.numberedName = true;
         }
     } else {
         clue.script = clue.script == Script::Latin ? Script::Latin : Script::Unspecified;
@@ -827,6 +833,7 @@ struct Reading
     QString refusal; // why the field is left alone despite its evidence
     bool fromRowOnly = false; // only the row's heading spoke: a group label over several boxes
     bool fromNameOnly = false; // only the name or id spoke
+    bool numberedName = false; // family or given name by the number in its name alone
     bool mobile = false;
     bool landline = false;
 };
@@ -1024,6 +1031,16 @@ Reading read(const Field &field, const QString &unitAfter)
             && (clue.source == QStringLiteral("name") || clue.source == QStringLiteral("id"));
         if (reading.part == 0 && clue.part != 0) {
             reading.part = clue.part;
+        }
+    }
+    // Whether the part of the name rests on a number alone (name_2 may be the page's second field).
+    for (const Clue &clue : qAsConst(clues)) {
+        if (clue.concept == Concept::FamilyName || clue.concept == Concept::GivenName) {
+            if (!clue.numberedName) {
+                reading.numberedName = false;
+                break;
+            }
+            reading.numberedName = true;
         }
     }
     // The script asked for: the pattern decides among what it allows, then texts, then names.
@@ -1651,6 +1668,7 @@ QPair<int, int> partsOf(Concept c)
     case Concept::Street:
         return {StreetPart, StreetPart};
     case Concept::Building:
+    case Concept::Room:
         return {BuildingPart, BuildingPart};
     case Concept::CityStreet:
         return {CityPart, StreetPart};
@@ -1789,6 +1807,24 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
             }
         }
     }
+    // A 部屋番号 box beside a 建物名 box: the building's name goes in one, the room in the other. A room
+    // box alone keeps the whole building, as before.
+    const auto boxOf = [&](Concept concept) {
+        for (int i : boxes) {
+            if (readings[i].concept == concept && keys[i] == QLatin1String("building")) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    const int building = boxOf(Concept::Building);
+    const int room = boxOf(Concept::Room);
+    if (building >= 0 && room >= 0) {
+        keys[building] = QStringLiteral("buildingName");
+        keys[room] = QStringLiteral("roomNumber");
+        notes[building] = QStringLiteral(", without the room");
+        notes[room] = QStringLiteral(", the room alone");
+    }
 }
 
 bool isEraText(const QString &text)
@@ -1808,14 +1844,19 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
     // A page written in English alone, headings included, wants the Latin-letter values.
     bool english = inputLanguage == FieldMenu::English;
     if (!english) {
+        // Without headings, several controls labelled in Latin letters say the same.
         bool japanese = false, headings = false;
+        int latinLabels = 0;
+        static const QRegularExpression letters(QStringLiteral("[A-Za-z]{2}"));
         for (const Field &field : fields) {
-            const QString all = field.label + field.rowLabel + field.placeholder + field.ariaLabel
-                                + field.labelledBy + field.title + field.legend + field.heading;
+            const QString own = field.label + field.rowLabel + field.placeholder + field.ariaLabel
+                                + field.labelledBy + field.title;
+            const QString all = own + field.legend + field.heading + field.textBefore + field.textAfter;
             headings = headings || !(field.legend + field.heading).trimmed().isEmpty();
             japanese = japanese || hasJapanese(all);
+            latinLabels += int(letters.match(own).hasMatch());
         }
-        english = headings && !japanese;
+        english = (headings || (hints.latinLabelsMakeEnglish && latinLabels >= 3)) && !japanese;
     }
     // What another person's fields ask for still tells where that person's part begins.
     QVector<QString> othersKinds(fields.size());
@@ -1871,6 +1912,71 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             here.refusal.clear();
             here.mobile = before.mobile;
             here.landline = before.landline;
+        }
+    }
+
+    // A family or given name by its number alone needs its other part beside it: one お名前 box named
+    // name_2 takes the whole name.
+    for (int c = 0; c < candidates.size(); ++c) {
+        Reading &here = readings[candidates[c]];
+        if (!here.numberedName
+            || (here.concept != Concept::FamilyName && here.concept != Concept::GivenName)) {
+            continue;
+        }
+        const auto partner = [&](int other) {
+            if (other < 0 || other >= candidates.size()) {
+                return false;
+            }
+            const Reading &r = readings[candidates[other]];
+            return (r.concept == Concept::FamilyName || r.concept == Concept::GivenName)
+                   && r.concept != here.concept && r.script == here.script
+                   && fields[candidates[other]].form == fields[candidates[c]].form;
+        };
+        if (!partner(c - 1) && !partner(c + 1)) {
+            here.concept = Concept::FullName;
+            here.evidence += QStringLiteral(", numbered but alone");
+        }
+    }
+
+    // Two boxes side by side under one name label (お名前 [ ] [ ], フリガナ [ ] [ ]): the family name in
+    // the first, the given name in the second. Only when the second box says nothing of itself and
+    // nothing stands between them, and no third such box follows. Not on English pages, where the given
+    // name often comes first.
+    const auto silent = [&](int c) {
+        const Field &f = fields[candidates[c]];
+        return readings[candidates[c]].concept == Concept::None
+               && readings[candidates[c]].refusal == QStringLiteral("no evidence")
+               && f.textBefore.trimmed().isEmpty() && f.label.isEmpty() && f.ariaLabel.isEmpty()
+               && f.labelledBy.isEmpty() && f.title.isEmpty() && !isSelect(f) && !isTextArea(f)
+               && !isRadio(f);
+    };
+    for (int c = 1; c < candidates.size() && !english; ++c) {
+        Reading &here = readings[candidates[c]];
+        Reading &before = readings[candidates[c - 1]];
+        const Field &a = fields[candidates[c - 1]];
+        const Field &b = fields[candidates[c]];
+        if (before.script == Script::Latin) {
+            continue;
+        }
+        if (before.concept == Concept::FullName && before.refusal.isEmpty() && !before.fromRowOnly
+            && !isSelect(a) && !isTextArea(a) && a.form == b.form && a.rowLabel == b.rowLabel && silent(c)
+            && !(c + 1 < candidates.size() && silent(c + 1))) {
+            before.concept = Concept::FamilyName;
+            before.evidence += QStringLiteral(", first of two boxes");
+            here.concept = Concept::GivenName;
+            here.script = before.script;
+            here.upper = before.upper;
+            here.refusal.clear();
+            here.evidence = QStringLiteral("beside ") + before.evidence;
+        } else if (before.concept == Concept::FullName && before.refusal.isEmpty() && !before.fromRowOnly
+                   && here.concept == Concept::GivenName && here.refusal.isEmpty()
+                   && (here.script == before.script || here.script == Script::Unspecified)
+                   && b.textBefore.trimmed().isEmpty() && b.label.isEmpty() && !isSelect(a) && !isTextArea(a)
+                   && a.form == b.form && a.rowLabel == b.rowLabel) {
+            // フリガナ [ ] [メイ]: the label names the pair, the second box its own part.
+            before.concept = Concept::FamilyName;
+            before.evidence += QStringLiteral(", before a given name");
+            here.script = before.script;
         }
     }
 
@@ -2218,9 +2324,10 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         }
         if (english || r.script == Script::Latin) {
             static const QStringList latin{
-                QStringLiteral("familyName"), QStringLiteral("lastName"), QStringLiteral("fullName"),
-                QStringLiteral("pref"),       QStringLiteral("city"),     QStringLiteral("address1"),
-                QStringLiteral("address2"),   QStringLiteral("building"), QStringLiteral("townStreet")};
+                QStringLiteral("familyName"),   QStringLiteral("lastName"),  QStringLiteral("fullName"),
+                QStringLiteral("pref"),         QStringLiteral("city"),      QStringLiteral("address1"),
+                QStringLiteral("address2"),     QStringLiteral("building"),  QStringLiteral("townStreet"),
+                QStringLiteral("buildingName"), QStringLiteral("roomNumber")};
             if (latin.contains(key)) {
                 key += QLatin1Char('E');
             }

@@ -31,6 +31,9 @@ struct Hints
     // The stored phone number is a mobile one (070, 080, 090): with a home and a mobile row it
     // goes into the mobile one.
     bool mobilePhone = false;
+    // Controls labelled in Latin letters alone make a page without headings English. Off for the
+    // Japanese values an English fill falls back to.
+    bool latinLabelsMakeEnglish = true;
 };
 
 // One decision per field, in the same order. Fields must be given in document order: split postal

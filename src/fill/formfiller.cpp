@@ -182,10 +182,12 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         FieldRecognizer::recognize(scanned, language, hintsFor(m_document));
     // In English a Latin-letter key the profile lacks falls back to the Japanese one, as in the menu;
     // not where the field itself asks for Latin letters.
+    FieldRecognizer::Hints japaneseHints = hintsFor(m_document);
+    japaneseHints.latinLabelsMakeEnglish = false;
     const QVector<FieldRecognizer::Decision> japanese =
         language == FieldMenu::Japanese
             ? decisions
-            : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, hintsFor(m_document));
+            : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, japaneseHints);
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),

@@ -5,6 +5,7 @@
 #include "store/japaneseera.h"
 
 #include <QDate>
+#include <QPair>
 #include <QStringList>
 #include <QVector>
 
@@ -136,8 +137,51 @@ QDate birthDate(const QHash<QString, QVariant> &values)
     return QDate(year, number(values, "month"), number(values, "day"));
 }
 
+// The building's name and its room number, where the stored building ends in the room's number
+// (千代田ハイツ305, 千代田ハイツ 305号室). A building without a number at its end has no room; one
+// whose end is unclear (ハイツ2-305, 305号室 alone) gives neither, so that no box gets half of it.
+QPair<QString, QString> buildingAndRoom(const QString &building)
+{
+    QString rest = building.trimmed();
+    if (rest.isEmpty()) {
+        return {};
+    }
+    for (const QString &unit : {QStringLiteral("号室"), QStringLiteral("号")}) {
+        if (rest.endsWith(unit)) {
+            rest.chop(unit.size());
+            break;
+        }
+    }
+    const bool unit = rest.size() != building.trimmed().size();
+    int start = rest.size();
+    while (start > 0 && rest.at(start - 1).isDigit()) {
+        --start;
+    }
+    if (start == rest.size()) {
+        return unit ? QPair<QString, QString>() : qMakePair(rest, QString());
+    }
+    const QString room = rest.mid(start);
+    QString name = rest.left(start);
+    while (!name.isEmpty() && (name.endsWith(QLatin1Char(' ')) || name.endsWith(QChar(0x3000)))) {
+        name.chop(1);
+    }
+    static const QString hyphens = QStringLiteral("-－−‐‑–—―ｰー#＃");
+    if (name.isEmpty() || hyphens.contains(name.at(name.size() - 1)) || name.at(name.size() - 1).isDigit()) {
+        return {};
+    }
+    return {name, room};
+}
+
 std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const QString &key)
 {
+    if (key == QLatin1String("buildingName") || key == QLatin1String("buildingNameE")) {
+        return buildingAndRoom(stored(values, key.endsWith(QLatin1Char('E')) ? "buildingE" : "building"))
+            .first;
+    }
+    if (key == QLatin1String("roomNumber") || key == QLatin1String("roomNumberE")) {
+        return buildingAndRoom(stored(values, key.endsWith(QLatin1Char('E')) ? "buildingE" : "building"))
+            .second;
+    }
     if (key == fullNameKey) {
         return joined({stored(values, "familyName"), stored(values, "lastName")}, QStringLiteral("\u3000"));
     }
