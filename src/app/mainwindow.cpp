@@ -343,7 +343,6 @@ void MainWindow::on_webview_loadProgress(int v)
 
 void MainWindow::on_webview_loadStarted()
 {
-    m_loading = true;
     m_loadBecameDownload = false;
     deferStatusPaint();
     ui->statusBar->showMessage(QString());

@@ -26,8 +26,6 @@
     var labelSample = document.createElement('label');
     // The natives every script of the browser goes through, shared with the page script.
     var kit = Object.freeze({
-        uncurry: uncurry,
-        getter: getter,
         apply: uncurry(Function.prototype.apply),
         hasOwn: uncurry(Object.prototype.hasOwnProperty),
         push: uncurry(Array.prototype.push),
@@ -35,7 +33,6 @@
         test: uncurry(RegExp.prototype.test),
         exec: uncurry(RegExp.prototype.exec),
         replace: uncurry(String.prototype.replace),
-        slice: uncurry(String.prototype.slice),
         split: uncurry(String.prototype.split),
         stringify: JSON.stringify,
         isArray: Array.isArray,
@@ -66,7 +63,6 @@
         ownerDocument: getter(sample, 'ownerDocument'),
         localName: getter(sample, 'localName'),
         namespaceURI: getter(sample, 'namespaceURI'),
-        hidden: getter(sample, 'hidden'),
         firstElementChild: getter(sample, 'firstElementChild'),
         nextElementSibling: getter(sample, 'nextElementSibling'),
         defaultView: getter(document, 'defaultView'),
