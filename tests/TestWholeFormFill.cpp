@@ -5,6 +5,7 @@
 #include "browser.h"
 #include "fill/fieldmenu.h"
 #include "fill/formfiller.h"
+#include "loopbackserver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -188,6 +189,8 @@ private slots:
     void aFillAskedDuringTheRefillFollowsIt();
     void undoPutsBackWhatTheFillChanged_data();
     void undoPutsBackWhatTheFillChanged();
+    void formsRenderedAgainAfterEachChange_data();
+    void formsRenderedAgainAfterEachChange();
     void pages_data();
     void pages();
     void nothingToFillSavesNothing();
@@ -663,3 +666,53 @@ void TestWholeFormFill::eraButtonsAndTextAreas()
 
 QTEST_MAIN(TestWholeFormFill)
 #include "TestWholeFormFill.moc"
+
+void TestWholeFormFill::formsRenderedAgainAfterEachChange_data()
+{
+    engineRows();
+}
+
+// A single-page app that changes its route and renders its form again from its own state after each
+// change: the fill goes on in the new controls, and the count says what it wrote. A page that throws
+// away whatever is written ends the fill instead of keeping it busy.
+void TestWholeFormFill::formsRenderedAgainAfterEachChange()
+{
+    QFETCH(Engine, engine);
+    const QString app = QStringLiteral(
+        "<div id=app></div><script>"
+        "var state = {sei: '', mei: '', mail: '', tel: ''}, keep = %1;"
+        "function render() {"
+        "  var html = '<form>';"
+        "  [['sei', '姓'], ['mei', '名'], ['mail', 'メールアドレス'], ['tel', '電話番号']].forEach("
+        "    function (f) { html += '<label>' + f[1] + ' <input name=' + f[0] + ' value=\"'"
+        "      + state[f[0]] + '\"></label>'; });"
+        "  document.getElementById('app').innerHTML = html + '</form>';"
+        "}"
+        "document.addEventListener(keep ? 'change' : 'input', function (e) {"
+        "  if (keep) state[e.target.name] = e.target.value;"
+        "  render();"
+        "}, true);"
+        "history.pushState({}, '', location.pathname + '/step2'); render();"
+        "</script>");
+    LoopbackServer http;
+    http.setPage("/apply", app.arg("true").toUtf8());
+    http.setPage("/hostile", app.arg("false").toUtf8());
+    QVERIFY(http.start());
+    Browser browser(testDocument(), Browser::Showing::Hidden, engine);
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    QVERIFY(browser.load(http.url("/apply")));
+    QTRY_VERIFY(browser.run("!!document.querySelector('input[name=tel]')").toBool());
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(browser.run("[state.sei, state.mei, state.mail, state.tel].join()").toString(),
+             QString("山田,花子,hanako.yamada@example.jp,03-1234-5678"));
+    QCOMPARE(browser.statusMessage(), QString("一括入力: 4 項目を入力しました（0 項目は未入力）"));
+    QCOMPARE(browser.saved().value("sites").toObject().value(browser.url()).toObject().size(), 4);
+
+    QVERIFY(browser.load(http.url("/hostile")));
+    QTRY_VERIFY(browser.run("!!document.querySelector('input[name=tel]')").toBool());
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 2);
+    QCOMPARE(browser.statusMessage(), QString("一括入力: 0 項目を入力しました（0 項目は未入力）"));
+    QCOMPARE(browser.value("input[name=sei]"), QString());
+}

@@ -9,6 +9,7 @@
 #include "store/profiledocument.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
@@ -154,6 +155,7 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
         return;
     }
     m_busy = true;
+    m_fruitlessRounds = 0;
     m_automatic = automatic;
     m_only = only;
     ++m_run;
@@ -330,13 +332,30 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         }
 
         bool completing = false;
+        int lost = 0;
         for (int i = 0; i < asked.size(); ++i) {
             Control &control = m_controls[asked[i]];
             const bool second = control.completing;
             settle(control, states.value(i));
             completing = completing || (control.completing && !second && control.state == Control::Pending);
+            lost += control.lost ? 1 : 0;
         }
         if (!m_busy || run != m_run) {
+            return;
+        }
+        m_fruitlessRounds = lost > 0 && lost == asked.size() ? m_fruitlessRounds + 1 : 0;
+        if (m_fruitlessRounds > 1) {
+            // Twice not one write stayed: a page that replaces its controls whatever is written gets
+            // no more rounds.
+            for (Control &control : m_controls) {
+                if (std::exchange(control.lost, false)) {
+                    control.state = Control::Untouched;
+                    qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier)
+                                    << control.key << Logging::masked(QStringLiteral("gone from the page"));
+                }
+            }
+        } else if (lost > 0) {
+            findReplacements([this, postalOnly, next] { fillPending(postalOnly, next); });
             return;
         }
         if (completing) {
@@ -359,13 +378,16 @@ void FormFiller::settle(Control &control, const Page::State &state)
         qCDebug(lcFill) << (result == Control::Kept ? "fillPage kept" : "fillPage filled")
                         << Logging::masked(control.shownIdentifier) << control.key << Logging::masked(why);
     };
-    if (!state.found) {
-        skip(QStringLiteral("gone from the page"));
+    if (!state.found || state.replaced) {
+        control.lost = true;
         return;
     }
     if (control.select) {
         if (!state.written) {
-            if (state.selectedIndex == control.option) {
+            if (state.selectedIndex == control.option && control.followed) {
+                control.after = state.value;
+                done(Control::Filled, control.evidence + QStringLiteral(", in the control rendered again"));
+            } else if (state.selectedIndex == control.option) {
                 done(Control::Kept, QStringLiteral("the page chose the same option"));
             } else {
                 skip(QStringLiteral("the page chose another option"));
@@ -381,7 +403,11 @@ void FormFiller::settle(Control &control, const Page::State &state)
     if (!state.written) {
         static const QRegularExpression spaces(QStringLiteral("\\s+"));
         const QString page = QString(state.value).remove(spaces);
-        if (agrees(state.value, control.value, control.key)) {
+        if (agrees(state.value, control.value, control.key) && control.followed) {
+            // The page took the value from the control it replaced: this fill wrote it.
+            control.after = state.value;
+            done(Control::Filled, control.evidence + QStringLiteral(", in the control rendered again"));
+        } else if (agrees(state.value, control.value, control.key)) {
             done(Control::Kept, QStringLiteral("the page wrote the same value"));
         } else if (!control.completing && !page.isEmpty() && !control.check
                    && QString(control.value).remove(spaces).startsWith(page)) {
@@ -401,6 +427,53 @@ void FormFiller::settle(Control &control, const Page::State &state)
     }
     control.after = state.value;
     done(Control::Filled, control.evidence);
+}
+
+void FormFiller::findReplacements(const std::function<void()> &next)
+{
+    const int run = m_run;
+    m_page.scan([this, run, next](const QVector<PageControl> &scanned) {
+        if (!current(run)) {
+            return;
+        }
+        QSet<Page::Handle> taken;
+        for (const Control &control : qAsConst(m_controls)) {
+            taken.insert(control.page.handle);
+        }
+        for (Control &control : m_controls) {
+            if (!control.lost) {
+                continue;
+            }
+            control.lost = false;
+            const PageControl &was = control.page;
+            // As it was, or with the value the page took from the lost control before replacing it.
+            const auto holdsAsBefore = [&](const PageControl &now) {
+                if (now.value == was.value || control.check) {
+                    return now.value == was.value;
+                }
+                return control.select ? control.option >= 0 && now.selectedIndex == control.option
+                                      : now.value == control.value;
+            };
+            // Only a control known by the same id and name counts as the same field: a generated
+            // identifier says nothing about what the new control is.
+            const auto same = std::find_if(scanned.cbegin(), scanned.cend(), [&](const PageControl &now) {
+                return !taken.contains(now.handle) && now.frame == was.frame && now.tag == was.tag
+                       && now.htmlType == was.htmlType && now.id == was.id && now.name == was.name
+                       && (!now.id.isEmpty() || !now.name.isEmpty()) && holdsAsBefore(now) && now.visible
+                       && !now.disabled && !now.readOnly;
+            });
+            if (same == scanned.cend()) {
+                control.state = Control::Untouched;
+                qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier)
+                                << control.key << Logging::masked(QStringLiteral("gone from the page"));
+                continue;
+            }
+            taken.insert(same->handle);
+            control.page = *same;
+            control.followed = true;
+        }
+        next();
+    });
 }
 
 QVector<Page::Handle> FormFiller::pendingHandles() const

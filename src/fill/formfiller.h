@@ -91,6 +91,8 @@ private:
         QString earlier; // the value, or the chosen option's, before the fill
         QString after; // the value the page shows after the write
         bool completing = false; // the page wrote the beginning of the value: the rest goes in
+        bool lost = false; // the page replaced the control while the fill wrote: look for the new one
+        bool followed = false; // page is the control the page rendered in place of the one first read
         int option = -1; // selects: the option standing for the value
         enum State
         {
@@ -121,6 +123,9 @@ private:
     // Writes the pending controls (only postal codes when postalOnly), then calls next.
     void fillPending(bool postalOnly, const std::function<void()> &next);
     void settle(Control &control, const Page::State &state);
+    // Pages that render their form again from their own state after each change: the fill goes on
+    // in the new controls that stand where the lost ones stood (same frame, kind, id and name).
+    void findReplacements(const std::function<void()> &next);
     void waitForPage();
     void poll();
     void finish();
@@ -160,6 +165,7 @@ private:
     bool m_pageChanged = false;
     bool m_readPending = false;
     bool m_answered = false; // the round for what the page's answer made fillable is done
+    int m_fruitlessRounds = 0; // rounds of writes in a row in which the page replaced every control
     QStringList m_lastValues;
     QElapsedTimer m_working;
     qint64 m_worked = 0;

@@ -52,6 +52,8 @@ public:
         QString value;
         int selectedIndex = -1; // selects only
         bool checked = false; // radio buttons and check boxes
+        // Written, then taken out of its document by the page's answer (a form rendered again).
+        bool replaced = false;
     };
 
     using Scanned = std::function<void(const QVector<PageControl> &)>;
@@ -86,7 +88,7 @@ public:
     // Ends any input method composition open in the page, so that what is written next stays.
     virtual void endComposition() = 0;
     // The states in a page script's answer to a write or a read: [found, written, value, selected
-    // index, checked] for each of count controls.
+    // index, checked, replaced] for each of count controls.
     static QVector<State> statesFrom(const QVariant &answer, int count)
     {
         const QVariantList list = answer.toList();
@@ -98,6 +100,7 @@ public:
             states[i].value = state.value(2).toString();
             states[i].selectedIndex = state.value(3, -1).toInt();
             states[i].checked = state.value(4).toBool();
+            states[i].replaced = state.value(5).toBool();
         }
         return states;
     }

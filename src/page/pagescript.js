@@ -652,7 +652,10 @@
             } else {
                 type(el, text, how === 1 ? 1 : 0);
             }
-            kit.push(states, stateOf(el, true, written));
+            var state = stateOf(el, true, written);
+            // The page may answer a write by rendering its form again without this control.
+            if (!live(writes[i][0])) kit.push(state, true);
+            kit.push(states, state);
         }
         return states;
     }
