@@ -75,10 +75,12 @@ bool ProfileDocument::load()
     const std::optional<QJsonObject> root = m_store.load();
     if (!root) {
         m_root = QJsonObject{{profileMember, QJsonObject()}};
+        m_people.clear();
         m_menuTable = ProfileStore::menuTable(DefaultActions::actionsOf(m_root));
         return false;
     }
     m_root = *root;
+    m_people = Household::people(m_root);
     m_menuTable = ProfileStore::menuTable(DefaultActions::actionsOf(m_root));
     m_inStore.clear();
     const QSet<QString> inStore = ProfileStore::keysInSecretStore(m_root);
@@ -206,8 +208,28 @@ void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
     }
 }
 
+void ProfileDocument::setPeople(const QVector<Person> &people)
+{
+    m_people = people;
+    Household::setPeople(m_root, people);
+}
+
+QString ProfileDocument::personValue(int person, const QString &key) const
+{
+    if (person < 0 || person >= m_people.size()) {
+        return QString();
+    }
+    // What a person shares with the user may be a secret of the user's only in name: the address
+    // and the phone are never secret keys, so nothing is read from the store here.
+    return DerivedValues::text(Household::valuesOf(m_people[person], m_values), key);
+}
+
 QString ProfileDocument::value(const QString &key) const
 {
+    QString own, reference;
+    if (Household::splitPersonKey(key, own, reference)) {
+        return personValue(Household::find(m_people, reference), own);
+    }
     const QStringList unread = unreadSecretsFor(key);
     for (const QString &secret : unread) {
         readSecret(secret);
@@ -285,6 +307,10 @@ void ProfileDocument::readSecret(const QString &key) const
 
 bool ProfileDocument::holds(const QString &key) const
 {
+    QString own, reference;
+    if (Household::splitPersonKey(key, own, reference)) {
+        return !value(key).isEmpty();
+    }
     const auto stored = m_inStore.constFind(key.section(QLatin1Char('.'), 0, 0));
     if (m_values.contains(key) || (stored != m_inStore.constEnd() && !stored->known)) {
         return true;

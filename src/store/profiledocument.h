@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/household.h"
 #include "store/profilestore.h"
 #include "store/secretstore.h"
 
@@ -8,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 // The profile document in memory and on disk: owns the parsed profile.json, the personal values,
 // the field menu's table and the recorded rules of the page shown.
@@ -58,6 +60,14 @@ public:
     bool hasText(const QString &key) const;
     // Reads every secret still in the store into values(), for editing them all.
     void readSecrets();
+
+    // The people the user fills forms for, in their stored order (the "people" member).
+    const QVector<Person> &people() const { return m_people; }
+    // Replaces the list for the next save; none takes the member away.
+    void setPeople(const QVector<Person> &people);
+    // A person's text for a key, stored or derived, with what a person living with the user shares
+    // from the user's values. value() answers keys made by Household::personKey() the same way.
+    QString personValue(int person, const QString &key) const;
 
     // Keys whose values are never shown: "password" and those named in "secretKeys".
     QSet<QString> secretKeys() const { return ProfileStore::secretKeys(m_root); }
@@ -126,6 +136,7 @@ private:
     SecretStore m_secretStore;
     ProfileStore m_store{m_values};
     QJsonObject m_root;
+    QVector<Person> m_people;
     QVariantMap m_menuTable;
     QVariantMap m_pageRules;
     QString m_shownAddress;
