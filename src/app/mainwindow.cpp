@@ -101,10 +101,21 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     connect(ui->actionFillPage, &QAction::triggered, m_formFiller.get(), &FormFiller::fillPage);
     connect(m_formFiller.get(), &FormFiller::finished, this, [this](int filled, int left) {
         // A failed save of the fill keeps its own message in the status bar.
-        if (m_saveFailure.isEmpty()) {
+        if (!m_saveFailure.isEmpty()) {
+            return;
+        }
+        const auto &people = m_formFiller->filledForPeople();
+        if (people.isEmpty()) {
             ui->statusBar->showMessage(
                 tr("一括入力: %1 項目を入力しました（%2 項目は未入力）").arg(filled).arg(left));
+            return;
         }
+        QStringList parts;
+        for (const auto &person : people) {
+            parts.append(
+                tr("%1 %2 項目").arg(person.first.isEmpty() ? tr("本人") : person.first).arg(person.second));
+        }
+        ui->statusBar->showMessage(tr("一括入力: ") + parts.join(tr("、")));
     });
     connect(m_formFiller.get(), &FormFiller::refilled, this, [this](int filled, int left) {
         ui->statusBar->showMessage(

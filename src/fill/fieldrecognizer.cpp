@@ -221,6 +221,12 @@ struct Table
     QSet<QString> otherTokens;
     Words places, sameAs; // another place of the user's; a choice that copies another section
     QSet<QString> placeTokens;
+    // Who another person's section is about, in the order tried; relationships by group.
+    QVector<QPair<QString, Words>> parties;
+    QVector<QPair<QString, QSet<QString>>> partyTokens;
+    QVector<QPair<QString, QStringList>> relations;
+    Words relationBox;
+    QSet<QString> relationTokens;
     Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline, noTrunkZero;
 };
 
@@ -362,6 +368,21 @@ Table load()
     table.sameAs = wordsOf(sections.value("sameAs"));
     for (const QString &token : stringsOf(sections.value("placeTokens"))) {
         table.placeTokens.insert(token);
+    }
+    // Object members keep no order: the order of the tries is the code's.
+    for (const char *party : {"emergency", "guarantor", "spouse", "child", "insured"}) {
+        table.parties.append(
+            {QLatin1String(party), wordsOf(sections.value("parties").toObject().value(party))});
+        const QStringList words = stringsOf(sections.value("partyTokens").toObject().value(party));
+        table.partyTokens.append({QLatin1String(party), QSet<QString>(words.cbegin(), words.cend())});
+    }
+    for (const char *group : {"spouse", "child", "parent", "sibling", "grandparent"}) {
+        table.relations.append(
+            {QLatin1String(group), stringsOf(sections.value("relations").toObject().value(group))});
+    }
+    table.relationBox = wordsOf(sections.value("relationBox"));
+    for (const QString &token : stringsOf(sections.value("relationTokens"))) {
+        table.relationTokens.insert(token);
     }
     const QJsonObject notes = root.value("notes").toObject();
     table.noHyphen = wordsOf(notes.value("noHyphen"));
@@ -1140,10 +1161,34 @@ Whose whoseText(const QString &raw, const PageWords &page, QString &word)
     return Whose::Unsaid;
 }
 
-// Whether the field belongs to another person: the closest text that says whose decides.
-QString otherPersons(const Field &field, const PageWords &page)
+// Who a word that gives a control to someone else names ("緊急連絡先", or a name's first word "emg_").
+QString partyOfWord(const QString &word)
 {
-    QString word;
+    const Table &t = table();
+    if (word.endsWith(QLatin1Char('_'))) {
+        const QString token = word.chopped(1);
+        for (const auto &party : t.partyTokens) {
+            if (party.second.contains(token)) {
+                return party.first;
+            }
+        }
+        return QString();
+    }
+    const QString folded = fold(word);
+    for (const auto &party : t.parties) {
+        if (party.second.containedIn(folded)) {
+            return party.first;
+        }
+    }
+    return QString();
+}
+
+// Whether the field belongs to another person: the closest text that says whose decides (the word in
+// said).
+QString otherPersons(const Field &field, const PageWords &page, QString *said)
+{
+    QString scratch;
+    QString &word = said ? *said : scratch;
     for (const QString *text : {&field.label, &field.ariaLabel, &field.labelledBy, &field.title,
                                 &field.placeholder, &field.textBefore}) {
         const Whose whose = whoseText(*text, page, word);
@@ -1157,7 +1202,8 @@ QString otherPersons(const Field &field, const PageWords &page)
     for (const QString *name : {&field.name, &field.id}) {
         const QStringList words = tokens(*name);
         if (!words.isEmpty() && table().otherTokens.contains(words.first())) {
-            return QStringLiteral("another person's: ") + words.first() + QLatin1Char('_');
+            word = words.first() + QLatin1Char('_');
+            return QStringLiteral("another person's: ") + word;
         }
     }
     // Then the row, the part of the page it sits in (column, row group, titled blocks from the
@@ -1370,8 +1416,44 @@ Owner ownerOf(const SectionSplitter::Section &section, const QVector<int> &choic
 // Leaves alone the sections that are not the user's: another person's or place's, a copy of another
 // section; of the sections no word gives to anyone, those repeating the values of a section filled
 // before (the user's, else the first); another place of the user's only where nothing else is filled.
+// Who a section of another person's is about: the first party whose words its titles or its owner
+// word hold, else whose tokens most of its named values carry; empty when nothing says.
+QString partyOf(const SectionSplitter::Section &section, const QString &word, const QVector<Field> &fields)
+{
+    const Table &t = table();
+    const QString folded = fold(section.titles.join(QLatin1Char(' ')) + QLatin1Char(' ') + word);
+    for (const auto &party : t.parties) {
+        if (party.second.containedIn(folded)) {
+            return party.first;
+        }
+    }
+    QHash<QString, int> votes;
+    int named = 0;
+    for (int m : section.members) {
+        const QStringList words = tokens(fields[m].name) + tokens(fields[m].id);
+        if (words.isEmpty()) {
+            continue;
+        }
+        ++named;
+        for (const auto &party : t.partyTokens) {
+            if (std::any_of(words.cbegin(), words.cend(),
+                            [&](const QString &w) { return party.second.contains(w); })) {
+                ++votes[party.first];
+                break;
+            }
+        }
+    }
+    for (auto it = votes.constBegin(); it != votes.constEnd(); ++it) {
+        if (it.value() * 2 > named) {
+            return it.key();
+        }
+    }
+    return QString();
+}
+
 void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds, const QVector<int> &members,
-                    const PageWords &page, QVector<Reading> &readings, QVector<QString> &keys)
+                    const PageWords &page, QVector<Reading> &readings, QVector<QString> &keys,
+                    QVector<Decision> &decisions, int &sectionCount, bool leaveOthers)
 {
     QVector<Field> formFields;
     QVector<QString> formKinds;
@@ -1412,6 +1494,19 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
                                                  "another place's", "a copy"};
         qCDebug(lcFill) << "fillPage section" << s << ownerNames[int(owners[s])] << words[s]
                         << sections[s].titles << names;
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        const QString party = owners[s] == Owner::Other ? partyOf(sections[s], words[s], fields) : QString();
+        for (int m : sections[s].members) {
+            decisions[m].section = sectionCount + s;
+            if (!party.isEmpty() || owners[s] == Owner::Own) {
+                decisions[m].party = party;
+            }
+        }
+    }
+    sectionCount += sections.size();
+    if (!leaveOthers) {
+        return;
     }
     QSet<QString> taken;
     QVector<QString> refusals(sections.size());
@@ -1863,9 +1958,16 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
     for (int i = 0; i < fields.size(); ++i) {
         QString why = excluded(fields[i]);
         if (why.isEmpty()) {
-            why = otherPersons(fields[i], page);
+            QString word;
+            why = otherPersons(fields[i], page, &word);
             if (!why.isEmpty() && !ownTextSays(fields[i], page)) {
                 othersKinds[i] = kindOf(fields[i], read(fields[i], QString()), QString());
+            }
+            if (!why.isEmpty()) {
+                decisions[i].party = partyOfWord(word);
+                if (!hints.leaveOthersSections) {
+                    why.clear();
+                }
             }
         }
         if (!why.isEmpty()) {
@@ -2100,9 +2202,15 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             if (size == 1 && readings[run.members.first()].concept == Concept::BirthAny) {
                 readings[run.members.first()].concept = Concept::BirthDate; // 生年月日 in one box
             }
+            bool eraChosen = false; // an era select came before in the run
             for (int p = 0; p < size; ++p) {
                 Reading &r = readings[run.members[p]];
                 const Field &f = fields[run.members[p]];
+                // After the era's own select, a box said to be 和暦 asks for the year within it.
+                if (r.concept == Concept::Era && !isSelect(f) && eraChosen) {
+                    r.concept = Concept::EraYear;
+                }
+                eraChosen = eraChosen || (r.concept == Concept::Era && isSelect(f));
                 // A year beside an era control counts within the era; a two-digit box too.
                 if (r.concept == Concept::Year
                     && ((hasEra && (positional ? p == 1 : true))
@@ -2131,8 +2239,10 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             }
             byForm[fields[i].form].append(i);
         }
+        int sectionCount = 0;
         for (const QString &form : qAsConst(forms)) {
-            decideSections(fields, kinds, byForm.value(form), page, readings, keys);
+            decideSections(fields, kinds, byForm.value(form), page, readings, keys, decisions, sectionCount,
+                           hints.leaveOthersSections);
         }
     }
 
@@ -2361,7 +2471,38 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             decisions[it.key()] = first;
         }
     }
+    // Boxes that ask how someone is related, wherever they are: filled only in another person's section.
+    const Table &t = table();
+    for (int i = 0; i < fields.size(); ++i) {
+        const QStringList words = tokens(fields[i].name) + tokens(fields[i].id);
+        decisions[i].relationBox = !isRadio(fields[i]) && fields[i].htmlType != QLatin1String("checkbox")
+                                   && (t.relationBox.containedIn(ownTexts(fields[i]))
+                                       || std::any_of(words.cbegin(), words.cend(), [&](const QString &w) {
+                                              return t.relationTokens.contains(w);
+                                          }));
+    }
     return decisions;
+}
+
+QString relationGroup(const QString &relation)
+{
+    const QString trimmed = relation.trimmed();
+    for (const auto &group : table().relations) {
+        if (group.second.contains(trimmed)) {
+            return group.first;
+        }
+    }
+    return QString();
+}
+
+QStringList relationsOf(const QString &group)
+{
+    for (const auto &entry : table().relations) {
+        if (entry.first == group) {
+            return entry.second;
+        }
+    }
+    return QStringList();
 }
 
 } // namespace FieldRecognizer

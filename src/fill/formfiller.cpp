@@ -6,8 +6,10 @@
 #include "fill/selectmatcher.h"
 #include "fill/texttransforms.h"
 #include "logging.h"
+#include "store/household.h"
 #include "store/profiledocument.h"
 
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -177,6 +179,99 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
     });
 }
 
+// The one stored person each section about someone else is for; -1 for the user's controls and for
+// sections no single person fits (none, or several). A person fills one section of a page.
+QVector<int> FormFiller::peopleFor(const QVector<PageControl> &scanned,
+                                   const QVector<FieldRecognizer::Decision> &decisions,
+                                   const QVector<FieldRecognizer::Decision> &asOwn) const
+{
+    QVector<int> personOf(scanned.size(), -1);
+    const QVector<Person> &people = m_document.people();
+    if (people.isEmpty() || asOwn.size() != scanned.size()) {
+        return personOf;
+    }
+    // By number in page order; controls of no split section by whom they are about.
+    QMap<QPair<int, QString>, QVector<int>> sections;
+    for (int i = 0; i < decisions.size(); ++i) {
+        if (!decisions[i].party.isEmpty()) {
+            sections[{decisions[i].section, decisions[i].party}].append(i);
+        }
+    }
+    QSet<int> used;
+    for (auto section = sections.constBegin(); section != sections.constEnd(); ++section) {
+        const QString party = decisions[section->first()].party;
+        // A value asked twice is two people's (緊急連絡先 1 and 2 under one title): none of them is
+        // told apart, so none is filled.
+        QSet<QString> asked;
+        bool twice = false;
+        for (int i : *section) {
+            const QString &key = asOwn[i].key;
+            if (!key.isEmpty() && !asOwn[i].check) {
+                twice = twice || asked.contains(key);
+                asked.insert(key);
+            }
+        }
+        if (twice) {
+            qCDebug(lcFill) << "fillPage section" << section.key().first << party
+                            << "asks for more than one person: left alone";
+            continue;
+        }
+        // The relationship the page chose in the section (被保険者: 配偶者), if any.
+        QString chosen;
+        for (int i : *section) {
+            const PageControl &c = scanned[i];
+            if (decisions[i].relationBox && c.tag == QLatin1String("SELECT") && c.selectedIndex > 0
+                && c.selectedIndex < c.options.size() && !c.options[c.selectedIndex].value.isEmpty()) {
+                chosen = c.options[c.selectedIndex].text.trimmed();
+            }
+        }
+        QVector<int> fitting;
+        for (int p = 0; p < people.size(); ++p) {
+            const Person &person = people[p];
+            const QString group = FieldRecognizer::relationGroup(person.relation);
+            bool fits = false;
+            if (party == QLatin1String("emergency")) {
+                fits = person.roles.contains(QStringLiteral("緊急連絡先"));
+            } else if (party == QLatin1String("guarantor")) {
+                fits = person.roles.contains(QStringLiteral("保証人"));
+            } else if (party == QLatin1String("spouse") || party == QLatin1String("child")) {
+                fits = group == party;
+            } else if (party == QLatin1String("insured") && !chosen.isEmpty()) {
+                fits = person.relation == chosen
+                       || (!group.isEmpty() && group == FieldRecognizer::relationGroup(chosen));
+            }
+            if (fits && !used.contains(p)) {
+                fitting.append(p);
+            }
+        }
+        if (fitting.size() != 1) {
+            qCDebug(lcFill) << "fillPage section" << section.key().first << party << "fits" << fitting.size()
+                            << "stored people: left alone";
+            continue;
+        }
+        used.insert(fitting.first());
+        for (int i : *section) {
+            personOf[i] = fitting.first();
+        }
+    }
+    return personOf;
+}
+
+// A relationship select without the relation itself: the most general option of its group (長女 →
+// 子, 夫 → 配偶者), by the options' texts.
+int FormFiller::relationOption(const QVector<PageControl::Option> &options, const QString &relation)
+{
+    const QStringList names = FieldRecognizer::relationsOf(FieldRecognizer::relationGroup(relation));
+    for (const QString &name : names) {
+        for (int o = 0; o < options.size(); ++o) {
+            if (options[o].text.trimmed() == name) {
+                return o;
+            }
+        }
+    }
+    return -1;
+}
+
 void FormFiller::start(const QVector<PageControl> &scanned)
 {
     const int language = m_menu.inputLanguage();
@@ -190,6 +285,16 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         language == FieldMenu::Japanese
             ? decisions
             : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, japaneseHints);
+
+    QVector<FieldRecognizer::Decision> asOwn;
+    if (!m_document.people().isEmpty()
+        && std::any_of(decisions.cbegin(), decisions.cend(),
+                       [](const FieldRecognizer::Decision &d) { return !d.party.isEmpty(); })) {
+        FieldRecognizer::Hints ownHints = hintsFor(m_document);
+        ownHints.leaveOthersSections = false;
+        asOwn = FieldRecognizer::recognize(scanned, language, ownHints);
+    }
+    const QVector<int> personOf = peopleFor(scanned, decisions, asOwn);
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -228,6 +333,17 @@ void FormFiller::start(const QVector<PageControl> &scanned)
         if (!key.isEmpty() && key != japanese[i].key && !m_document.holds(key)) {
             key = japanese[i].key;
         }
+        const int person = key.isEmpty() ? personOf.value(i, -1) : -1;
+        if (person >= 0) {
+            // Another person's section: what the control would take were it the user's, from the
+            // person's values; its relationship box gets the relation.
+            key = decisions[i].relationBox ? QStringLiteral("relation") : asOwn[i].key;
+            control.check = !decisions[i].relationBox && asOwn[i].check;
+            control.person = m_document.people()[person].reference();
+            control.evidence =
+                (decisions[i].relationBox ? QStringLiteral("a relationship box") : asOwn[i].evidence)
+                + QStringLiteral(", for ") + control.person;
+        }
         if (!key.isEmpty() && field.htmlType == QLatin1String("password")) {
             // Passwords are the user's to pick from the field menu; the whole-form fill never writes
             // or records one.
@@ -243,7 +359,8 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             // shows.
             control.evidence = QStringLiteral("not visible");
         } else if (!key.isEmpty()) {
-            control.value = afterPrinted(m_document.value(key), key, field);
+            control.value = afterPrinted(
+                person >= 0 ? m_document.personValue(person, key) : m_document.value(key), key, field);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
             } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
@@ -305,6 +422,9 @@ void FormFiller::fillPending(bool postalOnly, const std::function<void()> &next)
         } else if (control.select) {
             control.option = SelectMatcher::match(control.page.options, control.value,
                                                   SelectMatcher::kindForKey(control.key));
+            if (control.option < 0 && control.key == QLatin1String("relation")) {
+                control.option = relationOption(control.page.options, control.value);
+            }
             if (control.option < 0) {
                 control.state = Control::Untouched;
                 qCDebug(lcFill) << "fillPage skipped" << Logging::masked(control.shownIdentifier)
@@ -656,11 +776,13 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
     }
     QVariantMap choices;
     int filled = 0;
+    QHash<QString, int> filledFor; // by person; "" for the user
     for (const Control &control : qAsConst(m_controls)) {
         if (control.state != Control::Filled && control.state != Control::Kept) {
             continue;
         }
         ++filled;
+        ++filledFor[control.person];
         if (m_automatic) {
             continue;
         }
@@ -668,7 +790,9 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
             // Another field answers to its identifier: a rule would refill that one.
             qCDebug(lcFill) << "fillPage not recorded" << Logging::masked(control.shownIdentifier);
         } else {
-            choices.insert(control.identifier, control.key);
+            choices.insert(control.identifier, control.person.isEmpty()
+                                                   ? control.key
+                                                   : Household::personKey(control.key, control.person));
         }
     }
     // The rules of the page filled, which need not be the page shown by now.
@@ -689,6 +813,17 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
     m_worked += m_working.nsecsElapsed();
     m_busy = false;
     qCDebug(lcFill) << (m_automatic ? "refillPage done" : "fillPage done") << filled << left;
+    m_lastPeople.clear();
+    if (std::any_of(filledFor.keyBegin(), filledFor.keyEnd(),
+                    [](const QString &who) { return !who.isEmpty(); })) {
+        m_lastPeople.append({QString(), filledFor.value(QString())});
+        for (int p = 0; p < m_document.people().size(); ++p) {
+            const QString reference = m_document.people()[p].reference();
+            if (filledFor.value(reference) > 0) {
+                m_lastPeople.append({Household::title(m_document.people()[p]), filledFor.value(reference)});
+            }
+        }
+    }
     if (!m_automatic) {
         emit finished(filled, left);
     } else if (changed) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "fill/fieldrecognizer.h"
 #include "page/page.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -41,6 +43,9 @@ public:
     // The refill of the controls that appeared on such a page after its load.
     void refillAppeared(const QVector<PageControl> &controls);
     bool busy() const { return m_busy; }
+    // After a fill that filled someone else's section: the fields filled for each, the user first
+    // (an empty title) and then each stored person by title; empty when only the user's were.
+    const QVector<QPair<QString, int>> &filledForPeople() const { return m_lastPeople; }
 
     // Puts back what the last fill on the page shown changed, with typing, where the user has not
     // changed it since, and takes back the rules it recorded and the page's refill at later visits.
@@ -92,6 +97,7 @@ private:
         QString after; // the value the page shows after the write
         bool completing = false; // the page wrote the beginning of the value: the rest goes in
         bool lost = false; // the page replaced the control while the fill wrote: look for the new one
+        QString person; // Person::reference() of whom the value is, empty for the user
         bool followed = false; // page is the control the page rendered in place of the one first read
         int option = -1; // selects: the option standing for the value
         enum State
@@ -119,6 +125,10 @@ private:
     };
 
     void begin(bool automatic, const QVector<Page::Handle> &only);
+    QVector<int> peopleFor(const QVector<PageControl> &scanned,
+                           const QVector<FieldRecognizer::Decision> &decisions,
+                           const QVector<FieldRecognizer::Decision> &asOwn) const;
+    static int relationOption(const QVector<PageControl::Option> &options, const QString &relation);
     void start(const QVector<PageControl> &scanned);
     // Writes the pending controls (only postal codes when postalOnly), then calls next.
     void fillPending(bool postalOnly, const std::function<void()> &next);
@@ -165,6 +175,7 @@ private:
     bool m_pageChanged = false;
     bool m_readPending = false;
     bool m_answered = false; // the round for what the page's answer made fillable is done
+    QVector<QPair<QString, int>> m_lastPeople;
     int m_fruitlessRounds = 0; // rounds of writes in a row in which the page replaced every control
     QStringList m_lastValues;
     QElapsedTimer m_working;

@@ -105,6 +105,9 @@ bool sharedWithHousehold(const QString &key, const QHash<QString, QVariant> &use
 QHash<QString, QVariant> valuesOf(const Person &person, const QHash<QString, QVariant> &user)
 {
     QHash<QString, QVariant> values = person.values;
+    if (!values.contains(QStringLiteral("relation"))) {
+        values.insert(QStringLiteral("relation"), person.relation);
+    }
     if (!person.livesWithUser) {
         return values;
     }
@@ -124,9 +127,24 @@ QHash<QString, QVariant> valuesOf(const Person &person, const QHash<QString, QVa
     return values;
 }
 
+QString title(const Person &person)
+{
+    static const QStringList spouse{QStringLiteral("夫"), QStringLiteral("妻"), QStringLiteral("配偶者")};
+    Person shown = person;
+    if (spouse.contains(person.relation.trimmed())) {
+        shown.relation = QStringLiteral("配偶者");
+    }
+    return shown.reference();
+}
+
 QString personKey(const QString &key, const Person &person)
 {
-    return key + personMark + person.reference();
+    return personKey(key, person.reference());
+}
+
+QString personKey(const QString &key, const QString &reference)
+{
+    return key + personMark + reference;
 }
 
 bool splitPersonKey(const QString &personKey, QString &key, QString &reference)

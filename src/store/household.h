@@ -33,11 +33,16 @@ void setPeople(QJsonObject &root, const QVector<Person> &people);
 // The keys a person living with the user takes from the user's values where their own hold none:
 // the address, and the phone when it is not a mobile number.
 bool sharedWithHousehold(const QString &key, const QHash<QString, QVariant> &user);
-// The person's values with what they share with the user filled in.
+// The person's values with what they share with the user filled in, and "relation".
 QHash<QString, QVariant> valuesOf(const Person &person, const QHash<QString, QVariant> &user);
+
+// How menus and messages name a person: 配偶者 for a husband or wife, else the relation, then the
+// name ("配偶者 渡辺 健", "長女 渡辺 さくら").
+QString title(const Person &person);
 
 // A profile key with a person: "familyName@夫 渡辺 健". Rules and menu records carry these.
 QString personKey(const QString &key, const Person &person);
+QString personKey(const QString &key, const QString &reference);
 // Splits a key made by personKey(); false for the user's own keys.
 bool splitPersonKey(const QString &personKey, QString &key, QString &reference);
 // The one person the reference names; -1 when none or several do.

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Turns a set of pages written elsewhere (pages/*.html, profile.json, expected.json with per page
-`fields`, `joint`, `language` and `state`) into a folder of this corpus and its rows of expected.tsv.
+`fields`, `joint`, `language` and `state`; with stored `people`, `household` too) into a folder of this
+corpus and its rows of expected.tsv.
 
     python3 import.py SOURCE_DIR FOLDER [--fields-only]
 
@@ -43,16 +44,16 @@ def control(key, ids, text):
     return selector(key)
 
 
-def rows_of(folder, page, described, ids, text):
-    path = '%s/%s' % (folder, page)
-    rows = [(path, '@profile', folder + '/profile.json')]
+def rows_of(folder, page, described, ids, text, expectations='fields', profile='profile.json', prefix=''):
+    path = '%s/%s%s' % (folder, prefix, page)
+    rows = [(path, '@profile', '%s/%s' % (folder, profile))]
     if described.get('language') == 'en':
         rows.append((path, '@language', 'en'))
     if described.get('state'):
         # The page renders again from its own state before the values are read: a value the
         # framework never heard of is gone.
         rows.append((path, '@rerender', '__kfRerender'))
-    for key, entry in described['fields'].items():
+    for key, entry in described[expectations].items():
         rows.append((path, control(key, ids, text), expectation(entry)))
     for joint in described.get('joint', []):
         sels = [control(k, ids, text) for k in joint['fields']]
@@ -68,13 +69,27 @@ def main():
     source, folder = sys.argv[1], sys.argv[2]
     target = os.path.join(HERE, folder)
     os.makedirs(target, exist_ok=True)
-    shutil.copy(os.path.join(source, 'profile.json'), target)
+    profile = json.load(open(os.path.join(source, 'profile.json'), encoding='utf-8'))
+    people = profile.pop('people', None)
+    # The user's own rows are filled without the stored people; a set with people gets a second run of
+    # its pages (through the link "household" to its own folder) with them, against `household`.
+    json.dump(profile, open(os.path.join(target, 'profile.json'), 'w', encoding='utf-8'), ensure_ascii=False,
+              indent=1)
+    if people is not None:
+        profile['people'] = people
+        json.dump(profile, open(os.path.join(target, 'household.json'), 'w', encoding='utf-8'),
+                  ensure_ascii=False, indent=1)
+        if not os.path.lexists(os.path.join(target, 'household')):
+            os.symlink('.', os.path.join(target, 'household'))
     expected = json.load(open(os.path.join(source, 'expected.json'), encoding='utf-8'))
     new = []
     for page in sorted(expected):
         shutil.copy(os.path.join(source, 'pages', page), target)
         text = open(os.path.join(target, page), encoding='utf-8').read()
         new += rows_of(folder, page, expected[page], ids_of(text), text)
+        if people is not None and 'household' in expected[page]:
+            new += rows_of(folder, page, expected[page], ids_of(text), text, 'household', 'household.json',
+                           'household/')
     table = os.path.join(HERE, 'expected.tsv')
     lines = open(table, encoding='utf-8').read().rstrip('\n').split('\n')
     kept = [l for l in lines[1:] if not l.startswith(folder + '/')]
