@@ -189,6 +189,8 @@ private slots:
     void aFillAskedDuringTheRefillFollowsIt();
     void undoPutsBackWhatTheFillChanged_data();
     void undoPutsBackWhatTheFillChanged();
+    void householdSectionsGoToTheirPeople_data();
+    void householdSectionsGoToTheirPeople();
     void formsRenderedAgainAfterEachChange_data();
     void formsRenderedAgainAfterEachChange();
     void pages_data();
@@ -666,6 +668,81 @@ void TestWholeFormFill::eraButtonsAndTextAreas()
 
 QTEST_MAIN(TestWholeFormFill)
 #include "TestWholeFormFill.moc"
+
+void TestWholeFormFill::householdSectionsGoToTheirPeople_data()
+{
+    engineRows();
+}
+
+// With people stored, a section about someone else is filled from the one person who fits it, its
+// relationship select included; a section nobody fits stays empty. What was filled for each person is
+// said, recorded under keys that name the person, refilled on the next visit and taken back by undo.
+void TestWholeFormFill::householdSectionsGoToTheirPeople()
+{
+    QFETCH(Engine, engine);
+    QJsonObject document = testDocument();
+    document.insert(
+        "people",
+        QJsonArray{QJsonObject{{"relation", "夫"},
+                               {"roles", QJsonArray()},
+                               {"livesWithUser", true},
+                               {"profile", QJsonObject{{"familyName", "山田"}, {"lastName", "太郎"}}}},
+                   QJsonObject{{"relation", "母"},
+                               {"roles", QJsonArray{"緊急連絡先"}},
+                               {"livesWithUser", false},
+                               {"profile", QJsonObject{{"familyName", "佐藤"},
+                                                       {"lastName", "和子"},
+                                                       {"telephone", "045-111-2222"}}}}});
+    const QString page = QStringLiteral(
+        "<form><fieldset><legend>ご本人</legend><label>姓 <input id=sei></label>"
+        "<label>名 <input id=mei></label><label>電話番号 <input id=tel type=tel></label></fieldset>"
+        "<fieldset><legend>配偶者</legend><label>姓 <input id=sp_sei></label><label>名 <input "
+        "id=sp_mei></label>"
+        "<label>続柄 <select id=sp_rel><option value=''>選択</option><option value=h>夫</option>"
+        "<option value=w>妻</option></select></label><label>電話番号 <input id=sp_tel "
+        "type=tel></label></fieldset>"
+        "<fieldset><legend>緊急連絡先</legend><label>姓 <input id=em_sei></label><label>名 <input "
+        "id=em_mei></label>"
+        "<label>電話番号 <input id=em_tel type=tel></label></fieldset>"
+        "<fieldset><legend>連帯保証人</legend><label>姓 <input id=g_sei></label><label>名 <input "
+        "id=g_mei></label>"
+        "</fieldset></form>");
+    const QString address = QStringLiteral("http://127.0.0.1:1/household");
+    Browser browser(document, Browser::Showing::Hidden, engine);
+    QSignalSpy finished(&browser.window().formFiller(), &FormFiller::finished);
+    QVERIFY(browser.open(page, address));
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 1);
+    const QStringList ids{"sei",    "mei",    "tel",    "sp_sei", "sp_mei", "sp_rel",
+                          "sp_tel", "em_sei", "em_mei", "em_tel", "g_sei",  "g_mei"};
+    const auto values = [&] {
+        QStringList shown;
+        for (const QString &id : ids) {
+            shown.append(browser.value("#" + id));
+        }
+        return shown;
+    };
+    // The husband lives with the user: her home phone is his too.
+    const QStringList filled{"山田",         "花子", "03-1234-5678", "山田",         "太郎", "h",
+                             "03-1234-5678", "佐藤", "和子",         "045-111-2222", "",     ""};
+    QCOMPARE(values(), filled);
+    QCOMPARE(browser.statusMessage(),
+             QString("一括入力: 本人 3 項目、配偶者 山田 太郎 4 項目、母 佐藤 和子 3 項目"));
+    const QJsonObject rules = browser.saved().value("sites").toObject().value(address).toObject();
+    QCOMPARE(rules.value("sp_mei").toString(), QString("lastName@夫 山田 太郎"));
+    QCOMPARE(rules.value("em_tel").toString(), QString("telephone@母 佐藤 和子"));
+    QVERIFY(!rules.contains("g_sei"));
+
+    browser.child<QAction>("actionUndoFill")->trigger();
+    QTRY_COMPARE(values(), QVector<QString>(ids.size()).toList());
+    QVERIFY(!browser.saved().value("sites").toObject().contains(address));
+
+    browser.child<QAction>("actionFillPage")->trigger();
+    QTRY_COMPARE(finished.size(), 2);
+    QVERIFY(browser.load("about:blank"));
+    QVERIFY(browser.open(page, address));
+    QTRY_COMPARE(values(), filled);
+}
 
 void TestWholeFormFill::formsRenderedAgainAfterEachChange_data()
 {
