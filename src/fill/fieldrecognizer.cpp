@@ -370,7 +370,7 @@ Table load()
         table.placeTokens.insert(token);
     }
     // Object members keep no order: the order of the tries is the code's.
-    for (const char *party : {"emergency", "guarantor", "spouse", "child", "insured"}) {
+    for (const char *party : {"emergency", "guarantor", "spouse", "child", "insured", "household"}) {
         table.parties.append(
             {QLatin1String(party), wordsOf(sections.value("parties").toObject().value(party))});
         const QStringList words = stringsOf(sections.value("partyTokens").toObject().value(party));
@@ -1495,8 +1495,29 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
         qCDebug(lcFill) << "fillPage section" << s << ownerNames[int(owners[s])] << words[s]
                         << sections[s].titles << names;
     }
+    const auto heldKinds = [&](const SectionSplitter::Section &section) {
+        QStringList held;
+        for (int m : section.members) {
+            if (!kinds[m].isEmpty()) {
+                held.append(kinds[m]);
+            }
+        }
+        return held;
+    };
+    const Words &household = table().parties.last().second;
+    QStringList parties;
     for (int s = 0; s < sections.size(); ++s) {
-        const QString party = owners[s] == Owner::Other ? partyOf(sections[s], words[s], fields) : QString();
+        QString party = owners[s] == Owner::Other ? partyOf(sections[s], words[s], fields) : QString();
+        // The untitled rows of a members' table: after its first row (the user's, or a member's), with
+        // the same values.
+        if (party.isEmpty() && owners[s] == Owner::Unsaid && s > 0 && sections[s].titles.isEmpty()
+            && heldKinds(sections[s]) == heldKinds(sections[s - 1]) && !heldKinds(sections[s]).isEmpty()
+            && (parties[s - 1] == QLatin1String("household")
+                || (owners[s - 1] == Owner::Own
+                    && household.containedIn(fold(sections[s - 1].titles.join(QLatin1Char(' '))))))) {
+            party = QStringLiteral("household");
+        }
+        parties.append(party);
         for (int m : sections[s].members) {
             decisions[m].section = sectionCount + s;
             if (!party.isEmpty() || owners[s] == Owner::Own) {

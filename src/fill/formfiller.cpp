@@ -226,7 +226,15 @@ QVector<int> FormFiller::peopleFor(const QVector<PageControl> &scanned,
             }
         }
         QVector<int> fitting;
-        for (int p = 0; p < people.size(); ++p) {
+        if (party == QLatin1String("household")) {
+            // A members' table: its rows take the people living with the user, in their stored order.
+            for (int p = 0; p < people.size() && fitting.isEmpty(); ++p) {
+                if (people[p].livesWithUser && !used.contains(p)) {
+                    fitting.append(p);
+                }
+            }
+        }
+        for (int p = 0; p < people.size() && party != QLatin1String("household"); ++p) {
             const Person &person = people[p];
             const QString group = FieldRecognizer::relationGroup(person.relation);
             bool fits = false;
