@@ -136,7 +136,8 @@ QString personTitle(const Person &person)
         parts.append(person.values.value(QLatin1String(key)).toString().trimmed());
     }
     parts.removeAll(QString());
-    return parts.join(QLatin1Char(' '));
+    return parts.isEmpty() ? QCoreApplication::translate("MainWindow", "名前なし")
+                           : parts.join(QLatin1Char(' '));
 }
 
 QVector<PersonMenu> personMenus(const QString &element, const ProfileDocument &document, int inputLanguage)

@@ -71,7 +71,7 @@ QVector<Entry> valueEntries(const QString &element, const ProfileDocument &docum
 QVector<Entry> commandEntries(const QString &element);
 
 // How a person's submenu is titled: 配偶者 for a husband or wife, else the relation, then the name
-// ("配偶者 渡辺 健", "長女 渡辺 さくら").
+// ("配偶者 渡辺 健", "長女 渡辺 さくら"); 名前なし for a person with neither.
 QString personTitle(const Person &person);
 // One submenu per stored person, in stored order, none without people: the user's labels for which
 // the person has a value, with that value. The records carry Household::personKey(), so a choice
