@@ -100,6 +100,8 @@ private slots:
     void menuEntries();
     void englishEntries_data() { engineRows(); }
     void englishEntries();
+    void personSubmenus_data() { engineRows(); }
+    void personSubmenus();
     void menuOnlyForTextTypes_data();
     void menuOnlyForTextTypes();
     void insertion_data();
@@ -208,6 +210,80 @@ void TestFormFilling::englishEntries()
     session.window().findChild<QAction *>("actionToJapanese")->trigger();
     QVERIFY(session.clickAndChoose("#name", "no such entry", &texts));
     QVERIFY(texts.contains("姓: 山田"));
+}
+
+// Each stored person's values in a submenu between the user's entries and the commands: only the
+// values the person has, with what a person living with the user shares; a choice writes the person's
+// value and is remembered as theirs for the next visit.
+void TestFormFilling::personSubmenus()
+{
+    QFETCH(Engine, engine);
+    QJsonObject document = Session::defaultDocument();
+    document.insert(
+        "people",
+        QJsonArray{
+            QJsonObject{{"relation", "夫"},
+                        {"livesWithUser", true},
+                        {"profile", QJsonObject{{"familyName", "渡辺"},
+                                                {"lastName", "健"},
+                                                {"telephone", "090-2222-3333"},
+                                                {"password", "his"}}}},
+            QJsonObject{{"relation", "母"},
+                        {"roles", QJsonArray{"緊急連絡先"}},
+                        {"profile",
+                         QJsonObject{{"familyName", "佐藤"}, {"lastName", "和子"}, {"city", "横浜市中区"}}}},
+            QJsonObject{{"relation", "長女"}, {"profile", QJsonObject{{"lastName", "さくら"}}}}});
+    Session session(document, engine);
+    QVERIFY(session.open("<input type=text id=sei><input type=text id=city>"));
+
+    QStringList top, inner;
+    bool chosen = false;
+    // Opens the person's submenu from the keyboard and picks the entry that starts with prefix.
+    const auto choosePersonEntry = [&](const QString &selector, const QString &person,
+                                       const QString &prefix) {
+        chosen = false;
+        onNextMenu([&, person, prefix](QMenu *menu) {
+            top = entryTexts(menu);
+            const QList<QAction *> actions = menu->actions();
+            for (QAction *action : actions) {
+                if (action->text() == person && action->menu()) {
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Right);
+                    QMenu *submenu = action->menu();
+                    inner = entryTexts(submenu);
+                    for (QAction *entry : submenu->actions()) {
+                        if (entry->text().startsWith(prefix)) {
+                            submenu->setActiveAction(entry);
+                            QTest::keyClick(submenu, Qt::Key_Return);
+                            chosen = true;
+                        }
+                    }
+                }
+            }
+        });
+        session.click(selector);
+        return QTest::qWaitFor([&] { return chosen; }, 5000);
+    };
+
+    QVERIFY(choosePersonEntry("#sei", "配偶者 渡辺 健", "姓: "));
+    // After the user's own entries (the last is 電話), before the commands.
+    QCOMPARE(top.mid(top.indexOf("電話: ")), QStringList({"電話: ", "配偶者 渡辺 健", "母 佐藤 和子",
+                                                          "長女 さくら", "消去", "→半角", "→全角"}));
+    // His own phone, the user's city and postal code; never a password, secret or not.
+    QCOMPARE(inner, QStringList({"姓: 渡辺", "市区町村: 港区", "郵便番号: 100-0001", "電話: 090-2222-3333"}));
+    QTRY_COMPARE(session.value("#sei"), QString("渡辺"));
+
+    QVERIFY(choosePersonEntry("#city", "母 佐藤 和子", "市区町村: "));
+    QCOMPARE(inner, QStringList({"姓: 佐藤", "市区町村: 横浜市中区"}));
+    QTRY_COMPARE(session.value("#city"), QString("横浜市中区"));
+    const QJsonObject rules{{"sei", "familyName@夫 渡辺 健"}, {"city", "city@母 佐藤 和子"}};
+    QTRY_COMPARE(session.savedRules(), rules);
+
+    // The next visit fills both from the same people.
+    QVERIFY(session.load("about:blank"));
+    QVERIFY(session.open("<input type=text id=sei><input type=text id=city>"));
+    QTRY_COMPARE(session.value("#sei"), QString("渡辺"));
+    QTRY_COMPARE(session.value("#city"), QString("横浜市中区"));
 }
 
 void TestFormFilling::menuOnlyForTextTypes_data()

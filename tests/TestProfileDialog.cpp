@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSpinBox>
@@ -167,6 +169,7 @@ private slots:
     void closing_data();
     void closing();
     void okSavesCorrections();
+    void people();
 };
 
 void TestProfileDialog::widgetTree_data()
@@ -710,6 +713,141 @@ void TestProfileDialog::okSavesCorrections()
     QVERIFY(saved.value("buttonBox").isNull());
     QCOMPARE(saved.size(), 8);
     QCOMPARE(window.document().values().value("prefE"), QVariant("Osaka"));
+}
+
+// The people beside the user's values, through the menu entry as the user meets them: switching
+// shows each one's own values, Cancel forgets additions, changes and removals alike, OK saves them, and
+// a profile without people gets back exactly the file it had however people came and went.
+void TestProfileDialog::people()
+{
+    WorkDir dir;
+    dir.copyDemoFile("jp-prefectures.txt");
+    dir.copyDemoFile("profile.json");
+    const auto openProfile = [](MainWindow &window, std::function<void(Profile *)> action) {
+        bool seen = false;
+        onNextProfile([&](Profile *dialog) {
+            seen = true;
+            action(dialog);
+        });
+        window.findChild<QAction *>("actionProfile")->trigger();
+        QVERIFY(seen);
+    };
+    const auto click = [](Profile *dialog, const QByteArray &button) {
+        auto *buttons = editor<QDialogButtonBox>(dialog, "buttonBox");
+        QPushButton *pushed = button == "ok"       ? buttons->button(QDialogButtonBox::Ok)
+                              : button == "cancel" ? buttons->button(QDialogButtonBox::Cancel)
+                                                   : editor<QPushButton>(dialog, button);
+        QTest::mouseClick(pushed, Qt::LeftButton);
+    };
+    const auto listed = [](Profile *dialog) {
+        auto *list = editor<QListWidget>(dialog, "personList");
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i) {
+            texts.append(list->item(i)->text());
+        }
+        return texts;
+    };
+    const auto person = [](const char *relation, const QJsonArray &roles, bool livesWithUser,
+                           const QJsonObject &profile) {
+        return QJsonObject{
+            {"relation", relation}, {"roles", roles}, {"livesWithUser", livesWithUser}, {"profile", profile}};
+    };
+
+    // Without people: the dialog of old with only the button to add one; people who came and went,
+    // or were left blank, leave the file exactly as OK alone writes it.
+    QByteArray okAlone;
+    {
+        MainWindow window;
+        openProfile(window, [&](Profile *dialog) {
+            QVERIFY(editor<QWidget>(dialog, "peoplePanel")->isHidden());
+            QCOMPARE(dialog->size(), QSize(532, 423));
+            click(dialog, "ok");
+        });
+        okAlone = dir.read("profile.json");
+        openProfile(window, [&](Profile *dialog) {
+            click(dialog, "addPerson");
+            QVERIFY(editor<QWidget>(dialog, "peoplePanel")->isVisible());
+            QVERIFY(dialog->width() > 532);
+            click(dialog, "addPerson");
+            retype(editor<QLineEdit>(dialog, "familyName"), "渡辺");
+            QCOMPARE(listed(dialog), QStringList({"本人", "新しい人", "渡辺"}));
+            click(dialog, "removePerson");
+            QCOMPARE(editor<QLineEdit>(dialog, "familyName")->text(), QStringLiteral("山田"));
+            click(dialog, "ok");
+        });
+    }
+    QCOMPARE(dir.read("profile.json"), okAlone);
+
+    QJsonObject document = QJsonDocument::fromJson(okAlone).object();
+    document.insert(
+        "people",
+        QJsonArray{person("夫", {}, true, {{"familyName", "渡辺"}, {"lastName", "健"}, {"year", 1986}}),
+                   person("母", {"緊急連絡先", "世帯主"}, false,
+                          {{"familyName", "佐藤"}, {"lastName", "和子"}, {"pref", "大阪府"}}),
+                   person("子", {}, false, {{"familyName", "渡辺"}, {"lastName", "翔"}})});
+    const QByteArray withPeople = QJsonDocument(document).toJson();
+    dir.write("profile.json", withPeople);
+    MainWindow window;
+
+    // Each one's own values and details; Cancel throws away the edits to all of them.
+    openProfile(window, [&](Profile *dialog) {
+        QCOMPARE(listed(dialog), QStringList({"本人", "夫 渡辺 健", "母 佐藤 和子", "子 渡辺 翔"}));
+        QVERIFY(!editor<QWidget>(dialog, "personDetails")->isEnabled());
+        auto *list = editor<QListWidget>(dialog, "personList");
+        list->setCurrentRow(1);
+        QCOMPARE(editor<QLineEdit>(dialog, "familyName")->text(), QStringLiteral("渡辺"));
+        QCOMPARE(editor<QLineEdit>(dialog, "city")->text(), QString());
+        QCOMPARE(editor<QLabel>(dialog, "birthEra")->text(), QStringLiteral("昭和61年"));
+        QCOMPARE(editor<QComboBox>(dialog, "personRelation")->currentText(), QStringLiteral("夫"));
+        QVERIFY(editor<QCheckBox>(dialog, "personLivesWithUser")->isChecked());
+        QVERIFY(!editor<QCheckBox>(dialog, "personEmergencyContact")->isChecked());
+        QVERIFY(!editor<QLineEdit>(dialog, "password")->isEnabled());
+
+        list->setCurrentRow(2);
+        QCOMPARE(editor<QComboBox>(dialog, "pref")->currentText(), QStringLiteral("大阪府"));
+        QCOMPARE(editor<QSpinBox>(dialog, "year")->value(), 1980); // no date of her own
+        QVERIFY(editor<QCheckBox>(dialog, "personEmergencyContact")->isChecked());
+        QVERIFY(!editor<QCheckBox>(dialog, "personLivesWithUser")->isChecked());
+        retype(editor<QLineEdit>(dialog, "city"), "堺市");
+        click(dialog, "removePerson");
+        click(dialog, "addPerson");
+        click(dialog, "cancel");
+    });
+    QCOMPARE(dir.read("profile.json"), withPeople);
+
+    // OK keeps them: an edited person, an added one, a removed one, and the user's values untouched.
+    openProfile(window, [&](Profile *dialog) {
+        auto *list = editor<QListWidget>(dialog, "personList");
+        list->setCurrentRow(1);
+        retype(editor<QLineEdit>(dialog, "lastName"), "健太");
+        editor<QCheckBox>(dialog, "personGuarantor")->click();
+        list->setCurrentRow(2);
+        editor<QCheckBox>(dialog, "personEmergencyContact")->click();
+        editor<QCheckBox>(dialog, "personLivesWithUser")->click();
+        list->setCurrentRow(3);
+        click(dialog, "removePerson");
+        click(dialog, "addPerson");
+        editor<QComboBox>(dialog, "personRelation")->setCurrentText("長女");
+        retype(editor<QLineEdit>(dialog, "familyName"), "渡辺");
+        retype(editor<QLineEdit>(dialog, "lastName"), "さくら");
+        editor<QSpinBox>(dialog, "year")->setValue(2015);
+        QCOMPARE(listed(dialog), QStringList({"本人", "夫 渡辺 健太", "母 佐藤 和子", "長女 渡辺 さくら"}));
+        list->setCurrentRow(0);
+        QCOMPARE(editor<QLineEdit>(dialog, "familyName")->text(), QStringLiteral("山田"));
+        QCOMPARE(editor<QSpinBox>(dialog, "year")->value(), 1985);
+        click(dialog, "ok");
+    });
+    const QJsonObject saved = savedDocument(dir);
+    QCOMPARE(saved.value("profile"), document.value("profile"));
+    // Showing her changed nothing; the role the dialog does not offer stays.
+    QCOMPARE(
+        saved.value("people").toArray(),
+        QJsonArray(
+            {person("夫", {"保証人"}, true, {{"familyName", "渡辺"}, {"lastName", "健太"}, {"year", 1986}}),
+             person("母", {"世帯主"}, true,
+                    {{"familyName", "佐藤"}, {"lastName", "和子"}, {"pref", "大阪府"}}),
+             person("長女", {}, false, {{"familyName", "渡辺"}, {"lastName", "さくら"}, {"year", 2015}})}));
+    QCOMPARE(window.document().people().size(), 3);
 }
 
 QTEST_MAIN(TestProfileDialog)

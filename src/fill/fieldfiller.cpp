@@ -52,11 +52,21 @@ void FieldFiller::openMenu(const PageControl &control)
     m_control = control;
     m_controlAddress = m_page.address();
     QMenu menu(m_page.widget());
-    const QVector<FieldMenu::Entry> entries =
-        FieldMenu::entries(control.identifier, m_document, m_inputLanguage);
-    for (const FieldMenu::Entry &entry : entries) {
-        menu.addAction(entry.text)->setData(entry.record);
+    const auto add = [](QMenu &to, const QVector<FieldMenu::Entry> &entries) {
+        for (const FieldMenu::Entry &entry : entries) {
+            to.addAction(entry.text)->setData(entry.record);
+        }
+    };
+    add(menu, FieldMenu::valueEntries(control.identifier, m_document, m_inputLanguage));
+    // The people's values come after the user's own, so that the user's stay where they always were.
+    const QVector<FieldMenu::PersonMenu> people =
+        FieldMenu::personMenus(control.identifier, m_document, m_inputLanguage);
+    for (const FieldMenu::PersonMenu &person : people) {
+        QMenu *submenu = menu.addMenu(person.title);
+        add(*submenu, person.entries);
+        submenu->setEnabled(!person.entries.isEmpty());
     }
+    add(menu, FieldMenu::commandEntries(control.identifier));
     menu.move(QCursor::pos());
     connect(&menu, &QMenu::triggered, this, &FieldFiller::entryTriggered);
     const QScopedValueRollback<bool> open(m_menuOpen, true);

@@ -1,5 +1,6 @@
 #include "fill/fieldmenu.h"
 
+#include "store/household.h"
 #include "store/profiledocument.h"
 
 #include <QCoreApplication>
@@ -36,9 +37,9 @@ template <typename Holds> QString resolveKeyIn(const QString &baseKey, int input
 
 // hasText(key) says whether a secret's text is empty, so that the masked entry needs no value.
 template <typename Holds, typename Text, typename HasText>
-QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable, int inputLanguage,
-                         const Holds &holds, const Text &text, const HasText &hasText,
-                         const QSet<QString> &secretKeys)
+QVector<Entry> valueEntriesIn(const QString &element, const QVariantMap &actionTable, int inputLanguage,
+                              const Holds &holds, const Text &text, const HasText &hasText,
+                              const QSet<QString> &secretKeys)
 {
     QVector<Entry> menu;
     menu.reserve(actionTable.size() + 3);
@@ -54,12 +55,6 @@ QVector<Entry> entriesIn(const QString &element, const QVariantMap &actionTable,
         const QString shown = !secret ? value : hasText(key) ? maskedText(QStringLiteral("*")) : QString();
         menu.append({QStringLiteral("%1: %2").arg(it.key(), shown), record(element, key, value)});
     }
-    const auto command = [&](const char *label, const QString &marker) {
-        menu.append({QCoreApplication::translate("MainWindow", label), record(element, marker, QString())});
-    };
-    command("消去", clearMarker);
-    command("→半角", toHalfWidthMarker);
-    command("→全角", toFullWidthMarker);
     return menu;
 }
 
@@ -98,21 +93,76 @@ QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
                        const QHash<QString, QVariant> &values, int inputLanguage,
                        const QSet<QString> &secretKeys)
 {
-    return entriesIn(
-        element, actionTable, inputLanguage, [&values](const QString &key) { return values.contains(key); },
-        [&values](const QString &key) { return values.value(key).toString(); },
-        [&values](const QString &key) { return !values.value(key).toString().isEmpty(); }, secretKeys);
+    return valueEntriesIn(
+               element, actionTable, inputLanguage,
+               [&values](const QString &key) { return values.contains(key); },
+               [&values](const QString &key) { return values.value(key).toString(); },
+               [&values](const QString &key) { return !values.value(key).toString().isEmpty(); }, secretKeys)
+           + commandEntries(element);
 }
 
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage)
 {
+    return valueEntries(element, document, inputLanguage) + commandEntries(element);
+}
+
+QVector<Entry> valueEntries(const QString &element, const ProfileDocument &document, int inputLanguage)
+{
     // A secret's record carries no value: it may be in the secret store, read only when picked.
     const QSet<QString> secretKeys = document.secretKeys();
-    return entriesIn(
+    return valueEntriesIn(
         element, document.menuTable(), inputLanguage,
         [&document](const QString &key) { return document.holds(key); },
         [&](const QString &key) { return isSecret(key, secretKeys) ? QString() : document.value(key); },
         [&document](const QString &key) { return document.hasText(key); }, secretKeys);
+}
+
+QVector<Entry> commandEntries(const QString &element)
+{
+    const auto command = [&](const char *label, const QString &marker) -> Entry {
+        return {QCoreApplication::translate("MainWindow", label), record(element, marker, QString())};
+    };
+    return {command("消去", clearMarker), command("→半角", toHalfWidthMarker),
+            command("→全角", toFullWidthMarker)};
+}
+
+QString personTitle(const Person &person)
+{
+    // Forms ask for a husband or a wife as 配偶者; other relations they name as the user does.
+    static const QStringList spouses{QStringLiteral("夫"), QStringLiteral("妻"), QStringLiteral("配偶者")};
+    const QString relation = person.relation.trimmed();
+    QStringList parts{spouses.contains(relation) ? QStringLiteral("配偶者") : relation};
+    for (const char *key : {"familyName", "lastName"}) {
+        parts.append(person.values.value(QLatin1String(key)).toString().trimmed());
+    }
+    parts.removeAll(QString());
+    return parts.isEmpty() ? QCoreApplication::translate("MainWindow", "名前なし")
+                           : parts.join(QLatin1Char(' '));
+}
+
+QVector<PersonMenu> personMenus(const QString &element, const ProfileDocument &document, int inputLanguage)
+{
+    QVector<PersonMenu> menus;
+    const QSet<QString> secretKeys = document.secretKeys();
+    const QVector<Person> &people = document.people();
+    for (int i = 0; i < people.size(); ++i) {
+        const auto text = [&document, i](const QString &key) { return document.personValue(i, key); };
+        const QVector<Entry> all = valueEntriesIn(
+            element, document.menuTable(), inputLanguage,
+            [&text](const QString &key) { return !text(key).isEmpty(); }, text,
+            [&text](const QString &key) { return !text(key).isEmpty(); }, secretKeys);
+        PersonMenu menu{personTitle(people[i]), {}};
+        for (Entry entry : all) {
+            const QString key = entry.record.value(keyField).toString();
+            if (isSecret(key, secretKeys) || entry.record.value(valueField).toString().isEmpty()) {
+                continue;
+            }
+            entry.record.insert(keyField, Household::personKey(key, people[i]));
+            menu.entries.append(entry);
+        }
+        menus.append(menu);
+    }
+    return menus;
 }
 
 } // namespace FieldMenu

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class ProfileDocument;
+struct Person;
 
 // The menu that pops up on a clicked input: one entry per stored value the user has a label for,
 // then the commands to clear the field and to convert its width.
@@ -35,6 +36,13 @@ struct Entry
     QVariantMap record;
 };
 
+// A stored person's submenu: its title and the entries of the person's values.
+struct PersonMenu
+{
+    QString title;
+    QVector<Entry> entries;
+};
+
 // Whether an input of this type attribute gets a menu (compared exactly, case included).
 bool acceptsType(const QString &type);
 
@@ -58,5 +66,16 @@ QVector<Entry> entries(const QString &element, const QVariantMap &actionTable,
 // The same from the document's menu table, with each value's text as the document gives it and its
 // secret keys masked; the records of secret entries leave the value empty (see FieldFiller::apply).
 QVector<Entry> entries(const QString &element, const ProfileDocument &document, int inputLanguage);
+// The two parts of the above: the entries of the user's values, then the commands.
+QVector<Entry> valueEntries(const QString &element, const ProfileDocument &document, int inputLanguage);
+QVector<Entry> commandEntries(const QString &element);
+
+// How a person's submenu is titled: 配偶者 for a husband or wife, else the relation, then the name
+// ("配偶者 渡辺 健", "長女 渡辺 さくら"); 名前なし for a person with neither.
+QString personTitle(const Person &person);
+// One submenu per stored person, in stored order, none without people: the user's labels for which
+// the person has a value, with that value. The records carry Household::personKey(), so a choice
+// refills from the same person. Secret keys are left out: they are the user's own.
+QVector<PersonMenu> personMenus(const QString &element, const ProfileDocument &document, int inputLanguage);
 
 } // namespace FieldMenu

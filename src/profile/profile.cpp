@@ -6,23 +6,33 @@
 #include "ui_profile.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QDebug>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QStyleOptionSpinBox>
 
+#include <algorithm>
+
 namespace {
+
+const QString emergencyContactRole = QStringLiteral("緊急連絡先");
+const QString guarantorRole = QStringLiteral("保証人");
 
 // A line edit keeps this much room between its contents rectangle and the text on either side.
 constexpr int lineEditTextMargin = 2;
@@ -187,14 +197,59 @@ Profile::Profile(QWidget *parent)
     // A secret typed here is one before the caller takes it over.
     Logging::addSecretSource(this, [this] {
         QStringList texts;
-        if (editedValues) {
+        QVector<const QHash<QString, QVariant> *> maps{editedValues};
+        for (const Person &person : qAsConst(people)) {
+            maps.append(&person.values);
+        }
+        for (const QHash<QString, QVariant> *values : qAsConst(maps)) {
+            if (!values) {
+                continue;
+            }
             for (const QString &key : qAsConst(secretKeys)) {
-                texts.append(editedValues->value(key).toString());
-                texts.append(editedValues->value(key + QLatin1Char('E')).toString());
+                texts.append(values->value(key).toString());
+                texts.append(values->value(key + QLatin1Char('E')).toString());
             }
         }
         return texts;
     });
+
+    ownSize = minimumSize();
+    noBirth[0] = ui->year->value();
+    noBirth[1] = ui->month->value();
+    noBirth[2] = ui->day->value();
+    // The people stay out of sight until there is one, so that a user without them sees the dialog
+    // as it has always been, but for the button that adds the first. Even hidden in the grid, the
+    // list would take a pixel from the rows of the fixed-size dialog, so it joins the grid when shown,
+    // beside every row but the buttons'.
+    ui->gridLayout->removeWidget(ui->peoplePanel);
+    ui->peoplePanel->hide();
+    addPersonButton = ui->buttonBox->addButton(tr("人を追加"), QDialogButtonBox::ActionRole);
+    addPersonButton->setObjectName(QStringLiteral("addPerson"));
+    addPersonButton->setAutoDefault(false);
+    connect(addPersonButton, &QPushButton::clicked, this, &Profile::addPerson);
+    connect(ui->removePerson, &QPushButton::clicked, this, &Profile::removePerson);
+    ui->personList->addItem(tr("本人"));
+    ui->personList->setCurrentRow(0);
+    connect(ui->personList, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row - 1 != shownPerson) {
+            showPerson(row - 1);
+        }
+    });
+    connect(ui->personRelation, &QComboBox::editTextChanged, this, [this](const QString &text) {
+        if (!switching && shownPerson >= 0 && editedValues == ownedValues.get()) {
+            people[shownPerson].relation = text;
+            ui->personList->item(shownPerson + 1)->setText(personText(shownPerson));
+        }
+    });
+    connect(ui->personEmergencyContact, &QCheckBox::toggled, this,
+            [this](bool on) { setRole(emergencyContactRole, on); });
+    connect(ui->personGuarantor, &QCheckBox::toggled, this, [this](bool on) { setRole(guarantorRole, on); });
+    connect(ui->personLivesWithUser, &QCheckBox::toggled, this, [this](bool on) {
+        if (!switching && shownPerson >= 0 && editedValues == ownedValues.get()) {
+            people[shownPerson].livesWithUser = on;
+        }
+    });
+    showPersonDetails();
 }
 
 Profile::~Profile()
@@ -229,7 +284,163 @@ void Profile::changeEvent(QEvent *event)
     QDialog::changeEvent(event);
     if ((event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) && ui->zipcode) {
         fitEditorsToFont();
+        if (ui->peoplePanel && !ui->peoplePanel->isHidden()) {
+            fitPeoplePanel();
+        }
     }
+}
+
+// The list is as wide as a relation and a full name need; the fields keep the width they have.
+void Profile::fitPeoplePanel()
+{
+    const int listWidth =
+        ui->personList->fontMetrics().horizontalAdvance(QStringLiteral("配偶者 渡辺 健太郎"))
+        + 2 * ui->personList->frameWidth()
+        + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui->personList);
+    const int width = std::max(
+        {listWidth, ui->personDetails->minimumSizeHint().width(), ui->removePerson->sizeHint().width()});
+    ui->peoplePanel->setFixedWidth(width);
+    setFixedSize(ownSize.width() + width + qMax(0, ui->gridLayout->horizontalSpacing()), ownSize.height());
+}
+
+void Profile::showPeoplePanel()
+{
+    if (ui->peoplePanel->isHidden()) {
+        ui->gridLayout->addWidget(ui->peoplePanel, 0, 0, ui->gridLayout->rowCount() - 1, 1);
+        ui->peoplePanel->show();
+        fitPeoplePanel();
+    }
+}
+
+void Profile::setPeople(const QVector<Person> &list)
+{
+    people = list;
+    for (int i = 0; i < people.size(); ++i) {
+        ui->personList->addItem(personText(i));
+    }
+    if (!people.isEmpty()) {
+        showPeoplePanel();
+    }
+}
+
+QVector<Person> Profile::resultPeople() const
+{
+    QVector<Person> result;
+    for (Person person : people) {
+        person.relation = person.relation.trimmed();
+        const bool blank = person.relation.isEmpty() && person.roles.isEmpty()
+                           && std::all_of(person.values.cbegin(), person.values.cend(),
+                                          [](const QVariant &value) { return value.toString().isEmpty(); });
+        if (!blank) {
+            result.append(person);
+        }
+    }
+    return result;
+}
+
+// The relation and the name, as the user tells people apart.
+QString Profile::personText(int person) const
+{
+    const Person &shown = people[person];
+    QStringList parts{shown.relation.trimmed()};
+    for (const char *key : {"familyName", "lastName"}) {
+        parts.append(shown.values.value(QLatin1String(key)).toString().trimmed());
+    }
+    parts.removeAll(QString());
+    return parts.isEmpty() ? tr("新しい人") : parts.join(QLatin1Char(' '));
+}
+
+void Profile::addPerson()
+{
+    if (editedValues != ownedValues.get()) {
+        return;
+    }
+    qCDebug(lcProfile) << "addPerson";
+    people.append(Person());
+    ui->personList->addItem(personText(people.size() - 1));
+    showPeoplePanel();
+    ui->personList->setCurrentRow(people.size());
+    ui->personRelation->setFocus();
+}
+
+// Like every other edit, a removal waits for OK: Cancel brings the person back.
+void Profile::removePerson()
+{
+    if (shownPerson < 0 || editedValues != ownedValues.get()) {
+        return;
+    }
+    qCDebug(lcProfile) << "removePerson";
+    const int removed = shownPerson;
+    {
+        const QSignalBlocker blocker(ui->personList);
+        people.remove(removed);
+        delete ui->personList->takeItem(removed + 1);
+        ui->personList->setCurrentRow(0);
+    }
+    showPerson(-1);
+}
+
+void Profile::showPerson(int person)
+{
+    shownPerson = person >= 0 && person < people.size() ? person : -1;
+    switching = true;
+    clearWidgets();
+    switching = false;
+    refilling = true;
+    fillWidgets();
+    refilling = false;
+    // The sign-in values are the user's own and go to the secret store; nobody else has them.
+    ui->userID->setEnabled(shownPerson < 0);
+    ui->password->setEnabled(shownPerson < 0);
+    showPersonDetails();
+}
+
+void Profile::showPersonDetails()
+{
+    const bool person = shownPerson >= 0;
+    const Person shown = person ? people[shownPerson] : Person();
+    switching = true;
+    ui->personRelation->setEditText(shown.relation);
+    ui->personEmergencyContact->setChecked(shown.roles.contains(emergencyContactRole));
+    ui->personGuarantor->setChecked(shown.roles.contains(guarantorRole));
+    ui->personLivesWithUser->setChecked(shown.livesWithUser);
+    switching = false;
+    ui->personDetails->setEnabled(person);
+    ui->removePerson->setEnabled(person);
+}
+
+// Other roles a file may hold stay as they are.
+void Profile::setRole(const QString &role, bool on)
+{
+    if (switching || shownPerson < 0 || editedValues != ownedValues.get()) {
+        return;
+    }
+    QStringList &roles = people[shownPerson].roles;
+    roles.removeAll(role);
+    if (on) {
+        roles.append(role);
+    }
+}
+
+// Empties the fields before another's values are shown: a value the next one lacks must not stay.
+void Profile::clearWidgets()
+{
+    ui->pref->setCurrentIndex(ui->pref->count() > 0 ? 0 : -1);
+    const QList<QLineEdit *> edits = findChildren<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QLineEdit *edit : edits) {
+        edit->clear();
+    }
+    ui->year->setValue(noBirth[0]);
+    ui->month->setValue(noBirth[1]);
+    ui->day->setValue(noBirth[2]);
+}
+
+QHash<QString, QVariant> *Profile::shownValues() const
+{
+    if (shownPerson >= 0 && editedValues == ownedValues.get()) {
+        return const_cast<QHash<QString, QVariant> *>(&people[shownPerson].values);
+    }
+    return editedValues;
 }
 
 // Japanese forms ask for the era year more often than for the Western one, so it is shown beside the
@@ -285,13 +496,13 @@ void Profile::loadPrefectures()
 // read only when its turn comes.
 void Profile::fillWidgets()
 {
-    const QStringList keys = editedValues->keys();
+    const QStringList keys = shownValues()->keys();
     for (const QString &key : keys) {
         QWidget *editor = findChild<QWidget *>(key);
-        if (!editor) {
+        if (!editor || ui->peoplePanel->isAncestorOf(editor)) {
             continue;
         }
-        const QVariant value = editedValues->value(key);
+        const QVariant value = shownValues()->value(key);
         if (auto *lineEdit = qobject_cast<QLineEdit *>(editor)) {
             lineEdit->setText(value.toString());
         } else if (auto *spinBox = qobject_cast<QSpinBox *>(editor)) {
@@ -306,24 +517,31 @@ void Profile::fillWidgets()
 // a late signal must not change.
 bool Profile::store(const QString &key, const QVariant &value)
 {
-    if (!editedValues || editedValues != ownedValues.get()) {
+    if (!editedValues || editedValues != ownedValues.get() || switching) {
         return false;
     }
-    editedValues->insert(key, value);
+    // Showing someone's values again is no edit of them.
+    if (refilling && shownValues()->value(key) == value) {
+        return false;
+    }
+    shownValues()->insert(key, value);
+    if (shownPerson >= 0) {
+        ui->personList->item(shownPerson + 1)->setText(personText(shownPerson));
+    }
     return true;
 }
 
 void Profile::storeNumber(const QString &key, int value, const char *prefix)
 {
     if (store(key, value)) {
-        qCDebug(lcProfile) << prefix << Logging::masked(editedValues->value(key));
+        qCDebug(lcProfile) << prefix << Logging::masked(shownValues()->value(key));
     }
 }
 
 void Profile::storeText(const QLineEdit *editor, const QString &key, const char *prefix)
 {
     if (store(key, editor->text())) {
-        qCDebug(lcProfile) << prefix << Logging::masked(editedValues->value(key));
+        qCDebug(lcProfile) << prefix << Logging::masked(shownValues()->value(key));
     }
 }
 
@@ -401,8 +619,8 @@ void Profile::on_pref_currentIndexChanged(const QString &v)
     if (!stored || !store(QStringLiteral("prefE"), ui->prefE->text())) {
         return;
     }
-    qCDebug(lcProfile) << "pref: " << Logging::masked(editedValues->value(QStringLiteral("pref")));
-    qCDebug(lcProfile) << "prefE: " << Logging::masked(editedValues->value(QStringLiteral("prefE")));
+    qCDebug(lcProfile) << "pref: " << Logging::masked(shownValues()->value(QStringLiteral("pref")));
+    qCDebug(lcProfile) << "prefE: " << Logging::masked(shownValues()->value(QStringLiteral("prefE")));
 }
 
 void Profile::on_city_editingFinished()

@@ -1,19 +1,26 @@
 #pragma once
 
+#include "store/household.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 #include <memory>
 
+class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 class Ui_Profile;
 
 // The 個人情報入力 dialog. It edits a copy of the caller's personal values, storing each edit in the
 // copy as soon as it is finished; the caller takes the copy over unless the dialog was cancelled.
+// It edits the people the user fills forms for the same way: the list beside the fields switches
+// them between 本人 and each person; it shows only once there is a person.
 class Profile : public QDialog
 {
     Q_OBJECT
@@ -28,8 +35,13 @@ public:
     // Keys whose values the log never shows, besides the password, which it never does.
     void setSecretKeys(const QSet<QString> &keys);
 
+    // Copies the people to edit beside the user's values. Call once, before exec().
+    void setPeople(const QVector<Person> &people);
+
     // The values to take over, or the caller's own map after Cancel: nothing to take over then.
     QHash<QString, QVariant> *resultValues() const { return editedValues; }
+    // The people as edited, without those left entirely blank; take them only with resultValues().
+    QVector<Person> resultPeople() const;
 
 private slots:
     void on_buttonBox_accepted();
@@ -64,6 +76,17 @@ protected:
 
 private:
     void fitEditorsToFont();
+    void fitPeoplePanel();
+    void showPeoplePanel();
+    QString personText(int person) const;
+    void addPerson();
+    void removePerson();
+    void showPerson(int person);
+    void showPersonDetails();
+    void setRole(const QString &role, bool on);
+    void clearWidgets();
+    // The values the fields show: the user's, or the chosen person's.
+    QHash<QString, QVariant> *shownValues() const;
     void showBirthEra();
     void addPasswordToggle();
     void loadPrefectures();
@@ -79,4 +102,16 @@ private:
     std::unique_ptr<QHash<QString, QVariant>> ownedValues;
     bool ready = false;
     QSet<QString> secretKeys{QStringLiteral("password")};
+    QVector<Person> people;
+    // The person the fields show; -1 for the user.
+    int shownPerson = -1;
+    // Set while the fields change to another person's values: nothing they signal is an edit.
+    bool switching = false;
+    // Set while the fields show the values of the one switched to.
+    bool refilling = false;
+    QPushButton *addPersonButton = nullptr;
+    // The size the dialog has without the people beside the fields.
+    QSize ownSize;
+    // What the birth date boxes show for nobody's date.
+    int noBirth[3] = {};
 };

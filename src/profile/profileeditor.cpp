@@ -17,10 +17,16 @@ void run(QWidget *parent, ProfileDocument &document)
     Profile dialog(parent);
     dialog.setSecretKeys(document.secretKeys());
     dialog.setProfileValues(&values);
+    dialog.setPeople(document.people());
     dialog.exec();
     const QHash<QString, QVariant> *result = dialog.resultValues();
     if (result && result != &values) {
         document.setValues(*result);
+        // Untouched people are left as the file has them.
+        const QVector<Person> people = dialog.resultPeople();
+        if (people != document.people()) {
+            document.setPeople(people);
+        }
         document.save();
     }
 }
