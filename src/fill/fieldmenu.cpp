@@ -128,16 +128,8 @@ QVector<Entry> commandEntries(const QString &element)
 
 QString personTitle(const Person &person)
 {
-    // Forms ask for a husband or a wife as 配偶者; other relations they name as the user does.
-    static const QStringList spouses{QStringLiteral("夫"), QStringLiteral("妻"), QStringLiteral("配偶者")};
-    const QString relation = person.relation.trimmed();
-    QStringList parts{spouses.contains(relation) ? QStringLiteral("配偶者") : relation};
-    for (const char *key : {"familyName", "lastName"}) {
-        parts.append(person.values.value(QLatin1String(key)).toString().trimmed());
-    }
-    parts.removeAll(QString());
-    return parts.isEmpty() ? QCoreApplication::translate("MainWindow", "名前なし")
-                           : parts.join(QLatin1Char(' '));
+    const QString title = Household::title(person);
+    return title.isEmpty() ? QCoreApplication::translate("MainWindow", "名前なし") : title;
 }
 
 QVector<PersonMenu> personMenus(const QString &element, const ProfileDocument &document, int inputLanguage)

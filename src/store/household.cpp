@@ -29,11 +29,9 @@ QString Person::reference() const
 {
     QStringList parts{relation.trimmed()};
     for (const char *key : {"familyName", "lastName"}) {
-        const QString name = values.value(QLatin1String(key)).toString().trimmed();
-        if (!name.isEmpty()) {
-            parts.append(name);
-        }
+        parts.append(values.value(QLatin1String(key)).toString().trimmed());
     }
+    parts.removeAll(QString());
     return parts.join(QLatin1Char(' '));
 }
 
