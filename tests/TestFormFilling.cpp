@@ -284,6 +284,21 @@ void TestFormFilling::personSubmenus()
     QVERIFY(session.open("<input type=text id=sei><input type=text id=city>"));
     QTRY_COMPARE(session.value("#sei"), QString("渡辺"));
     QTRY_COMPARE(session.value("#city"), QString("横浜市中区"));
+
+    // In a section about someone else, its fields go in at once from the person the user picks.
+    QVERIFY(session.open("<form><fieldset><legend>ご本人</legend><label>姓 <input type=text id=sei></label>"
+                         "<label>名 <input type=text id=mei></label></fieldset>"
+                         "<fieldset><legend>連帯保証人</legend><label>姓 <input type=text id=g_sei></label>"
+                         "<label>名 <input type=text id=g_mei></label></fieldset></form>"));
+    QVERIFY(choosePersonEntry("#g_mei", "この欄をまとめて入力", "母 佐藤 和子"));
+    QCOMPARE(inner, QStringList({"配偶者 渡辺 健", "母 佐藤 和子", "長女 さくら"}));
+    QTRY_COMPARE(session.value("#g_sei"), QString("佐藤"));
+    QCOMPARE(session.value("#g_mei"), QString("和子"));
+    QCOMPARE(session.value("#mei"), QString());
+    QTRY_COMPARE(session.savedRules().value("g_mei").toString(), QString("lastName@母 佐藤 和子"));
+    // The user's own section offers no such entry.
+    QVERIFY(!choosePersonEntry("#mei", "この欄をまとめて入力", "母"));
+    QVERIFY(!top.contains("この欄をまとめて入力"));
 }
 
 void TestFormFilling::menuOnlyForTextTypes_data()

@@ -91,6 +91,7 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     // このページに一括入力 goes straight to its part: the window's slots stay as they are.
     m_formFiller = std::make_unique<FormFiller>(*m_page, *m_document, *m_filler);
     m_ruleFiller = std::make_unique<RuleFiller>(*m_page, *m_document);
+    connect(m_filler.get(), &FieldFiller::sectionFillRequested, m_formFiller.get(), &FormFiller::fillSection);
     connect(m_page.get(), &Page::controlsAppeared, this, [this](const QVector<PageControl> &controls) {
         if (m_page->insecure()) {
             return;

@@ -1,6 +1,7 @@
 #include "fill/fieldfiller.h"
 
 #include "fill/fieldmenu.h"
+#include "fill/fieldrecognizer.h"
 #include "fill/widthconversion.h"
 #include "logging.h"
 #include "store/profiledocument.h"
@@ -51,6 +52,29 @@ void FieldFiller::openMenu(const PageControl &control)
     }
     m_control = control;
     m_controlAddress = m_page.address();
+    if (m_document.people().isEmpty()) {
+        showMenu(control, false);
+        return;
+    }
+    // Whose section the control is in decides whether its section can be filled from a person.
+    m_menuOpen = true;
+    const Page::Handle handle = control.handle;
+    m_page.scan([this, control, handle](const QVector<PageControl> &scanned) {
+        m_menuOpen = false;
+        const QVector<FieldRecognizer::Decision> decisions =
+            FieldRecognizer::recognize(scanned, m_inputLanguage);
+        bool others = false;
+        for (int i = 0; i < scanned.size(); ++i) {
+            others = others || (scanned[i].handle == handle && !decisions[i].party.isEmpty());
+        }
+        if (m_control.handle == handle) {
+            showMenu(control, others);
+        }
+    });
+}
+
+void FieldFiller::showMenu(const PageControl &control, bool withSection)
+{
     QMenu menu(m_page.widget());
     const auto add = [](QMenu &to, const QVector<FieldMenu::Entry> &entries) {
         for (const FieldMenu::Entry &entry : entries) {
@@ -65,6 +89,15 @@ void FieldFiller::openMenu(const PageControl &control)
         QMenu *submenu = menu.addMenu(person.title);
         add(*submenu, person.entries);
         submenu->setEnabled(!person.entries.isEmpty());
+    }
+    if (withSection) {
+        QMenu *section = menu.addMenu(tr("この欄をまとめて入力"));
+        for (int p = 0; p < m_document.people().size(); ++p) {
+            section->addAction(FieldMenu::personTitle(m_document.people()[p]))
+                ->setData(QVariantMap{{FieldMenu::elementField, control.identifier},
+                                      {FieldMenu::keyField, FieldMenu::sectionMarker},
+                                      {FieldMenu::personField, p}});
+        }
     }
     add(menu, FieldMenu::commandEntries(control.identifier));
     menu.move(QCursor::pos());
@@ -81,9 +114,13 @@ void FieldFiller::apply(QAction *entry)
     const QString key = record.value(FieldMenu::keyField).toString();
     const QString value = record.value(FieldMenu::valueField).toString();
     // Looked up now: the page may have changed while the menu was open.
-    withTarget(identifier, [this, identifier, key, value](const PageControl &control) {
+    withTarget(identifier, [this, identifier, key, value, record](const PageControl &control) {
         // An open composition would cover what is written, and the input method's next text replace it.
         m_page.endComposition();
+        if (key == FieldMenu::sectionMarker) {
+            emit sectionFillRequested(control.handle, record.value(FieldMenu::personField).toInt());
+            return;
+        }
         if (key == FieldMenu::toFullWidthMarker || key == FieldMenu::toHalfWidthMarker) {
             convertWidth(control, key);
             return;

@@ -38,6 +38,8 @@ signals:
     // The field of the menu's choice went with its page before the value could be written: nothing
     // was written or recorded.
     void choiceDropped();
+    // この欄をまとめて入力 ▸ person on the control: the section it is in, from that person.
+    void sectionFillRequested(qint64 control, int person);
 
 private:
     // Runs use on the control the menu was opened for, or, when another page has replaced it, on the
@@ -47,6 +49,8 @@ private:
     void insertValue(const PageControl &control, const QString &value, bool secret,
                      const std::function<void(bool)> &written);
     void targetLost();
+    // The menu itself; withSection adds この欄をまとめて入力 (the control is in someone else's section).
+    void showMenu(const PageControl &control, bool withSection);
 
     Page &m_page;
     ProfileDocument &m_document;

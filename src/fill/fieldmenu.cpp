@@ -10,6 +10,8 @@ namespace FieldMenu {
 const QString clearMarker = QStringLiteral("__DELETE_HERE__");
 const QString toHalfWidthMarker = QStringLiteral("__ZEN_2_HAN__");
 const QString toFullWidthMarker = QStringLiteral("__HAN_2_ZEN__");
+const QString sectionMarker = QStringLiteral("__SECTION__");
+const QString personField = QStringLiteral("person");
 
 const QString elementField = QStringLiteral("element");
 const QString keyField = QStringLiteral("key");

@@ -17,6 +17,9 @@ namespace FieldMenu {
 extern const QString clearMarker; // "__DELETE_HERE__"
 extern const QString toHalfWidthMarker; // "__ZEN_2_HAN__"
 extern const QString toFullWidthMarker; // "__HAN_2_ZEN__"
+// この欄をまとめて入力: the record's person field says whom; never recorded.
+extern const QString sectionMarker; // "__SECTION__"
+extern const QString personField;
 
 // Names of the entries of the record attached to each menu action.
 extern const QString elementField;

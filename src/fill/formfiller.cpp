@@ -130,6 +130,17 @@ void FormFiller::refillPage()
     begin(true, {});
 }
 
+void FormFiller::fillSection(Page::Handle control, int person)
+{
+    if (m_busy) {
+        qCDebug(lcFill) << "fillSection busy";
+        return;
+    }
+    m_sectionControl = control;
+    m_sectionPerson = person;
+    begin(false, {});
+}
+
 void FormFiller::refillAppeared(const QVector<PageControl> &controls)
 {
     if (!m_document.fillsWholeForm(m_page.address())) {
@@ -158,6 +169,10 @@ void FormFiller::begin(bool automatic, const QVector<Page::Handle> &only)
     }
     m_busy = true;
     m_fruitlessRounds = 0;
+    m_sectionFill = false;
+    if (automatic) {
+        m_sectionControl = 0;
+    }
     m_automatic = automatic;
     m_only = only;
     ++m_run;
@@ -295,14 +310,36 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             : FieldRecognizer::recognize(scanned, FieldMenu::Japanese, japaneseHints);
 
     QVector<FieldRecognizer::Decision> asOwn;
+    const Page::Handle sectionControl = std::exchange(m_sectionControl, 0);
     if (!m_document.people().isEmpty()
-        && std::any_of(decisions.cbegin(), decisions.cend(),
-                       [](const FieldRecognizer::Decision &d) { return !d.party.isEmpty(); })) {
+        && (sectionControl
+            || std::any_of(decisions.cbegin(), decisions.cend(),
+                           [](const FieldRecognizer::Decision &d) { return !d.party.isEmpty(); }))) {
         FieldRecognizer::Hints ownHints = hintsFor(m_document);
         ownHints.leaveOthersSections = false;
         asOwn = FieldRecognizer::recognize(scanned, language, ownHints);
     }
-    const QVector<int> personOf = peopleFor(scanned, decisions, asOwn);
+    QVector<int> personOf = peopleFor(scanned, decisions, asOwn);
+    // この欄をまとめて入力: the controls of the clicked one's section, all for the chosen person.
+    QSet<Page::Handle> section;
+    if (sectionControl) {
+        const auto clicked = std::find_if(scanned.cbegin(), scanned.cend(),
+                                          [&](const PageControl &c) { return c.handle == sectionControl; });
+        const int at = clicked == scanned.cend() ? -1 : int(clicked - scanned.cbegin());
+        for (int i = 0; i < scanned.size(); ++i) {
+            const bool member = at >= 0 && !decisions[at].party.isEmpty()
+                                && decisions[i].section == decisions[at].section
+                                && decisions[i].party == decisions[at].party;
+            personOf[i] = member && m_sectionPerson < m_document.people().size() ? m_sectionPerson : -1;
+            if (personOf[i] >= 0) {
+                section.insert(scanned[i].handle);
+            }
+        }
+        if (section.isEmpty()) {
+            qCDebug(lcFill) << "fillSection: the control is in no one else's section";
+        }
+        m_sectionFill = true;
+    }
 
     static const QStringList textTypes{QString(),
                                        QStringLiteral("text"),
@@ -316,8 +353,9 @@ void FormFiller::start(const QVector<PageControl> &scanned)
     m_controls.reserve(scanned.size());
     for (int i = 0; i < scanned.size(); ++i) {
         const PageControl &field = scanned[i];
-        if (!m_only.isEmpty() && !m_only.contains(field.handle)) {
-            // Only what appeared is filled; the rest was there for an earlier fill.
+        if ((!m_only.isEmpty() && !m_only.contains(field.handle))
+            || (sectionControl && !section.contains(field.handle))) {
+            // Only what appeared is filled, the rest was there for an earlier fill; or the section asked.
             continue;
         }
         Control control;
@@ -680,6 +718,7 @@ void FormFiller::end()
     m_queued = false;
     m_queuedOnly.clear();
     m_queuedByUser = false;
+    m_sectionFill = false;
     qCDebug(lcFill) << "fillPage cancelled";
 }
 
@@ -814,7 +853,10 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
     keepUndo(previousRules);
     m_controls.clear();
     const qint64 beforeSave = m_working.nsecsElapsed();
-    if (!m_automatic && filled > 0) {
+    if (std::exchange(m_sectionFill, false)) {
+        // One section the user asked for: recorded as menu choices, not as a page to fill on each visit.
+        m_document.recordChoices(m_address, choices);
+    } else if (!m_automatic && filled > 0) {
         m_document.recordWholeFormFill(m_address, choices);
     }
     m_saving = m_working.nsecsElapsed() - beforeSave;
@@ -824,7 +866,9 @@ void FormFiller::conclude(const QVector<Page::State> &states, const QVector<int>
     m_lastPeople.clear();
     if (std::any_of(filledFor.keyBegin(), filledFor.keyEnd(),
                     [](const QString &who) { return !who.isEmpty(); })) {
-        m_lastPeople.append({QString(), filledFor.value(QString())});
+        if (filledFor.value(QString()) > 0) {
+            m_lastPeople.append({QString(), filledFor.value(QString())});
+        }
         for (int p = 0; p < m_document.people().size(); ++p) {
             const QString reference = m_document.people()[p].reference();
             if (filledFor.value(reference) > 0) {

@@ -40,6 +40,9 @@ public:
     // that no recorded rule fills, and nothing is recorded, since the page is listed already. It ends
     // with refilled instead of finished.
     void refillPage();
+    // この欄をまとめて入力: fills the section of someone else's that holds the control from one stored
+    // person, whoever the section would otherwise go to; recorded like a menu choice, undone like a fill.
+    void fillSection(Page::Handle control, int person);
     // The refill of the controls that appeared on such a page after its load.
     void refillAppeared(const QVector<PageControl> &controls);
     bool busy() const { return m_busy; }
@@ -176,6 +179,10 @@ private:
     bool m_readPending = false;
     bool m_answered = false; // the round for what the page's answer made fillable is done
     QVector<QPair<QString, int>> m_lastPeople;
+    // A fillSection() under way: the control clicked and the chosen person.
+    Page::Handle m_sectionControl = 0;
+    int m_sectionPerson = -1;
+    bool m_sectionFill = false; // the fill under way is one section's
     int m_fruitlessRounds = 0; // rounds of writes in a row in which the page replaced every control
     QStringList m_lastValues;
     QElapsedTimer m_working;
