@@ -220,6 +220,7 @@ struct Table
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
     Words places, sameAs; // another place of the user's; a choice that copies another section
+    Words relation; // 申請者との続柄: a relation to someone, not whose the value is
     QSet<QString> placeTokens;
     Words noHyphen, hyphen, noSpaces, familyFirst, mobile, landline, noTrunkZero;
 };
@@ -360,6 +361,7 @@ Table load()
     }
     table.places = wordsOf(sections.value("places"));
     table.sameAs = wordsOf(sections.value("sameAs"));
+    table.relation = wordsOf(sections.value("relation"));
     for (const QString &token : stringsOf(sections.value("placeTokens"))) {
         table.placeTokens.insert(token);
     }
@@ -1108,11 +1110,22 @@ Whose whoseText(const QString &raw, const PageWords &page, QString &word)
 {
     const Table &t = table();
     const QString folded = fold(raw);
-    if (folded.isEmpty()) {
+    if (folded.isEmpty() || t.relation.containedIn(folded)) {
         return Whose::Unsaid;
     }
     for (const QString &w : t.familyOwn.list) {
         if (folded.contains(w)) {
+            // 配偶者（申請者以外の保護者）: another word of the title still gives it to someone else.
+            QString rest = folded;
+            for (const QString &family : t.familyOwn.list + t.familyOther.list) {
+                rest.remove(family);
+            }
+            for (const QString &other : t.otherSection.list) {
+                if (rest.contains(other)) {
+                    word = other;
+                    return Whose::Other;
+                }
+            }
             word = w;
             return page.child ? Whose::Own : Whose::Other;
         }
@@ -1418,7 +1431,10 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
     const auto kindsOf = [&](const SectionSplitter::Section &section) {
         QSet<QString> held;
         for (int m : section.members) {
-            if (!kinds[m].isEmpty()) {
+            if (kinds[m].startsWith(QLatin1String("name:"))) {
+                // A whole name repeats a name given in parts, and the reverse.
+                held.insert(QStringLiteral("name:") + kinds[m].section(QLatin1Char(':'), 2));
+            } else if (!kinds[m].isEmpty()) {
                 held.insert(kinds[m]);
             }
         }
@@ -2352,6 +2368,22 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             decision.key = key;
             decision.check = isRadio(field);
             decision.evidence = r.evidence + note;
+        }
+    }
+    // An era alone, with no year of the era filled beside it, is half a date: leave it.
+    for (int i = 0; i < decisions.size(); ++i) {
+        if (decisions[i].key != QLatin1String("birthEra")) {
+            continue;
+        }
+        bool year = false;
+        for (int j = i + 1; j < qMin(i + 8, decisions.size()) && !year; ++j) {
+            year = fields[j].form == fields[i].form
+                   && decisions[j].key.startsWith(QLatin1String("birthEraYear"));
+        }
+        if (!year) {
+            decisions[i].key.clear();
+            decisions[i].check = false;
+            decisions[i].evidence = QStringLiteral("an era without its year");
         }
     }
     // The other radio buttons of an era group take the same key: the value picks the button.
