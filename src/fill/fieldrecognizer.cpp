@@ -919,8 +919,10 @@ Reading read(const Field &field, const QString &unitAfter)
 
     // A placeholder that shows an example (例）東京都新宿区西新宿1-2-3 ○○マンション101) says what a value
     // looks like, not which part it is, when the control's own texts named it already.
+    // So does one that shows a street number (船橋市〇〇町1-2-3 〇〇マンション101).
     static const QRegularExpression example(QStringLiteral("^\\s*[(（]?(例|e\\.g\\.)"));
-    if (example.match(field.placeholder).hasMatch()
+    static const QRegularExpression streetNumber(QStringLiteral("\\d\\s*[-－−‐]\\s*\\d"));
+    if ((example.match(field.placeholder).hasMatch() || streetNumber.match(field.placeholder).hasMatch())
         && std::any_of(clues.cbegin(), clues.cend(), [](const Clue &clue) {
                return clue.concept != Concept::None && clue.source != QLatin1String("placeholder");
            })) {
@@ -1813,7 +1815,16 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
             keys[i] = ownAddress2 ? QStringLiteral("address1") : QStringLiteral("town");
             continue;
         }
-        const QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
+        QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
+        if (key == QLatin1String("townStreet")) {
+            // 丁目・番地 after a box that took the town: the 丁目 and the street alone, the town once.
+            for (int earlier = 0; earlier < b; ++earlier) {
+                if (ranges[earlier].first >= 0 && ranges[earlier].first <= TownPart
+                    && ranges[earlier].second == TownPart) {
+                    key = QStringLiteral("address2Street");
+                }
+            }
+        }
         if (key.isEmpty()) {
             readings[i].refusal = QStringLiteral("which part of the address is unclear");
         } else {
@@ -1894,6 +1905,12 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         const int i = candidates[c];
         const bool unitAfter = c + 1 < candidates.size() && isUnit(fields[candidates[c + 1]].textBefore);
         readings[i] = read(fields[i], unitAfter ? fields[candidates[c + 1]].textBefore : QString());
+        // 住所 with a note after it to begin at the city (市区町村から, 船橋市から): no prefecture.
+        static const QRegularExpression fromCity(QStringLiteral("[市区町村](から|以降|以下)"));
+        if (readings[i].concept == Concept::AddressAny && readings[i].part == 0
+            && fromCity.match(fields[i].textAfter.left(80)).hasMatch()) {
+            readings[i].concept = Concept::CityAddress;
+        }
         // Text areas take an address, nothing else: their other uses are messages and notes.
         if (isTextArea(fields[i]) && readings[i].concept != Concept::None
             && categoryOf(readings[i].concept) != Category::Address) {
