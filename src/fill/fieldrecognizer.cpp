@@ -919,10 +919,13 @@ Reading read(const Field &field, const QString &unitAfter)
 
     // A placeholder that shows an example (例）東京都新宿区西新宿1-2-3 ○○マンション101) says what a value
     // looks like, not which part it is, when the control's own texts named it already.
-    // So does one that shows a street number (船橋市〇〇町1-2-3 〇〇マンション101).
+    // So does one that is a street number and more with no 例 to mark the example off (船橋市〇〇町1-2-3
+    // 〇〇マンション101, unlike 番地（例：1-3-5）).
     static const QRegularExpression example(QStringLiteral("^\\s*[(（]?(例|e\\.g\\.)"));
     static const QRegularExpression streetNumber(QStringLiteral("\\d\\s*[-－−‐]\\s*\\d"));
-    if ((example.match(field.placeholder).hasMatch() || streetNumber.match(field.placeholder).hasMatch())
+    if ((example.match(field.placeholder).hasMatch()
+         || (streetNumber.match(field.placeholder).hasMatch()
+             && !field.placeholder.contains(QStringLiteral("例"))))
         && std::any_of(clues.cbegin(), clues.cend(), [](const Clue &clue) {
                return clue.concept != Concept::None && clue.source != QLatin1String("placeholder");
            })) {
@@ -1428,13 +1431,14 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
         qCDebug(lcFill) << "fillPage section" << s << ownerNames[int(owners[s])] << words[s]
                         << sections[s].titles << names;
     }
+    const bool anyOwn = owners.contains(Owner::Own);
     QSet<QString> taken;
     QVector<QString> refusals(sections.size());
     const auto kindsOf = [&](const SectionSplitter::Section &section) {
         QSet<QString> held;
         for (int m : section.members) {
-            if (kinds[m].startsWith(QLatin1String("name:"))) {
-                // A whole name repeats a name given in parts, and the reverse.
+            if (anyOwn && kinds[m].startsWith(QLatin1String("name:"))) {
+                // Beside the user's section, a whole name repeats a name given in parts, and the reverse.
                 held.insert(QStringLiteral("name:") + kinds[m].section(QLatin1Char(':'), 2));
             } else if (!kinds[m].isEmpty()) {
                 held.insert(kinds[m]);
@@ -1607,6 +1611,24 @@ QString nameSeparator(const Field &field, const QString &key)
 }
 
 // A single box for the date of birth: the form its example shows, else ISO.
+// A box for the whole date in the era's years, by its example (例：昭和60年4月1日); empty when none.
+QString eraDateKey(const Field &field)
+{
+    static const QRegularExpression example(
+        QStringLiteral("(明治|大正|昭和|平成|令和)\\s*([0-9０-９]{1,2}|元)\\s*年\\s*[0-9０-９]{1,2}\\s*月\\s*"
+                       "[0-9０-９]{1,2}\\s*日"));
+    for (const QString *text :
+         {&field.placeholder, &field.textAfter, &field.title, &field.label, &field.textBefore}) {
+        const QRegularExpressionMatch match = example.match(text->left(120));
+        if (match.hasMatch()) {
+            static const QRegularExpression fullWidth(QStringLiteral("[０-９]"));
+            return fullWidth.match(match.captured(0)).hasMatch() ? QStringLiteral("birthDateEra.fullWidth")
+                                                                 : QStringLiteral("birthDateEra");
+        }
+    }
+    return QString();
+}
+
 QString dateKey(const Field &field, QString &refusal)
 {
     if (typeOf(field) == QStringLiteral("date")) {
@@ -1637,6 +1659,10 @@ QString dateKey(const Field &field, QString &refusal)
     }
     if (field.maxLength == 8 || eightDigits.match(lower).hasMatch()) {
         return QStringLiteral("birthDate.digits");
+    }
+    const QString era = eraDateKey(field);
+    if (!era.isEmpty()) {
+        return era;
     }
     if (shown.contains(QStringLiteral("年"))) {
         refusal = QStringLiteral("date written in another form: ") + shown.simplified().left(30);
@@ -2323,7 +2349,11 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                 key = QStringLiteral("day");
                 break;
             case Concept::Era:
-                key = QStringLiteral("birthEra");
+                // A text box for the date in the era's years (和暦で, 例：昭和60年4月1日) takes all of it.
+                key = isSelect(field) || isRadio(field) ? QString() : eraDateKey(field);
+                if (key.isEmpty()) {
+                    key = QStringLiteral("birthEra");
+                }
                 break;
             case Concept::EraYear:
                 key = QStringLiteral("birthEraYear");

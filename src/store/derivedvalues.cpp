@@ -271,6 +271,12 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
         const QDate date = birthDate(values);
         return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
     }
+    if (key == QLatin1String("birthDateEra")) {
+        const QDate date = birthDate(values);
+        const QString year = JapaneseEra::text(JapaneseEra::of(date));
+        return year.isEmpty() ? QString()
+                              : year + QStringLiteral("%1月%2日").arg(date.month()).arg(date.day());
+    }
     if (key == birthEraKey) {
         return JapaneseEra::of(birthDate(values)).era;
     }
