@@ -1120,8 +1120,11 @@ Whose whoseText(const QString &raw, const PageWords &page, QString &word)
     }
     for (const QString &w : t.familyOwn.list) {
         if (folded.contains(w)) {
-            // 配偶者（申請者以外の保護者）: another word of the title still gives it to someone else.
+            // 配偶者（申請者以外の保護者）: another word outside the brackets still gives it to someone
+            // else; 保護者さま（付き添いの方） stays the parent's.
+            static const QRegularExpression bracketed(QStringLiteral("\\([^)]*\\)?"));
             QString rest = folded;
+            rest.remove(bracketed);
             for (const QString &family : t.familyOwn.list + t.familyOther.list) {
                 rest.remove(family);
             }
