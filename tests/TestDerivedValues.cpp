@@ -138,6 +138,17 @@ void TestDerivedValues::derived_data()
     QTest::newRow("town in Latin letters")
         << with(demo, {{"address1E", "Chiyoda"}, {"address2E", ""}}) << "townStreetE"
         << "1-1 Chiyoda";
+    QTest::newRow("chome in Latin letters")
+        << with(demo, {{"address1E", "Kita 1-jo Nishi"}, {"address2E", ""}, {"street", u16(u"2丁目3番4号")}})
+        << "townStreetE"
+        << "2-3-4 Kita 1-jo Nishi";
+    QTest::newRow("no Latin line with kanji left in the lot number")
+        << with(demo, {{"address1E", "Chiyoda"}, {"street", u16(u"字東1-1")}}) << "townStreetE" << QString();
+    QTest::newRow("chome and lot number after a town box")
+        << with(demo, {{"address2", ""}, {"street", u16(u"2丁目3-4")}}) << "address2Street"
+        << u16(u"2丁目3-4");
+    QTest::newRow("birth date in the era's years") << with(demo, {{"year", 1989}, {"month", 6}, {"day", 21}})
+                                                   << "birthDateEra.fullWidth" << u16(u"平成元年６月２１日");
     QTest::newRow("full-width lot number") << demo << "townStreet.fullWidth" << u16(u"千代田一丁目１－１");
     QTest::newRow("capitals, family name first")
         << with(demo, {{"familyNameE", "Yamada"}, {"lastNameE", "Hanako"}})

@@ -220,6 +220,7 @@ struct Table
     Words otherSection, ownSection, whenOwnToo, familyOwn, familyOther;
     QSet<QString> otherTokens;
     Words places, sameAs; // another place of the user's; a choice that copies another section
+    Words relation; // 申請者との続柄: a relation to someone, not whose the value is
     QSet<QString> placeTokens;
     // Who another person's section is about, in the order tried; relationships by group.
     QVector<QPair<QString, Words>> parties;
@@ -366,6 +367,7 @@ Table load()
     }
     table.places = wordsOf(sections.value("places"));
     table.sameAs = wordsOf(sections.value("sameAs"));
+    table.relation = wordsOf(sections.value("relation"));
     for (const QString &token : stringsOf(sections.value("placeTokens"))) {
         table.placeTokens.insert(token);
     }
@@ -938,8 +940,13 @@ Reading read(const Field &field, const QString &unitAfter)
 
     // A placeholder that shows an example (例）東京都新宿区西新宿1-2-3 ○○マンション101) says what a value
     // looks like, not which part it is, when the control's own texts named it already.
+    // So does one that is a street number and more with no 例 to mark the example off (船橋市〇〇町1-2-3
+    // 〇〇マンション101, unlike 番地（例：1-3-5）).
     static const QRegularExpression example(QStringLiteral("^\\s*[(（]?(例|e\\.g\\.)"));
-    if (example.match(field.placeholder).hasMatch()
+    static const QRegularExpression streetNumber(QStringLiteral("\\d\\s*[-－−‐]\\s*\\d"));
+    if ((example.match(field.placeholder).hasMatch()
+         || (streetNumber.match(field.placeholder).hasMatch()
+             && !field.placeholder.contains(QStringLiteral("例"))))
         && std::any_of(clues.cbegin(), clues.cend(), [](const Clue &clue) {
                return clue.concept != Concept::None && clue.source != QLatin1String("placeholder");
            })) {
@@ -1129,11 +1136,25 @@ Whose whoseText(const QString &raw, const PageWords &page, QString &word)
 {
     const Table &t = table();
     const QString folded = fold(raw);
-    if (folded.isEmpty()) {
+    if (folded.isEmpty() || t.relation.containedIn(folded)) {
         return Whose::Unsaid;
     }
     for (const QString &w : t.familyOwn.list) {
         if (folded.contains(w)) {
+            // 配偶者（申請者以外の保護者）: another word outside the brackets still gives it to someone
+            // else; 保護者さま（付き添いの方） stays the parent's.
+            static const QRegularExpression bracketed(QStringLiteral("\\([^)]*\\)?"));
+            QString rest = folded;
+            rest.remove(bracketed);
+            for (const QString &family : t.familyOwn.list + t.familyOther.list) {
+                rest.remove(family);
+            }
+            for (const QString &other : t.otherSection.list) {
+                if (rest.contains(other)) {
+                    word = other;
+                    return Whose::Other;
+                }
+            }
             word = w;
             return page.child ? Whose::Own : Whose::Other;
         }
@@ -1529,12 +1550,16 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
     if (!leaveOthers) {
         return;
     }
+    const bool anyOwn = owners.contains(Owner::Own);
     QSet<QString> taken;
     QVector<QString> refusals(sections.size());
     const auto kindsOf = [&](const SectionSplitter::Section &section) {
         QSet<QString> held;
         for (int m : section.members) {
-            if (!kinds[m].isEmpty()) {
+            if (anyOwn && kinds[m].startsWith(QLatin1String("name:"))) {
+                // Beside the user's section, a whole name repeats a name given in parts, and the reverse.
+                held.insert(QStringLiteral("name:") + kinds[m].section(QLatin1Char(':'), 2));
+            } else if (!kinds[m].isEmpty()) {
                 held.insert(kinds[m]);
             }
         }
@@ -1705,6 +1730,24 @@ QString nameSeparator(const Field &field, const QString &key)
 }
 
 // A single box for the date of birth: the form its example shows, else ISO.
+// A box for the whole date in the era's years, by its example (例：昭和60年4月1日); empty when none.
+QString eraDateKey(const Field &field)
+{
+    static const QRegularExpression example(
+        QStringLiteral("(明治|大正|昭和|平成|令和)\\s*([0-9０-９]{1,2}|元)\\s*年\\s*[0-9０-９]{1,2}\\s*月\\s*"
+                       "[0-9０-９]{1,2}\\s*日"));
+    for (const QString *text :
+         {&field.placeholder, &field.textAfter, &field.title, &field.label, &field.textBefore}) {
+        const QRegularExpressionMatch match = example.match(text->left(120));
+        if (match.hasMatch()) {
+            static const QRegularExpression fullWidth(QStringLiteral("[０-９]"));
+            return fullWidth.match(match.captured(0)).hasMatch() ? QStringLiteral("birthDateEra.fullWidth")
+                                                                 : QStringLiteral("birthDateEra");
+        }
+    }
+    return QString();
+}
+
 QString dateKey(const Field &field, QString &refusal)
 {
     if (typeOf(field) == QStringLiteral("date")) {
@@ -1735,6 +1778,10 @@ QString dateKey(const Field &field, QString &refusal)
     }
     if (field.maxLength == 8 || eightDigits.match(lower).hasMatch()) {
         return QStringLiteral("birthDate.digits");
+    }
+    const QString era = eraDateKey(field);
+    if (!era.isEmpty()) {
+        return era;
     }
     if (shown.contains(QStringLiteral("年"))) {
         refusal = QStringLiteral("date written in another form: ") + shown.simplified().left(30);
@@ -1913,7 +1960,16 @@ void cutAddress(const QVector<int> &boxes, QVector<Reading> &readings, QVector<Q
             keys[i] = ownAddress2 ? QStringLiteral("address1") : QStringLiteral("town");
             continue;
         }
-        const QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
+        QString key = ranges[b].first < 0 ? QString() : addressKey(ranges[b].first, ranges[b].second);
+        if (key == QLatin1String("townStreet")) {
+            // 丁目・番地 after a box that took the town: the 丁目 and the street alone, the town once.
+            for (int earlier = 0; earlier < b; ++earlier) {
+                if (ranges[earlier].first >= 0 && ranges[earlier].first <= TownPart
+                    && ranges[earlier].second == TownPart) {
+                    key = QStringLiteral("address2Street");
+                }
+            }
+        }
         if (key.isEmpty()) {
             readings[i].refusal = QStringLiteral("which part of the address is unclear");
         } else {
@@ -2001,6 +2057,12 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
         const int i = candidates[c];
         const bool unitAfter = c + 1 < candidates.size() && isUnit(fields[candidates[c + 1]].textBefore);
         readings[i] = read(fields[i], unitAfter ? fields[candidates[c + 1]].textBefore : QString());
+        // 住所 with a note after it to begin at the city (市区町村から, 船橋市から): no prefecture.
+        static const QRegularExpression fromCity(QStringLiteral("[市区町村](から|以降|以下)"));
+        if (readings[i].concept == Concept::AddressAny && readings[i].part == 0
+            && fromCity.match(fields[i].textAfter.left(80)).hasMatch()) {
+            readings[i].concept = Concept::CityAddress;
+        }
         // Text areas take an address, nothing else: their other uses are messages and notes.
         if (isTextArea(fields[i]) && readings[i].concept != Concept::None
             && categoryOf(readings[i].concept) != Category::Address) {
@@ -2421,7 +2483,11 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
                 key = QStringLiteral("day");
                 break;
             case Concept::Era:
-                key = QStringLiteral("birthEra");
+                // A text box for the date in the era's years (和暦で, 例：昭和60年4月1日) takes all of it.
+                key = isSelect(field) || isRadio(field) ? QString() : eraDateKey(field);
+                if (key.isEmpty()) {
+                    key = QStringLiteral("birthEra");
+                }
                 break;
             case Concept::EraYear:
                 key = QStringLiteral("birthEraYear");
@@ -2483,6 +2549,22 @@ QVector<Decision> recognize(const QVector<Field> &fields, int inputLanguage, con
             decision.key = key;
             decision.check = isRadio(field);
             decision.evidence = r.evidence + note;
+        }
+    }
+    // An era alone, with no year of the era filled beside it, is half a date: leave it.
+    for (int i = 0; i < decisions.size(); ++i) {
+        if (decisions[i].key != QLatin1String("birthEra")) {
+            continue;
+        }
+        bool year = false;
+        for (int j = i + 1; j < qMin(i + 8, decisions.size()) && !year; ++j) {
+            year = fields[j].form == fields[i].form
+                   && decisions[j].key.startsWith(QLatin1String("birthEraYear"));
+        }
+        if (!year) {
+            decisions[i].key.clear();
+            decisions[i].check = false;
+            decisions[i].evidence = QStringLiteral("an era without its year");
         }
     }
     // The other radio buttons of an era group take the same key: the value picks the button.

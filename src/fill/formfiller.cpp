@@ -576,8 +576,10 @@ void FormFiller::settle(Control &control, const Page::State &state)
         } else if (agrees(state.value, control.value, control.key)) {
             done(Control::Kept, QStringLiteral("the page wrote the same value"));
         } else if (!control.completing && !page.isEmpty() && !control.check
-                   && QString(control.value).remove(spaces).startsWith(page)) {
-            // A lookup wrote the beginning of the address: the rest goes after it, once.
+                   && TextTransforms::numeralsFolded(QString(control.value).remove(spaces))
+                          .startsWith(TextTransforms::numeralsFolded(page))) {
+            // A lookup wrote the beginning of the address (北一条西 for 北1条西): the rest goes after
+            // it, once.
             control.state = Control::Pending;
             control.completing = true;
             qCDebug(lcFill) << "fillPage completing" << control.shownIdentifier << control.key << state.value;

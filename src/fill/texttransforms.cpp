@@ -216,6 +216,21 @@ QString toFullWidthKana(const QString &text)
     return converted;
 }
 
+QString numeralsFolded(const QString &text)
+{
+    static const QString kanji = QStringLiteral("〇一二三四五六七八九");
+    QString folded = text;
+    for (QChar &c : folded) {
+        const int k = kanji.indexOf(c);
+        if (k >= 0) {
+            c = QChar('0' + k);
+        } else if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19) {
+            c = QChar('0' + (c.unicode() - 0xFF10));
+        }
+    }
+    return folded;
+}
+
 QString digitsOnly(const QString &text)
 {
     QString digits;

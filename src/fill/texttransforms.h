@@ -29,6 +29,9 @@ QString toFullWidthKana(const QString &text);
 // The ASCII and full-width digits of the text, in order, as ASCII digits.
 QString digitsOnly(const QString &text);
 
+// Kanji numerals 〇 to 九 and full-width digits as ASCII digits, one code unit each (北一条 →
+// 北1条); 十 and the rest stay, so lengths never change.
+QString numeralsFolded(const QString &text);
 // The text split at spaces and hyphens (ASCII or full-width, and the other dashes forms use for
 // them; ー and ｰ only between digits), empty parts dropped. Seven digits without a separator are a
 // postal code and split 3 + 4; any other text without separators is one part.

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QPair>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QVector>
 
@@ -172,6 +173,23 @@ QPair<QString, QString> buildingAndRoom(const QString &building)
     return {name, room};
 }
 
+// 番地 in Latin letters: 2丁目3番4号 and 2丁目3-4 become 2-3-4. Empty when Japanese is left, since
+// a Latin address line with kanji in it is of no use to the page.
+QString latinStreet(const QString &street)
+{
+    static const QRegularExpression units(QStringLiteral("(\\d)\\s*(丁目|番地|番|の)\\s*(?=\\d)"));
+    static const QRegularExpression last(QStringLiteral("(\\d)\\s*(丁目|番地|番|号)\\s*$"));
+    QString latin = WidthConversion::toHalfWidth(street).trimmed();
+    latin.replace(units, QStringLiteral("\\1-"));
+    latin.replace(last, QStringLiteral("\\1"));
+    for (const QChar c : qAsConst(latin)) {
+        if (c.unicode() > 0x7E) {
+            return QString();
+        }
+    }
+    return latin;
+}
+
 std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const QString &key)
 {
     if (key == QLatin1String("buildingName") || key == QLatin1String("buildingNameE")) {
@@ -220,6 +238,9 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == QLatin1String("townStreet")) {
         return townStreet;
     }
+    if (key == QLatin1String("address2Street")) {
+        return stored(values, "address2") + stored(values, "street");
+    }
     if (key == QLatin1String("townAddress")) {
         return joined({townStreet, stored(values, "building")}, QStringLiteral(" "));
     }
@@ -227,7 +248,11 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
         return joined({stored(values, "street"), stored(values, "building")}, QStringLiteral(" "));
     }
     if (key == QLatin1String("townStreetE")) {
-        return joined({stored(values, "street"), stored(values, "address2E"), stored(values, "address1E")},
+        const QString street = latinStreet(stored(values, "street"));
+        if (street.isEmpty() && !stored(values, "street").isEmpty()) {
+            return QString();
+        }
+        return joined({street, stored(values, "address2E"), stored(values, "address1E")},
                       QStringLiteral(" "));
     }
     if (key == birthDateKey) {
@@ -245,6 +270,12 @@ std::optional<QString> joinedValue(const QHash<QString, QVariant> &values, const
     if (key == QLatin1String("birthDateDMY")) {
         const QDate date = birthDate(values);
         return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    }
+    if (key == QLatin1String("birthDateEra")) {
+        const QDate date = birthDate(values);
+        const QString year = JapaneseEra::text(JapaneseEra::of(date));
+        return year.isEmpty() ? QString()
+                              : year + QStringLiteral("%1月%2日").arg(date.month()).arg(date.day());
     }
     if (key == birthEraKey) {
         return JapaneseEra::of(birthDate(values)).era;

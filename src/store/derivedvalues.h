@@ -13,9 +13,10 @@
 //   KEY.part1, KEY.part2, KEY.part3, KEY.noSpaces, KEY.asciiSpaces, KEY.upperCase, KEY.fullWidth,
 //   KEY.twoDigits (up to 16 suffixes may follow each other: fullNameK.hiragana);
 // - joined values: fullName, fullNameK, fullNameE, fullNameEFamilyFirst, fullAddress, birthDate,
-//   birthDateSlashed, birthDateDMY;
+//   birthDateSlashed, birthDateDMY, birthDateEra (昭和64年1月7日);
 // - the address as forms cut it: streetAddress (without the building), cityAddress (from the city
-//   on), cityStreet, cityTown, town (町名・丁目), townStreet (町名番地), townAddress, streetBuilding,
+//   on), cityStreet, cityTown, town (町名・丁目), townStreet (町名番地), address2Street (丁目・番地 after a
+//   町名 box), townAddress, streetBuilding,
 //   townStreetE;
 // - the era of the birth date: birthEra (明治..令和) and birthEraYear (1 for 元年).
 //
