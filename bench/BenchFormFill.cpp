@@ -7,9 +7,9 @@
 // The test pages are checked with WebKit only (reading them back goes through its elements).
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "fill/formfiller.h"
+#include "page/webkit/singlewebview.h"
 #include "store/profiledocument.h"
 
 #include <QAction>

@@ -2,9 +2,9 @@
 // list of entries.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/singlewebview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

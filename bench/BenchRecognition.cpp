@@ -3,13 +3,13 @@
 // page: right, wrong, missed and wrongly filled against tests/data/forms/corpus/expected.tsv.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "corpus.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/formfiller.h"
+#include "page/webkit/singlewebview.h"
 #include "page/webkit/webkitpage.h"
 #include "store/profiledocument.h"
 

@@ -5,11 +5,11 @@
 // values.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "fill/rulefiller.h"
 #include "page/page.h"
 #include "page/pagescripts.h"
+#include "page/webkit/singlewebview.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
-#include "app/singlewebview.h"
 #include "browser.h"
 #include "loopbackserver.h"
+#include "page/webkit/singlewebview.h"
 #include "programrun.h"
 #include "testsupport.h"
 

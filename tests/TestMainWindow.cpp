@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
+#include "page/webkit/singlewebview.h"
 #include "store/defaultactions.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"

@@ -1,12 +1,12 @@
 #include "app/commandline.h"
 
-#include "app/chromiummodule.h"
 #include "logging.h"
 #include "page/chromium/chromiumfactory.h"
-#include "profile/prefecturelist.h"
+#include "page/chromium/chromiummodule.h"
 #include "profile/profile.h"
 #include "store/profiledocument.h"
 #include "store/profilestore.h"
+#include "text/prefecturelist.h"
 
 #include <QComboBox>
 #include <QCommandLineOption>

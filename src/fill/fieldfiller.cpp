@@ -1,9 +1,9 @@
 #include "fill/fieldfiller.h"
 
 #include "fill/fieldmenu.h"
-#include "fill/widthconversion.h"
 #include "logging.h"
 #include "store/profiledocument.h"
+#include "text/widthconversion.h"
 
 #include <QAction>
 #include <QCursor>

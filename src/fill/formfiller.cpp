@@ -4,9 +4,9 @@
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/selectmatcher.h"
-#include "fill/texttransforms.h"
 #include "logging.h"
 #include "store/profiledocument.h"
+#include "text/texttransforms.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "profile/profile.h"
 
 #include "logging.h"
-#include "profile/prefecturelist.h"
-#include "store/japaneseera.h"
+#include "text/japaneseera.h"
+#include "text/prefecturelist.h"
 #include "ui_profile.h"
 
 #include <QAction>

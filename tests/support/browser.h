@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/singlewebview.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"
 
