@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
             Bench::writeProfile(Corpus::profile(corpusDir, profile));
             window = std::make_unique<MainWindow>();
         }
-        QWebView *shown = window->webView();
+        QWebView *shown = qobject_cast<QWebView *>(window->view());
         const QString path = QDir(corpusDir).filePath(page.key());
         if (!Bench::loadAndWait(shown, [&]() { shown->setUrl(QUrl::fromLocalFile(path)); })) {
             qFatal("cannot load %s", qPrintable(path));
