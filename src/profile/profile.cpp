@@ -2,6 +2,7 @@
 
 #include "logging.h"
 #include "text/japaneseera.h"
+#include "text/postalcodes.h"
 #include "text/prefecturelist.h"
 #include "ui_profile.h"
 
@@ -17,10 +18,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QStyleOptionSpinBox>
+
+#include <utility>
 
 namespace {
 
@@ -182,6 +186,7 @@ Profile::Profile(QWidget *parent)
     showBirthEra();
     addPasswordToggle();
     loadPrefectures();
+    addPostalAddress();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
     // A secret typed here is one before the caller takes it over.
@@ -388,6 +393,7 @@ void Profile::on_lastNameE_editingFinished()
 void Profile::on_zipcode_editingFinished()
 {
     storeText(ui->zipcode, QStringLiteral("zipcode"), "zipcode: ");
+    fillFromPostalCode();
 }
 
 // Both names of the prefecture are stored together so that they always belong to the same entry.
@@ -473,4 +479,114 @@ void Profile::on_password_editingFinished()
         const QString masked = ui->password->text().isEmpty() ? QString() : QStringLiteral("********");
         qCDebug(lcProfile) << "password: " << masked;
     }
+}
+
+// Beside the postal code: the button that takes over the code's address, and what the dictionary
+// says of a code it cannot place. Both stay hidden until a code is entered.
+void Profile::addPostalAddress()
+{
+    applyAddress = new QPushButton(tr("住所を反映"), this);
+    applyAddress->setObjectName(QStringLiteral("applyPostalAddress"));
+    applyAddress->setAutoDefault(false);
+    applyAddress->hide();
+    postalNote = new QLabel(this);
+    postalNote->setObjectName(QStringLiteral("postalNote"));
+    postalNote->hide();
+    ui->gridLayout->addWidget(applyAddress, 3, 6, 1, 2);
+    ui->gridLayout->addWidget(postalNote, 3, 8, 1, 4);
+    setTabOrder(ui->zipcode, applyAddress);
+    setTabOrder(applyAddress, ui->pref);
+    connect(applyAddress, &QPushButton::clicked, this, [this] {
+        const QHash<QString, QString> parts = std::exchange(differingAddress, {});
+        for (auto part = parts.cbegin(); part != parts.cend(); ++part) {
+            setAddressPart(part.key(), part.value());
+        }
+        applyAddress->hide();
+    });
+}
+
+// Every Japanese site offers 住所検索; here a complete code fills the prefecture, the municipality and
+// the town where they are empty. What the user entered stays until 住所を反映 replaces it. Of a code
+// that spans several municipalities or towns, only what all of them share goes in: a wrong town is
+// worse than none.
+void Profile::fillFromPostalCode()
+{
+    differingAddress.clear();
+    applyAddress->hide();
+    postalNote->hide();
+    if (!postalCodes) {
+        postalCodes = &PostalCodes::installed();
+        if (postalCodes->isEmpty()) {
+            qCDebug(lcProfile) << "postal codes: none at" << PostalCodes::debianPath();
+        }
+    }
+    if (postalCodes->isEmpty()) {
+        return;
+    }
+    const QVector<PostalCodes::Address> found = postalCodes->lookup(ui->zipcode->text());
+    if (found.isEmpty()) {
+        postalNote->setText(tr("この郵便番号は見つかりません"));
+        postalNote->show();
+        return;
+    }
+    PostalCodes::Address shared = found.first();
+    bool severalCities = false;
+    bool severalTowns = false;
+    for (const PostalCodes::Address &address : found) {
+        if (address.prefecture != shared.prefecture) {
+            shared = {};
+        }
+        if (address.city != shared.city) {
+            // A town is nothing without its municipality.
+            severalCities = true;
+            shared.city.clear();
+            shared.town.clear();
+        }
+        if (address.town != shared.town) {
+            severalTowns = true;
+            shared.town.clear();
+        }
+    }
+    if (severalCities || severalTowns) {
+        postalNote->setText(severalCities ? tr("複数の市区町村にまたがる番号です")
+                                          : tr("複数の町域にまたがる番号です"));
+        postalNote->show();
+    }
+    const QPair<QString, QString> parts[] = {{QStringLiteral("pref"), shared.prefecture},
+                                             {QStringLiteral("city"), shared.city},
+                                             {QStringLiteral("address1"), shared.town}};
+    for (const auto &part : parts) {
+        const QString entered = editedValues ? editedValues->value(part.first).toString() : QString();
+        if (part.second.isEmpty() || entered == part.second
+            || (part.first == QLatin1String("pref") && ui->pref->findText(part.second) < 0)) {
+            continue;
+        }
+        if (entered.isEmpty()) {
+            setAddressPart(part.first, part.second);
+        } else {
+            differingAddress.insert(part.first, part.second);
+        }
+    }
+    if (!differingAddress.isEmpty()) {
+        applyAddress->setToolTip(
+            QStringList{shared.prefecture, shared.city, shared.town}.join(QLatin1Char(' ')).trimmed());
+        applyAddress->show();
+    }
+}
+
+// As if the user had entered it: the editor shows it and its slot stores it.
+void Profile::setAddressPart(const QString &key, const QString &text)
+{
+    if (key == QLatin1String("pref")) {
+        const int index = ui->pref->findText(text);
+        if (index == ui->pref->currentIndex()) {
+            on_pref_currentIndexChanged(text);
+        } else {
+            ui->pref->setCurrentIndex(index);
+        }
+        return;
+    }
+    QLineEdit *editor = key == QLatin1String("city") ? ui->city : ui->address1;
+    editor->setText(text);
+    emit editor->editingFinished();
 }

@@ -8,7 +8,10 @@
 
 #include <memory>
 
+class PostalCodes;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 class Ui_Profile;
 
@@ -30,6 +33,10 @@ public:
 
     // The values to take over, or the caller's own map after Cancel: nothing to take over then.
     QHash<QString, QVariant> *resultValues() const { return editedValues; }
+
+    // The postal-code dictionary a complete code is looked up in; by default the one Debian
+    // installs, read when the first code is entered.
+    void setPostalCodes(const PostalCodes *codes) { postalCodes = codes; }
 
 private slots:
     void on_buttonBox_accepted();
@@ -71,6 +78,9 @@ private:
     bool store(const QString &key, const QVariant &value);
     void storeNumber(const QString &key, int value, const char *prefix);
     void storeText(const QLineEdit *editor, const QString &key, const char *prefix);
+    void addPostalAddress();
+    void fillFromPostalCode();
+    void setAddressPart(const QString &key, const QString &text);
 
     Ui_Profile *ui;
     // Points at ownedValues while the dialog edits, at the caller's map after Cancel.
@@ -79,4 +89,9 @@ private:
     std::unique_ptr<QHash<QString, QVariant>> ownedValues;
     bool ready = false;
     QSet<QString> secretKeys{QStringLiteral("password")};
+    const PostalCodes *postalCodes = nullptr;
+    // 住所を反映: puts in the parts of the code's address that differ from those entered.
+    QPushButton *applyAddress = nullptr;
+    QLabel *postalNote = nullptr;
+    QHash<QString, QString> differingAddress;
 };
