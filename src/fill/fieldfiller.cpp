@@ -94,7 +94,8 @@ void FieldFiller::apply(QAction *entry)
         } else {
             // A secret is read now, perhaps from the secret store: the menu showed only dots.
             const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
-            insertValue(control, secret ? m_document.value(key) : value, secret, record);
+            insertValue(control, secret ? m_document.readValue(key).value_or(QString()) : value, secret,
+                        record);
         }
     });
 }

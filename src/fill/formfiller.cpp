@@ -241,7 +241,7 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             // shows.
             control.evidence = QStringLiteral("not visible");
         } else if (!key.isEmpty()) {
-            control.value = afterPrinted(m_document.value(key), key, field);
+            control.value = afterPrinted(m_document.readValue(key).value_or(QString()), key, field);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
             } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
@@ -521,7 +521,7 @@ void FormFiller::refillAnswered()
                     if (scanned[i].handle != control.page.handle || !decisions[i].fills()) {
                         continue;
                     }
-                    const QString value = m_document.value(decisions[i].key);
+                    const QString value = m_document.readValue(decisions[i].key).value_or(QString());
                     if (!value.isEmpty() && scanned[i].visible && !scanned[i].disabled) {
                         control.page = scanned[i];
                         control.key = decisions[i].key;

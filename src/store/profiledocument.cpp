@@ -208,9 +208,17 @@ void ProfileDocument::setValues(const QHash<QString, QVariant> &values)
 
 QString ProfileDocument::value(const QString &key) const
 {
+    return DerivedValues::text(m_values, key);
+}
+
+std::optional<QString> ProfileDocument::readValue(const QString &key)
+{
     const QStringList unread = unreadSecretsFor(key);
     for (const QString &secret : unread) {
         readSecret(secret);
+        if (!m_inStore.value(secret).known) {
+            return std::nullopt;
+        }
     }
     return DerivedValues::text(m_values, key);
 }
