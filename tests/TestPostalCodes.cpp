@@ -137,9 +137,9 @@ void TestPostalCodes::dialogFill_data()
         << umeda << QStringList() << "";
     QTest::newRow("code spanning two municipalities")
         << excerpt << Values{} << "4300854" << QStringList{"静岡県", "", ""} << QStringList()
-        << "複数の市区町村にまたがる番号です";
+        << "複数の市区町村の番号です";
     QTest::newRow("unknown code") << excerpt << Values{} << "5300009" << QStringList{"", "", ""}
-                                  << QStringList() << "この郵便番号は見つかりません";
+                                  << QStringList() << "郵便番号が見つかりません";
     // As a new user has it: the dialog reads the installed file itself.
     QTest::newRow("installed file") << QString() << Values{} << "5300001" << umeda << QStringList() << "";
     QTest::newRow("absent file") << QStringLiteral("absent") << Values{} << "5300001"

@@ -13,6 +13,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIconEngine>
 #include <QLineEdit>
 #include <QPainter>
@@ -492,8 +493,18 @@ void Profile::addPostalAddress()
     postalNote = new QLabel(this);
     postalNote->setObjectName(QStringLiteral("postalNote"));
     postalNote->hide();
-    ui->gridLayout->addWidget(applyAddress, 3, 6, 1, 2);
-    ui->gridLayout->addWidget(postalNote, 3, 8, 1, 4);
+    // The dialog has a fixed size: what shows here must not move the other rows' columns.
+    auto *beside = new QWidget(this);
+    beside->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    auto *row = new QHBoxLayout(beside);
+    row->setContentsMargins(6, 0, 0, 0);
+    row->setSizeConstraint(QLayout::SetNoConstraint);
+    applyAddress->setParent(beside);
+    applyAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    postalNote->setParent(beside);
+    row->addWidget(applyAddress);
+    row->addWidget(postalNote, 1);
+    ui->gridLayout->addWidget(beside, 3, 6, 1, 6);
     setTabOrder(ui->zipcode, applyAddress);
     setTabOrder(applyAddress, ui->pref);
     connect(applyAddress, &QPushButton::clicked, this, [this] {
@@ -525,7 +536,7 @@ void Profile::fillFromPostalCode()
     }
     const QVector<PostalCodes::Address> found = postalCodes->lookup(ui->zipcode->text());
     if (found.isEmpty()) {
-        postalNote->setText(tr("この郵便番号は見つかりません"));
+        postalNote->setText(tr("郵便番号が見つかりません"));
         postalNote->show();
         return;
     }
@@ -548,8 +559,7 @@ void Profile::fillFromPostalCode()
         }
     }
     if (severalCities || severalTowns) {
-        postalNote->setText(severalCities ? tr("複数の市区町村にまたがる番号です")
-                                          : tr("複数の町域にまたがる番号です"));
+        postalNote->setText(severalCities ? tr("複数の市区町村の番号です") : tr("複数の町域の番号です"));
         postalNote->show();
     }
     const QPair<QString, QString> parts[] = {{QStringLiteral("pref"), shared.prefecture},
