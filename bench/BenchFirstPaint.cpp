@@ -15,8 +15,8 @@
 // Chromium delivered.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
+#include "page/webkit/singlewebview.h"
 
 #include <QApplication>
 #include <QDir>

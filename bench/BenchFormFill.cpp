@@ -7,9 +7,9 @@
 // The test pages are checked with WebKit only (reading them back goes through its elements).
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "fill/formfiller.h"
+#include "page/webkit/singlewebview.h"
 #include "store/profiledocument.h"
 
 #include <QAction>
@@ -64,7 +64,7 @@ struct Tally
 // Every control of the page after the fill against what its data-expect attributes say.
 void tally(MainWindow &window, const QString &path, Tally &counts)
 {
-    QWebView *view = window.webView();
+    QWebView *view = qobject_cast<QWebView *>(window.view());
     if (!Bench::loadAndWait(view, [&]() { view->setUrl(QUrl::fromLocalFile(path)); })) {
         qFatal("cannot load %s", qPrintable(path));
     }
@@ -139,7 +139,9 @@ int main(int argc, char *argv[])
                 view->setHtml(html, address);
                 loop.exec();
             } else {
-                Bench::loadAndWait(window.webView(), [&]() { window.webView()->setHtml(html, address); });
+                Bench::loadAndWait(qobject_cast<QWebView *>(window.view()), [&]() {
+                    qobject_cast<QWebView *>(window.view())->setHtml(html, address);
+                });
             }
             if (!fillAndWait(window)) {
                 qFatal("the fill did not end");

@@ -2,9 +2,10 @@
 // list of entries.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/singlewebview.h"
+#include "page/webkit/webkitpage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,9 +68,9 @@ int main(int argc, char *argv[])
         writeProfile(actions);
         MainWindow window;
         window.show();
-        Bench::loadAndWait(window.webView(), [&]() {
-            window.webView()->setHtml(QStringLiteral("<input type=text id=f0>"),
-                                      QUrl(Bench::generatedFormAddress()));
+        Bench::loadAndWait(qobject_cast<QWebView *>(window.view()), [&]() {
+            qobject_cast<QWebView *>(window.view())
+                ->setHtml(QStringLiteral("<input type=text id=f0>"), QUrl(Bench::generatedFormAddress()));
         });
         std::vector<qint64> shown, painted;
         for (int round = 0; round < 21; ++round) {
@@ -77,12 +78,13 @@ int main(int argc, char *argv[])
             MenuWatch watch(timer);
             qApp->installEventFilter(&watch);
             // The menu opens only for the user's own press on the input, made just before the click.
-            QWebElement *input = window.bridge().input(QStringLiteral("f0"));
+            QWebElement *input =
+                dynamic_cast<WebKitPage &>(window.page()).bridge().input(QStringLiteral("f0"));
             QMouseEvent press(QEvent::MouseButtonPress, input->geometry().center(), Qt::LeftButton,
                               Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(window.webView(), &press);
+            QApplication::sendEvent(qobject_cast<QWebView *>(window.view()), &press);
             timer.start();
-            window.bridge().receive(QStringLiteral("f0"));
+            dynamic_cast<WebKitPage &>(window.page()).bridge().receive(QStringLiteral("f0"));
             qApp->removeEventFilter(&watch);
             if (!watch.paintedNs) {
                 qFatal("the menu was not painted");

@@ -3,13 +3,13 @@
 // page: right, wrong, missed and wrongly filled against tests/data/forms/corpus/expected.tsv.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "corpus.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/formfiller.h"
+#include "page/webkit/singlewebview.h"
 #include "page/webkit/webkitpage.h"
 #include "store/profiledocument.h"
 
@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
             Bench::writeProfile(Corpus::profile(corpusDir, profile));
             window = std::make_unique<MainWindow>();
         }
-        QWebView *shown = window->webView();
+        QWebView *shown = qobject_cast<QWebView *>(window->view());
         const QString path = QDir(corpusDir).filePath(page.key());
         if (!Bench::loadAndWait(shown, [&]() { shown->setUrl(QUrl::fromLocalFile(path)); })) {
             qFatal("cannot load %s", qPrintable(path));

@@ -5,11 +5,11 @@
 // values.
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "benchsupport.h"
 #include "fill/rulefiller.h"
 #include "page/page.h"
 #include "page/pagescripts.h"
+#include "page/webkit/singlewebview.h"
 #include "store/profiledocument.h"
 
 #include <QApplication>
@@ -47,13 +47,14 @@ int main(int argc, char *argv[])
         MainWindow window;
         window.show();
         const QString html = listeners + Bench::generatedForm(rules * 10 + 5);
-        Bench::loadAndWait(window.webView(),
-                           [&]() { window.webView()->setHtml(html, QUrl(Bench::generatedFormAddress())); });
+        Bench::loadAndWait(qobject_cast<QWebView *>(window.view()), [&]() {
+            qobject_cast<QWebView *>(window.view())->setHtml(html, QUrl(Bench::generatedFormAddress()));
+        });
         const QVariantMap &pageRules = window.document().pageRules();
         if (pageRules.size() != rules) {
             qFatal("the page's rules were not found");
         }
-        QWebFrame *frame = window.webView()->page()->mainFrame();
+        QWebFrame *frame = qobject_cast<QWebView *>(window.view())->page()->mainFrame();
         RuleFiller filler(window.page(), window.document());
         std::vector<qint64> times;
         for (int round = 0; round < 15; ++round) {
@@ -76,7 +77,7 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             for (auto it = pageRules.constBegin(); it != pageRules.constEnd(); ++it) {
-                window.webView()
+                qobject_cast<QWebView *>(window.view())
                     ->page()
                     ->mainFrame()
                     ->findFirstElement("#" + it.key())

@@ -4,13 +4,13 @@ include(GNUInstallDirs)
 set(KAKIKOMI_APP_ID jp.kakikomi.Kakikomi)
 set(KAKIKOMI_DATA_DIR ${CMAKE_INSTALL_DATADIR}/kakikomi)
 
-target_compile_definitions(kakikomi_gui PRIVATE KAKIKOMI_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(kakikomi_app PRIVATE KAKIKOMI_VERSION="${PROJECT_VERSION}")
 target_compile_definitions(kakikomi PRIVATE KAKIKOMI_APP_ID="${KAKIKOMI_APP_ID}")
 
 # The program finds its shipped prefecture list from its own folder, so an installation can be moved
 # and a build folder works the same: the build gets a copy of the demo's list in the same place.
 file(RELATIVE_PATH KAKIKOMI_SHARE_RELATIVE /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KAKIKOMI_DATA_DIR})
-target_compile_definitions(kakikomi_core PRIVATE KAKIKOMI_SHARE_RELATIVE="${KAKIKOMI_SHARE_RELATIVE}/")
+target_compile_definitions(kakikomi_text PRIVATE KAKIKOMI_SHARE_RELATIVE="${KAKIKOMI_SHARE_RELATIVE}/")
 configure_file(${PROJECT_SOURCE_DIR}/demo/jp-prefectures.txt
                ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${KAKIKOMI_SHARE_RELATIVE}/jp-prefectures.txt COPYONLY)
 
@@ -26,7 +26,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${KAKIKOMI_APP_ID}.metainfo.xml
 # dpkg-shlibdeps, which reads Qt WebEngine's from the Chromium module in lib/kakikomi (its helper
 # process and resources come with the libraries' own dependencies), and the pages and the dialog need some Japanese font. QtKeychain is also named
 # outright, as the password depends on it; a keyring daemon is only recommended, since without one
-# the password stays in profile.json as before.
+# the password stays in profile.json as before. skkdic-extra's postal-code dictionary fills the profile
+# dialog's address from the postal code; without it the dialog is as it was.
 set(KAKIKOMI_PACKAGE_MAINTAINER "The Kakikomi developers <kakikomi@example.invalid>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_GENERATOR DEB)
@@ -40,7 +41,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic, libqt5keychain1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager, skkdic-extra")
 # The summary above is the first line; this is the rest.
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "Kakikomi shows one page at a time and fills a form's inputs with the personal\n"

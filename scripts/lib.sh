@@ -5,8 +5,9 @@ KAKIKOMI_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-de
                          qtkeychain-qt5-dev qtwebengine5-dev fontconfig)
 
 # What the tests need besides: a session bus and a keyring daemon, which the secret store's test
-# starts for itself (tests/with-secret-store.sh).
-KAKIKOMI_TEST_PACKAGES=(dbus gnome-keyring)
+# starts for itself (tests/with-secret-store.sh), and the postal-code dictionary, which the
+# dictionary's test also reads whole when it is there (its excerpt in tests/data serves without).
+KAKIKOMI_TEST_PACKAGES=(dbus gnome-keyring skkdic-extra)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,6 +1,6 @@
 #include "logging.h"
 
-#include "fill/widthconversion.h"
+#include "text/widthconversion.h"
 
 #include <QHash>
 #include <QMutex>

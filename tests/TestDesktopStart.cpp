@@ -1,9 +1,9 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/profilelock.h"
-#include "app/singlewebview.h"
 #include "browser.h"
 #include "loopbackserver.h"
+#include "page/webkit/singlewebview.h"
 #include "programrun.h"
 #include "testsupport.h"
 
@@ -82,8 +82,9 @@ void TestDesktopStart::laterStartRaisesTheFirstAndLosesNothing()
     QSignalSpy raised(&lock, &ProfileLock::raiseRequested);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(loadHtml(window.webView(), "<input type=text id=a><input type=text id=b>", formAddress));
-    clickAndChoose(window.webView(), "#a", "姓: ");
+    QVERIFY(loadHtml(qobject_cast<QWebView *>(window.view()), "<input type=text id=a><input type=text id=b>",
+                     formAddress));
+    clickAndChoose(qobject_cast<QWebView *>(window.view()), "#a", "姓: ");
     const QByteArray afterFirstChoice = dir.read("profile.json");
 
     QProcess later;
@@ -96,7 +97,7 @@ void TestDesktopStart::laterStartRaisesTheFirstAndLosesNothing()
     QCOMPARE(raised.count(), 1);
     QCOMPARE(dir.read("profile.json"), afterFirstChoice);
 
-    clickAndChoose(window.webView(), "#b", "市区町村: ");
+    clickAndChoose(qobject_cast<QWebView *>(window.view()), "#b", "市区町村: ");
     const QJsonObject expected{{"http://other.test/", QJsonObject{{"q", "city"}}},
                                {formAddress, QJsonObject{{"a", "familyName"}, {"b", "city"}}}};
     QCOMPARE(savedSites(dir), expected);

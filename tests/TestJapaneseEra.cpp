@@ -1,4 +1,4 @@
-#include "store/japaneseera.h"
+#include "text/japaneseera.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
+#include "page/webkit/singlewebview.h"
 #include "store/defaultactions.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"
@@ -108,7 +108,7 @@ void TestMainWindow::windowAndMenus()
     QCOMPARE(window.baseSize(), QSize(1400, 650));
 
     // The view fills the frame; the progress bar sits hidden in the status bar.
-    QCOMPARE(window.webView()->parentWidget(), window.findChild<QFrame *>("frame"));
+    QCOMPARE(qobject_cast<QWebView *>(window.view())->parentWidget(), window.findChild<QFrame *>("frame"));
     QCOMPARE(window.progressBar()->parentWidget(), window.statusBar());
     QVERIFY(window.progressBar()->isHidden());
     QCOMPARE(window.progressBar()->value(), 0);
@@ -198,7 +198,7 @@ void TestMainWindow::loadSlotsRunOncePerLoad()
     MainWindow window;
     window.show();
     MessageLog log;
-    QWebView *view = window.webView();
+    QWebView *view = qobject_cast<QWebView *>(window.view());
     QVERIFY(loadHtml(view, "<p>one</p>", "http://127.0.0.1:1/one"));
     QVERIFY(loadHtml(view, "<p>two</p>", "http://127.0.0.1:1/two"));
 

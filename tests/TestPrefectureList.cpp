@@ -1,5 +1,5 @@
-#include "profile/prefecturelist.h"
 #include "testsupport.h"
+#include "text/prefecturelist.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "fill/widthconversion.h"
+#include "text/widthconversion.h"
 
 #include <QTest>
 

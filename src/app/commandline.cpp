@@ -1,26 +1,22 @@
 #include "app/commandline.h"
 
-#include "app/chromiummodule.h"
 #include "logging.h"
-#include "page/chromium/chromiumfactory.h"
-#include "profile/prefecturelist.h"
+#include "page/enginefactory.h"
 #include "profile/profile.h"
 #include "store/profiledocument.h"
 #include "store/profilestore.h"
+#include "text/prefecturelist.h"
 
 #include <QComboBox>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTextStream>
-#include <QTimer>
-#include <QWebView>
 
 #include <memory>
 
@@ -125,23 +121,7 @@ bool sandboxRefusesToRun()
 bool showsCheckPage(Engine engine)
 {
     const QString html = QStringLiteral("<script>document.title = 'ready:' + (1 + 1);</script>");
-    if (engine == Engine::Chromium) {
-        return ChromiumModule::required().checkPageTitle(html) == QLatin1String("ready:2");
-    }
-    QEventLoop loop;
-    bool finished = false;
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    QWebView view;
-    QObject::connect(&view, &QWebView::loadFinished, &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
-    view.setHtml(html);
-    // WebKit may be done within setHtml().
-    if (!finished) {
-        loop.exec();
-    }
-    return view.title() == QLatin1String("ready:2");
+    return EngineFactory::checkPageTitle(engine, html) == QLatin1String("ready:2");
 }
 
 } // namespace
@@ -236,7 +216,7 @@ std::optional<int> CommandLine::apply(const QStringList &arguments)
     // Chromium's libraries are loaded only now, and a program that cannot load them stops before any
     // window, as a missing library would have stopped it.
     QString moduleError;
-    if (m_engine == Engine::Chromium && !ChromiumModule::factory(&moduleError)) {
+    if (!EngineFactory::load(m_engine, &moduleError)) {
         printError(QStringLiteral("the chromium engine cannot be loaded: %1").arg(moduleError));
         return Failure;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/engine.h"
+#include "page/engine.h"
 
 #include <QString>
 #include <QStringList>

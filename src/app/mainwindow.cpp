@@ -1,20 +1,14 @@
 #include "app/mainwindow.h"
 
 #include "app/browsingcontrols.h"
-#include "app/chromiummodule.h"
 #include "app/downloads.h"
 #include "app/shortcuts.h"
-#include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
 #include "fill/fieldmenu.h"
 #include "fill/formfiller.h"
 #include "fill/rulefiller.h"
 #include "logging.h"
-#include "page/chromium/chromiumfactory.h"
-#include "page/webkit/keptcookiejar.h"
-#include "page/webkit/pagebridge.h"
-#include "page/webkit/webkitbrowsing.h"
-#include "page/webkit/webkitpage.h"
+#include "page/enginefactory.h"
 #include "profile/profileeditor.h"
 #include "store/profiledocument.h"
 #include "ui_mainwindow.h"
@@ -27,8 +21,6 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include <QWebFrame>
-#include <QWebPage>
 #include <utility>
 
 namespace {
@@ -36,11 +28,6 @@ namespace {
 // messages would otherwise be drawn at once on every change, and with them the web view, which
 // makes the engine lay out and paint a page still loading.
 const int statusPaintDelayMs = 100;
-
-// Beside profile.json: the classic engine's kept cookies, and Chromium's folder for cookies and site
-// data. Names of their own, as the profile folder may be any folder the program was started in.
-const char cookieFileName[] = "profile.cookies";
-const char chromiumStorageName[] = "profile.chromium";
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -58,25 +45,11 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     m_document = std::make_unique<ProfileDocument>();
     // Read before the view is made: it decides where the engine keeps cookies.
     m_document->load();
-    const bool keepCookies = !m_document->forgetsCookiesAtExit();
-    if (engine == Engine::Chromium) {
-        const ChromiumFactory &chromium = ChromiumModule::required();
-        m_view = chromium.createView(
-            this,
-            keepCookies ? QDir::current().absoluteFilePath(QLatin1String(chromiumStorageName)) : QString());
-        m_page.reset(chromium.createPage(m_view));
-        m_browsing.reset(chromium.createBrowsing(m_view));
-    } else {
-        m_webView = new SingleWebView(this);
-        m_view = m_webView;
-        m_webView->page()->networkAccessManager()->setCookieJar(new KeptCookieJar(
-            keepCookies ? QDir::current().absoluteFilePath(QLatin1String(cookieFileName)) : QString()));
-        auto page = std::make_unique<WebKitPage>(m_webView);
-        m_webkit = page.get();
-        m_page = std::move(page);
-        connect(m_webkit, &WebKitPage::scriptsFailed, this, [this] { m_scriptsFailed = true; });
-        m_browsing = std::make_unique<WebKitBrowsing>(m_webView);
-    }
+    EngineParts parts = EngineFactory::create(engine, this, !m_document->forgetsCookiesAtExit());
+    m_view = parts.view;
+    m_page = std::move(parts.page);
+    m_browsing = std::move(parts.browsing);
+    connect(m_page.get(), &Page::scriptsFailed, this, [this] { m_scriptsFailed = true; });
     m_view->setObjectName(QStringLiteral("webview"));
     auto *frameLayout = new QVBoxLayout(ui->frame);
     frameLayout->addWidget(m_view);
@@ -145,9 +118,8 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     connect(m_view, SIGNAL(urlChanged(QUrl)), this, SLOT(on_webview_urlChanged(QUrl)));
 
     // Chromium's view accepts certificate errors itself.
-    if (m_webView
-        && !connect(m_webView->page()->networkAccessManager(),
-                    SIGNAL(sslErrors(QNetworkReply *, const QList<QSslError> &)), this,
+    if (parts.network
+        && !connect(parts.network, SIGNAL(sslErrors(QNetworkReply *, const QList<QSslError> &)), this,
                     SLOT(handleSslErrors(QNetworkReply *, const QList<QSslError> &)))) {
         qCDebug(lcApp) << "connection error.";
     }
@@ -163,10 +135,7 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
     m_insecureMarker->hide();
     ui->statusBar->addPermanentWidget(m_insecureMarker);
 
-    if (m_webView) {
-        connect(m_webView->page()->mainFrame(), SIGNAL(javaScriptWindowObjectCleared()), this,
-                SLOT(connectDelegate()));
-    }
+    connect(m_page.get(), &Page::scriptObjectsCleared, this, &MainWindow::connectDelegate);
 
     ui->pushButton->hide();
     ui->url->hide();
@@ -203,12 +172,6 @@ MainWindow::MainWindow(Engine engine, QWidget *parent)
 // The parts go before the widgets (the bridge releases its element handles while the view lives).
 MainWindow::~MainWindow() = default;
 
-PageBridge &MainWindow::bridge()
-{
-    Q_ASSERT(m_webkit);
-    return m_webkit->bridge();
-}
-
 void MainWindow::loadStartPage()
 {
     navigate(m_startPage);
@@ -216,13 +179,8 @@ void MainWindow::loadStartPage()
 
 void MainWindow::navigate(const QString &address)
 {
-    const QUrl url(address, QUrl::TolerantMode);
-    if (m_webView) {
-        m_webView->setUrl(url);
-    } else {
-        // QWebEngineView's url property; its class is known to the Chromium module only.
-        m_view->setProperty("url", url);
-    }
+    // The url property of either engine's view.
+    m_view->setProperty("url", QUrl(address, QUrl::TolerantMode));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -232,13 +190,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::connectDelegate()
 {
-    bridge().publish(this, SLOT(on_signal(const QString &)));
+    m_page->publishDelegate(this, SLOT(on_signal(const QString &)));
 }
 
 void MainWindow::on_signal(const QString &sender)
 {
     qCDebug(lcBridge) << "on_signal(" << Logging::masked(sender) << ")";
-    bridge().receive(sender);
+    m_page->receiveSignal(sender);
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -261,9 +219,7 @@ void MainWindow::on_webview_loadFinished(bool ok)
     qCDebug(lcApp) << "finished with ok: " << ok;
     m_loading = false;
     const QString notice = std::exchange(m_noticeAfterLoad, QString());
-    if (m_webkit) {
-        m_webkit->pageLoaded(ok);
-    }
+    m_page->viewLoadFinished(ok);
     if (!ok) {
         return;
     }
@@ -372,9 +328,7 @@ void MainWindow::on_profileSelected(QAction *a)
 void MainWindow::on_webview_urlChanged(QUrl u)
 {
     deferStatusPaint();
-    if (m_webkit) {
-        bridge().restartIdentifiers();
-    }
+    m_page->viewAddressChanged();
     const QString address = u.toString();
     m_formFiller->pageChanged(address);
     ui->statusBar->showMessage(tr("表示中: ") + address);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/engine.h"
+#include "page/engine.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -17,16 +17,13 @@ class Downloads;
 class FieldFiller;
 class FormFiller;
 class Page;
-class PageBridge;
 class ProfileDocument;
 class RuleFiller;
-class WebKitPage;
 class QAction;
 class QCloseEvent;
 class QLabel;
 class QNetworkReply;
 class QProgressBar;
-class SingleWebView;
 class Ui_MainWindow;
 
 // The browser's one window: owns its widgets, the web view and the parts that do the work (the
@@ -49,12 +46,8 @@ public:
     ProfileDocument &document() { return *m_document; }
     Engine engine() const { return m_engine; }
     Page &page() { return *m_page; }
-    // The classic engine's bridge; only with Engine::WebKit.
-    PageBridge &bridge();
     FieldFiller &filler() { return *m_filler; }
     FormFiller &formFiller() { return *m_formFiller; }
-    // The classic engine's view; null with Engine::Chromium.
-    SingleWebView *webView() const { return m_webView; }
     // The view the pages are shown in, whatever the engine.
     QWidget *view() const { return m_view; }
     QProgressBar *progressBar() const { return m_progressBar; }
@@ -96,7 +89,6 @@ private:
     const Engine m_engine;
     std::unique_ptr<Ui_MainWindow> ui;
     QWidget *m_view = nullptr;
-    SingleWebView *m_webView = nullptr;
     QProgressBar *m_progressBar = nullptr;
     // Shown while the page came over a connection with certificate errors.
     QLabel *m_insecureMarker = nullptr;
@@ -107,7 +99,6 @@ private:
     // use both.
     std::unique_ptr<ProfileDocument> m_document;
     std::unique_ptr<Page> m_page;
-    WebKitPage *m_webkit = nullptr;
     // Set when the classic engine could not run a script of the page being loaded.
     bool m_scriptsFailed = false;
     bool m_loading = false;

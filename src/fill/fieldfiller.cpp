@@ -2,9 +2,9 @@
 
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
-#include "fill/widthconversion.h"
 #include "logging.h"
 #include "store/profiledocument.h"
+#include "text/widthconversion.h"
 
 #include <QAction>
 #include <QCursor>
@@ -141,7 +141,8 @@ void FieldFiller::apply(QAction *entry)
         } else {
             // A secret is read now, perhaps from the secret store: the menu showed only dots.
             const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
-            insertValue(control, secret ? m_document.value(key) : value, secret, record);
+            insertValue(control, secret ? m_document.readValue(key).value_or(QString()) : value, secret,
+                        record);
         }
     });
 }

@@ -1,5 +1,6 @@
 #include "fill/fieldmenu.h"
 
+#include "page/pagecontrol.h"
 #include "store/household.h"
 #include "store/profiledocument.h"
 
@@ -64,11 +65,7 @@ QVector<Entry> valueEntriesIn(const QString &element, const QVariantMap &actionT
 
 bool acceptsType(const QString &type)
 {
-    static const QStringList accepted{
-        QStringLiteral("text"),  QStringLiteral("search"),   QStringLiteral("tel"),    QStringLiteral("url"),
-        QStringLiteral("email"), QStringLiteral("password"), QStringLiteral("number"),
-    };
-    return accepted.contains(type, Qt::CaseSensitive);
+    return PageControl::typedType(type);
 }
 
 QString resolveKey(const QString &baseKey, const QHash<QString, QVariant> &values, int inputLanguage)

@@ -4,10 +4,10 @@
 #include "fill/fieldmenu.h"
 #include "fill/fieldrecognizer.h"
 #include "fill/selectmatcher.h"
-#include "fill/texttransforms.h"
 #include "logging.h"
 #include "store/household.h"
 #include "store/profiledocument.h"
+#include "text/texttransforms.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -405,8 +405,9 @@ void FormFiller::start(const QVector<PageControl> &scanned)
             // shows.
             control.evidence = QStringLiteral("not visible");
         } else if (!key.isEmpty()) {
-            control.value = afterPrinted(
-                person >= 0 ? m_document.personValue(person, key) : m_document.value(key), key, field);
+            control.value = afterPrinted(person >= 0 ? m_document.personValue(person, key)
+                                                     : m_document.readValue(key).value_or(QString()),
+                                         key, field);
             if (control.value.isEmpty()) {
                 control.evidence = QStringLiteral("nothing stored, ") + control.evidence;
             } else if (field.maxLength >= 0 && control.value.size() > field.maxLength && !control.select) {
@@ -763,7 +764,7 @@ void FormFiller::refillAnswered()
                     if (scanned[i].handle != control.page.handle || !decisions[i].fills()) {
                         continue;
                     }
-                    const QString value = m_document.value(decisions[i].key);
+                    const QString value = m_document.readValue(decisions[i].key).value_or(QString());
                     if (!value.isEmpty() && scanned[i].visible && !scanned[i].disabled) {
                         control.page = scanned[i];
                         control.key = decisions[i].key;

@@ -6,7 +6,7 @@
 #include "store/profiledocument.h"
 #include <QStringList>
 
-RuleFiller::RuleFiller(Page &page, const ProfileDocument &document, QObject *parent)
+RuleFiller::RuleFiller(Page &page, ProfileDocument &document, QObject *parent)
     : QObject(parent)
     , m_page(page)
     , m_document(document)
@@ -56,7 +56,7 @@ QVector<Page::Write> RuleFiller::writesFor(const QVector<PageControl> &controls,
                 continue;
             }
             const QString key = rule.value().toString();
-            const QString value = m_document.value(key);
+            const QString value = m_document.readValue(key).value_or(QString());
             if (control.tag == QLatin1String("SELECT")) {
                 const int index =
                     SelectMatcher::match(control.options, value, SelectMatcher::kindForKey(key));

@@ -15,7 +15,7 @@ class RuleFiller : public QObject
     Q_OBJECT
 
 public:
-    RuleFiller(Page &page, const ProfileDocument &document, QObject *parent = nullptr);
+    RuleFiller(Page &page, ProfileDocument &document, QObject *parent = nullptr);
 
     enum class Controls
     {
@@ -31,5 +31,5 @@ private:
     QVector<Page::Write> writesFor(const QVector<PageControl> &controls, Controls which, bool log) const;
 
     Page &m_page;
-    const ProfileDocument &m_document;
+    ProfileDocument &m_document;
 };

@@ -109,6 +109,21 @@ public:
     // rule) rather than by the type HTML understands.
     virtual bool literalTypes() const { return false; }
 
+    // What the window tells the page of its view, at the points of its own handling where the classic
+    // engine has always done its part: a load finished, the address changed.
+    virtual void viewLoadFinished(bool ok) { Q_UNUSED(ok) }
+    virtual void viewAddressChanged() { }
+
+    // The classic engine's bridge, which reports to one of the window's slots (which scripts outside
+    // the program also call by name): publishes the "delegate" object for the document now shown,
+    // whose signals reach receiver's member; and takes one of those signals. Nothing with Chromium.
+    virtual void publishDelegate(QObject *receiver, const char *member)
+    {
+        Q_UNUSED(receiver)
+        Q_UNUSED(member)
+    }
+    virtual void receiveSignal(const QString &sender) { Q_UNUSED(sender) }
+
 protected:
     // A new document is shown: the handles of earlier ones reach nothing from now on.
     void newDocument() { ++m_generation; }
@@ -147,6 +162,10 @@ signals:
     void controlClicked(const PageControl &control);
     // Controls added to the page after its load, in batches.
     void controlsAppeared(const QVector<PageControl> &controls);
+    // A script of the page being loaded could not be parsed by this engine.
+    void scriptsFailed();
+    // The document's script objects were cleared: time to publish the delegate again.
+    void scriptObjectsCleared();
 
 private:
     // Counts the documents shown.

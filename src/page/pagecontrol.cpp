@@ -1,5 +1,6 @@
 #include "page/pagecontrol.h"
 
+#include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -63,4 +64,13 @@ QVector<PageControl> PageControl::listFromVariant(const QVariant &records, qint6
         controls.append(fromVariant(record, handleBase));
     }
     return controls;
+}
+
+bool PageControl::typedType(const QString &type)
+{
+    static const QStringList typed{
+        QStringLiteral("text"),  QStringLiteral("search"),   QStringLiteral("tel"),    QStringLiteral("url"),
+        QStringLiteral("email"), QStringLiteral("password"), QStringLiteral("number"),
+    };
+    return typed.contains(type, Qt::CaseSensitive);
 }

@@ -1,8 +1,9 @@
 #include "profile/profile.h"
 
 #include "logging.h"
-#include "profile/prefecturelist.h"
-#include "store/japaneseera.h"
+#include "text/japaneseera.h"
+#include "text/postalcodes.h"
+#include "text/prefecturelist.h"
 #include "ui_profile.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIconEngine>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +30,7 @@
 #include <QStyleOptionSpinBox>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -192,6 +195,7 @@ Profile::Profile(QWidget *parent)
     showBirthEra();
     addPasswordToggle();
     loadPrefectures();
+    addPostalAddress();
     // Adding the first prefecture made it current; only from here on is a change the user's choice.
     ready = true;
     // A secret typed here is one before the caller takes it over.
@@ -606,6 +610,7 @@ void Profile::on_lastNameE_editingFinished()
 void Profile::on_zipcode_editingFinished()
 {
     storeText(ui->zipcode, QStringLiteral("zipcode"), "zipcode: ");
+    fillFromPostalCode();
 }
 
 // Both names of the prefecture are stored together so that they always belong to the same entry.
@@ -691,4 +696,123 @@ void Profile::on_password_editingFinished()
         const QString masked = ui->password->text().isEmpty() ? QString() : QStringLiteral("********");
         qCDebug(lcProfile) << "password: " << masked;
     }
+}
+
+// Beside the postal code: the button that takes over the code's address, and what the dictionary
+// says of a code it cannot place. Both stay hidden until a code is entered.
+void Profile::addPostalAddress()
+{
+    applyAddress = new QPushButton(tr("住所を反映"), this);
+    applyAddress->setObjectName(QStringLiteral("applyPostalAddress"));
+    applyAddress->setAutoDefault(false);
+    applyAddress->hide();
+    postalNote = new QLabel(this);
+    postalNote->setObjectName(QStringLiteral("postalNote"));
+    postalNote->hide();
+    // The dialog has a fixed size: what shows here must not move the other rows' columns.
+    auto *beside = new QWidget(this);
+    beside->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    auto *row = new QHBoxLayout(beside);
+    row->setContentsMargins(6, 0, 0, 0);
+    row->setSizeConstraint(QLayout::SetNoConstraint);
+    applyAddress->setParent(beside);
+    applyAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    postalNote->setParent(beside);
+    row->addWidget(applyAddress);
+    row->addWidget(postalNote, 1);
+    ui->gridLayout->addWidget(beside, 3, 6, 1, 6);
+    setTabOrder(ui->zipcode, applyAddress);
+    setTabOrder(applyAddress, ui->pref);
+    connect(applyAddress, &QPushButton::clicked, this, [this] {
+        const QHash<QString, QString> parts = std::exchange(differingAddress, {});
+        for (auto part = parts.cbegin(); part != parts.cend(); ++part) {
+            setAddressPart(part.key(), part.value());
+        }
+        applyAddress->hide();
+    });
+}
+
+// Every Japanese site offers 住所検索; here a complete code fills the prefecture, the municipality and
+// the town where they are empty. What the user entered stays until 住所を反映 replaces it. Of a code
+// that spans several municipalities or towns, only what all of them share goes in: a wrong town is
+// worse than none.
+void Profile::fillFromPostalCode()
+{
+    differingAddress.clear();
+    applyAddress->hide();
+    postalNote->hide();
+    if (!postalCodes) {
+        postalCodes = &PostalCodes::installed();
+        if (postalCodes->isEmpty()) {
+            qCDebug(lcProfile) << "postal codes: none at" << PostalCodes::debianPath();
+        }
+    }
+    if (postalCodes->isEmpty()) {
+        return;
+    }
+    const QVector<PostalCodes::Address> found = postalCodes->lookup(ui->zipcode->text());
+    if (found.isEmpty()) {
+        postalNote->setText(tr("郵便番号が見つかりません"));
+        postalNote->show();
+        return;
+    }
+    PostalCodes::Address shared = found.first();
+    bool severalCities = false;
+    bool severalTowns = false;
+    for (const PostalCodes::Address &address : found) {
+        if (address.prefecture != shared.prefecture) {
+            shared = {};
+        }
+        if (address.city != shared.city) {
+            // A town is nothing without its municipality.
+            severalCities = true;
+            shared.city.clear();
+            shared.town.clear();
+        }
+        if (address.town != shared.town) {
+            severalTowns = true;
+            shared.town.clear();
+        }
+    }
+    if (severalCities || severalTowns) {
+        postalNote->setText(severalCities ? tr("複数の市区町村の番号です") : tr("複数の町域の番号です"));
+        postalNote->show();
+    }
+    const QPair<QString, QString> parts[] = {{QStringLiteral("pref"), shared.prefecture},
+                                             {QStringLiteral("city"), shared.city},
+                                             {QStringLiteral("address1"), shared.town}};
+    for (const auto &part : parts) {
+        const QString entered = editedValues ? editedValues->value(part.first).toString() : QString();
+        if (part.second.isEmpty() || entered == part.second
+            || (part.first == QLatin1String("pref") && ui->pref->findText(part.second) < 0)) {
+            continue;
+        }
+        if (entered.isEmpty()) {
+            setAddressPart(part.first, part.second);
+        } else {
+            differingAddress.insert(part.first, part.second);
+        }
+    }
+    if (!differingAddress.isEmpty()) {
+        applyAddress->setToolTip(
+            QStringList{shared.prefecture, shared.city, shared.town}.join(QLatin1Char(' ')).trimmed());
+        applyAddress->show();
+    }
+}
+
+// As if the user had entered it: the editor shows it and its slot stores it.
+void Profile::setAddressPart(const QString &key, const QString &text)
+{
+    if (key == QLatin1String("pref")) {
+        const int index = ui->pref->findText(text);
+        if (index == ui->pref->currentIndex()) {
+            on_pref_currentIndexChanged(text);
+        } else {
+            ui->pref->setCurrentIndex(index);
+        }
+        return;
+    }
+    QLineEdit *editor = key == QLatin1String("city") ? ui->city : ui->address1;
+    editor->setText(text);
+    emit editor->editingFinished();
 }

@@ -12,6 +12,8 @@
 #include <memory>
 
 class QCheckBox;
+class PostalCodes;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -42,6 +44,10 @@ public:
     QHash<QString, QVariant> *resultValues() const { return editedValues; }
     // The people as edited, without those left entirely blank; take them only with resultValues().
     QVector<Person> resultPeople() const;
+
+    // The postal-code dictionary a complete code is looked up in; by default the one Debian
+    // installs, read when the first code is entered.
+    void setPostalCodes(const PostalCodes *codes) { postalCodes = codes; }
 
 private slots:
     void on_buttonBox_accepted();
@@ -94,6 +100,9 @@ private:
     bool store(const QString &key, const QVariant &value);
     void storeNumber(const QString &key, int value, const char *prefix);
     void storeText(const QLineEdit *editor, const QString &key, const char *prefix);
+    void addPostalAddress();
+    void fillFromPostalCode();
+    void setAddressPart(const QString &key, const QString &text);
 
     Ui_Profile *ui;
     // Points at ownedValues while the dialog edits, at the caller's map after Cancel.
@@ -114,4 +123,9 @@ private:
     QSize ownSize;
     // What the birth date boxes show for nobody's date.
     int noBirth[3] = {};
+    const PostalCodes *postalCodes = nullptr;
+    // 住所を反映: puts in the parts of the code's address that differ from those entered.
+    QPushButton *applyAddress = nullptr;
+    QLabel *postalNote = nullptr;
+    QHash<QString, QString> differingAddress;
 };

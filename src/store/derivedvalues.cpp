@@ -1,8 +1,8 @@
 #include "store/derivedvalues.h"
 
-#include "fill/texttransforms.h"
-#include "fill/widthconversion.h"
-#include "store/japaneseera.h"
+#include "text/japaneseera.h"
+#include "text/texttransforms.h"
+#include "text/widthconversion.h"
 
 #include <QDate>
 #include <QPair>

@@ -230,9 +230,21 @@ QString ProfileDocument::value(const QString &key) const
     if (Household::splitPersonKey(key, own, reference)) {
         return personValue(Household::find(m_people, reference), own);
     }
+    return DerivedValues::text(m_values, key);
+}
+
+std::optional<QString> ProfileDocument::readValue(const QString &key)
+{
+    QString own, reference;
+    if (Household::splitPersonKey(key, own, reference)) {
+        return personValue(Household::find(m_people, reference), own);
+    }
     const QStringList unread = unreadSecretsFor(key);
     for (const QString &secret : unread) {
         readSecret(secret);
+        if (!m_inStore.value(secret).known) {
+            return std::nullopt;
+        }
     }
     return DerivedValues::text(m_values, key);
 }

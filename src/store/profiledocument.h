@@ -11,6 +11,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <optional>
+
 // The profile document in memory and on disk: owns the parsed profile.json, the personal values,
 // the field menu's table and the recorded rules of the page shown.
 //
@@ -54,8 +56,13 @@ public:
     // Whether the profile has a value for key: stored, or derived and not empty.
     bool holds(const QString &key) const;
     // The text a key stands for, stored or derived (fullName, zipcode.part1, …): what the menu
-    // offers and what recorded rules fill in. A secret in the secret store is read on first use.
+    // offers. A secret the secret store holds and nobody has asked for yet is not in it: this never
+    // waits for the store.
     QString value(const QString &key) const;
+    // The same, after reading from the secret store the secrets it is made of that are not read
+    // yet: a wait on the store that runs the event loop, for the places that fill a value in (a
+    // menu pick, a whole-form fill, a recorded rule). Nothing when the store did not give one.
+    std::optional<QString> readValue(const QString &key);
     // Whether value(key) is not empty, without reading a secret from the store for it.
     bool hasText(const QString &key) const;
     // Reads every secret still in the store into values(), for editing them all.

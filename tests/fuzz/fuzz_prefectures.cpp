@@ -4,7 +4,7 @@
 // terminator may reach a field: no TAB or line feed anywhere, no carriage return at the end of a
 // Latin-letter name that ends its line.
 
-#include "profile/prefecturelist.h"
+#include "text/prefecturelist.h"
 
 #include <QBuffer>
 #include <QStringList>

@@ -7,8 +7,8 @@
 // The last input byte picks how the rest is read, so each property also gets texts made to satisfy
 // its premise, not only the rare random one that does.
 
-#include "fill/texttransforms.h"
 #include "store/derivedvalues.h"
+#include "text/texttransforms.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "app/singlewebview.h"
 #include "fill/fieldfiller.h"
 #include "page/webkit/pagebridge.h"
+#include "page/webkit/singlewebview.h"
+#include "page/webkit/webkitpage.h"
 #include "store/profiledocument.h"
 #include "testsupport.h"
 
@@ -61,10 +62,10 @@ public:
     MainWindow &window() const { return *m_window; }
     Engine engine() const { return m_window->engine(); }
     // The classic engine's view (null with Chromium).
-    QWebView *view() const { return m_window->webView(); }
+    QWebView *view() const { return qobject_cast<QWebView *>(m_window->view()); }
     QProgressBar *progressBar() const { return m_window->progressBar(); }
     ProfileDocument &document() const { return m_window->document(); }
-    PageBridge &bridge() const { return m_window->bridge(); }
+    PageBridge &bridge() const { return dynamic_cast<WebKitPage &>(m_window->page()).bridge(); }
     FieldFiller &filler() const { return m_window->filler(); }
     QString statusMessage() const;
     // The widget that takes the page's mouse, keyboard and input method events.

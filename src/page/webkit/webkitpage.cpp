@@ -1,6 +1,5 @@
 #include "page/webkit/webkitpage.h"
 
-#include "fill/fieldmenu.h"
 #include "logging.h"
 #include "page/imecomposition.h"
 #include "page/pagescripts.h"
@@ -62,6 +61,9 @@ WebKitPage::WebKitPage(QWebView *view, QObject *parent)
     // A new script environment is a new document: what the page script knew is gone. The watcher
     // goes in now, before any script of the page can run.
     connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::seal);
+    // After the seal: the delegate comes second.
+    connect(m_view->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this,
+            &Page::scriptObjectsCleared);
     connect(m_view, &QWebView::loadStarted, this, &Page::loadStarted);
     connect(m_bridge.get(), &PageBridge::inputClicked, this, &WebKitPage::inputClicked);
     if (auto *page = qobject_cast<ClassicWebPage *>(m_view->page())) {
@@ -84,6 +86,21 @@ bool WebKitPage::insecure() const
 QString WebKitPage::address() const
 {
     return m_view->url().toString();
+}
+
+void WebKitPage::viewAddressChanged()
+{
+    m_bridge->restartIdentifiers();
+}
+
+void WebKitPage::publishDelegate(QObject *receiver, const char *member)
+{
+    m_bridge->publish(receiver, member);
+}
+
+void WebKitPage::receiveSignal(const QString &sender)
+{
+    m_bridge->receive(sender);
 }
 
 void WebKitPage::pageLoaded(bool ok)
@@ -221,7 +238,7 @@ void WebKitPage::inputClicked(const QString &identifier)
 {
     // Inputs that get no menu stay silent, as they always have.
     const QWebElement *input = m_bridge->input(identifier);
-    if (!input || !FieldMenu::acceptsType(input->attribute(QStringLiteral("type")))) {
+    if (!input || !PageControl::typedType(input->attribute(QStringLiteral("type")))) {
         return;
     }
     const int pressed = pressedControl();

@@ -37,15 +37,15 @@ public:
 
     // After the bridge's walk of a loaded page: installs the watcher.
     void pageLoaded(bool ok);
+    void viewLoadFinished(bool ok) override { pageLoaded(ok); }
+    void viewAddressChanged() override;
+    void publishDelegate(QObject *receiver, const char *member) override;
+    void receiveSignal(const QString &sender) override;
     // The bridge reported a click on the input with this identifier.
     void inputClicked(const QString &identifier);
 
     // Called by the page script, through the object published for it.
     void report(const QString &kind, const QVariant &data);
-
-signals:
-    // A script of the page being loaded could not be parsed by this engine.
-    void scriptsFailed();
 
 private:
     // The watcher goes in with every document, before the page's own scripts (seal), and starts

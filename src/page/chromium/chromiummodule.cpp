@@ -1,4 +1,4 @@
-#include "app/chromiummodule.h"
+#include "page/chromium/chromiummodule.h"
 
 #include "page/chromium/chromiumfactory.h"
 

@@ -1,4 +1,4 @@
-#include "app/singlewebview.h"
+#include "page/webkit/singlewebview.h"
 
 #include "logging.h"
 #include "page/webkit/classicwebpage.h"

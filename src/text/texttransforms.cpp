@@ -1,4 +1,4 @@
-#include "fill/texttransforms.h"
+#include "text/texttransforms.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "profile/prefecturelist.h"
+#include "text/prefecturelist.h"
 
 #include "logging.h"
 
