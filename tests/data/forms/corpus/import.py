@@ -19,10 +19,12 @@ def selector(key):
     return '[id="%s"]' % key
 
 
-def expectation(entry):
+def expectation(entry, key=''):
     if entry == 'untouched':
         return '-'
     values = list(entry['any'])
+    if '=' in key and values == ['']:
+        return '-'  # a radio button or check box that is not to be checked: as it was
     values += ['?' + v for v in entry.get('missed', [])]
     if len(values) == 1 and values[0] and not values[0].startswith(('any:', '?')) and values[0] != '-':
         return values[0]
@@ -54,7 +56,7 @@ def rows_of(folder, page, described, ids, text, expectations='fields', profile='
         # framework never heard of is gone.
         rows.append((path, '@rerender', '__kfRerender'))
     for key, entry in described[expectations].items():
-        rows.append((path, control(key, ids, text), expectation(entry)))
+        rows.append((path, control(key, ids, text), expectation(entry, key)))
     for joint in described.get('joint', []):
         sels = [control(k, ids, text) for k in joint['fields']]
         rows.append((path, '@joint ' + '&'.join(sels), 'any:' + '|'.join(joint['join_any'])))
@@ -73,9 +75,11 @@ def main():
     people = profile.pop('people', None)
     # The user's own rows are filled without the stored people; a set with people gets a second run of
     # its pages (through the link "household" to its own folder) with them, against `household`.
-    json.dump(profile, open(os.path.join(target, 'profile.json'), 'w', encoding='utf-8'), ensure_ascii=False,
-              indent=1)
-    if people is not None:
+    if people is None:
+        shutil.copy(os.path.join(source, 'profile.json'), target)
+    else:
+        json.dump(profile, open(os.path.join(target, 'profile.json'), 'w', encoding='utf-8'), ensure_ascii=False,
+                  indent=1)
         profile['people'] = people
         json.dump(profile, open(os.path.join(target, 'household.json'), 'w', encoding='utf-8'),
                   ensure_ascii=False, indent=1)
