@@ -34,6 +34,7 @@ private slots:
     void secretValuesMasked();
     void englishFormsOfDerivedKeys_data();
     void englishFormsOfDerivedKeys();
+    void joinedFromAnUnreadSecret();
 };
 
 void TestFieldMenu::types_data()
@@ -200,6 +201,26 @@ void TestFieldMenu::englishFormsOfDerivedKeys()
     const QVector<Entry> menu = entries("f", document, English);
     QCOMPARE(menu[0].record.value("key").toString(), key);
     QCOMPARE(menu[0].record.value("value").toString(), value);
+}
+
+// A value joined from a secret still in the store is masked and carries no text, so that it is read
+// whole when picked rather than written without that part.
+void TestFieldMenu::joinedFromAnUnreadSecret()
+{
+    const TestSupport::WorkDir dir;
+    dir.write("profile.json",
+              QJsonDocument(QJsonObject{{"profile", QJsonObject{{"lastName", "花子"}}},
+                                        {"secretKeys", QJsonArray{"familyName"}},
+                                        {"inSecretStore", QJsonArray{"familyName"}},
+                                        {"actions", QJsonObject{{"氏名", QJsonArray{"fullName"}},
+                                                                {"名", QJsonArray{"lastName"}}}}})
+                  .toJson());
+    ProfileDocument document;
+    QVERIFY(document.load());
+    const QVector<Entry> menu = entries("f", document, Japanese);
+    QCOMPARE(menu[0].text, QString::fromUtf16(u"名: 花子"));
+    QCOMPARE(menu[1].text, QString::fromUtf16(u"氏名: ••••••••"));
+    QCOMPARE(menu[1].record.value("value").toString(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestFieldMenu)

@@ -140,7 +140,8 @@ void FieldFiller::apply(QAction *entry)
                          [record](const QVector<Page::State> &states) { record(states.value(0).found); });
         } else {
             // A secret is read now, perhaps from the secret store: the menu showed only dots.
-            const bool secret = FieldMenu::isSecret(key, m_document.secretKeys());
+            const bool secret =
+                FieldMenu::isSecret(key, m_document.secretKeys()) || m_document.waitsForSecret(key);
             insertValue(control, secret ? m_document.readValue(key).value_or(QString()) : value, secret,
                         record);
         }

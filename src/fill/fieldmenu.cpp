@@ -107,8 +107,18 @@ QVector<Entry> entries(const QString &element, const ProfileDocument &document, 
 
 QVector<Entry> valueEntries(const QString &element, const ProfileDocument &document, int inputLanguage)
 {
-    // A secret's record carries no value: it may be in the secret store, read only when picked.
-    const QSet<QString> secretKeys = document.secretKeys();
+    // A secret's record carries no value: it may be in the secret store, read only when picked. So is
+    // a value joined from one still there, which would otherwise go in without that part.
+    QSet<QString> secretKeys = document.secretKeys();
+    for (auto it = document.menuTable().constBegin(); it != document.menuTable().constEnd(); ++it) {
+        for (const QString &key :
+             {it.value().toList().value(0).toString(),
+              resolveKey(it.value().toList().value(0).toString(), document.values(), inputLanguage)}) {
+            if (!key.isEmpty() && document.waitsForSecret(key)) {
+                secretKeys.insert(key);
+            }
+        }
+    }
     return valueEntriesIn(
         element, document.menuTable(), inputLanguage,
         [&document](const QString &key) { return document.holds(key); },

@@ -65,6 +65,9 @@ public:
     std::optional<QString> readValue(const QString &key);
     // Whether value(key) is not empty, without reading a secret from the store for it.
     bool hasText(const QString &key) const;
+    // Whether key's text is made from a secret the store holds and nobody has read yet: a joined value
+    // (fullName with a secret familyName) whose value() would leave that part out.
+    bool waitsForSecret(const QString &key) const { return !unreadSecretsFor(key).isEmpty(); }
     // Reads every secret still in the store into values(), for editing them all.
     void readSecrets();
 
