@@ -90,7 +90,7 @@ void WebKitPage::pageLoaded(bool ok)
 {
     m_bridge->pageLoaded(ok);
     if (ok) {
-        watch();
+        watch(!m_bridge->framesFound());
     }
 }
 
@@ -111,25 +111,26 @@ void WebKitPage::seal()
                                                "  var r = window.%1;"
                                                "  try { delete window.%1; } catch (x) {}"
                                                "  var w = ")
-                                    .arg(reporterName)
-                                + PageScripts::watcher()
-                                + QStringLiteral("(function (kind, data) {"
-                                                 "    r.report(kind, data === undefined ? null : data);"
-                                                 "  }, ");
+                                    .arg(reporterName);
+    static const QString connect = QStringLiteral(
+        "function (ready) { ready({ report: function (kind, data) { r.report(kind, data); } }); }");
     static const QString tail =
-        QStringLiteral(");"
+        QStringLiteral(";"
                        "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
                        "  return true;"
                        "})()");
     QWebFrame *frame = m_view->page()->mainFrame();
     frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
-    m_sealed = frame->evaluateJavaScript(head + PageScripts::literal(m_token) + tail).toBool();
+    m_sealed = frame
+                   ->evaluateJavaScript(
+                       head + PageScripts::setUpDocument(PageScripts::literal(m_token), connect) + tail)
+                   .toBool();
     if (!m_sealed) {
         qCWarning(lcBridge) << "page not watched:" << Logging::masked(m_view->url());
     }
 }
 
-bool WebKitPage::watch()
+bool WebKitPage::watch(bool withoutFrames)
 {
     if (!m_sealed) {
         // A page without scripts of its own has no script environment yet: making one seals it.
@@ -140,7 +141,7 @@ bool WebKitPage::watch()
         seal();
     }
     if (!m_watching && m_sealed) {
-        m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start")).toBool();
+        m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start"), {withoutFrames}).toBool();
     }
     return m_watching;
 }
@@ -153,12 +154,10 @@ bool WebKitPage::install()
     if (!watch()) {
         return false;
     }
-    static const QString tail = QLatin1Char(',') + PageScripts::pageScript() + QLatin1Char(',')
-                                + PageScripts::typing() + QStringLiteral(", {})");
     m_installed = m_view->page()
                       ->mainFrame()
-                      ->evaluateJavaScript(QStringLiteral("window.__kakikomiWatch.install(")
-                                           + PageScripts::literal(m_token) + tail)
+                      ->evaluateJavaScript(PageScripts::installPageScript(
+                          QStringLiteral("window.__kakikomiWatch"), PageScripts::literal(m_token)))
                       .toBool();
     if (!m_installed) {
         qCWarning(lcBridge) << "page script not installed on" << Logging::masked(m_view->url());
