@@ -35,8 +35,14 @@ public:
 
     Q_INVOKABLE void report(const QString &kind, const QVariant &data) { m_page->report(kind, data); }
 
+    // The document's token, once: taken by the watcher as it is made, so that the script that makes
+    // it is the same text for every document, which the engine then compiles only once.
+    Q_INVOKABLE QString takeToken() { return std::exchange(m_token, QString()); }
+    void offer(const QString &token) { m_token = token; }
+
 private:
     WebKitPage *m_page;
+    QString m_token;
 };
 
 const QString reporterName = QStringLiteral("__kakikomiPage");
@@ -107,24 +113,26 @@ void WebKitPage::seal()
     m_installed = false;
     m_token = newToken();
     // The reporter is taken into the watcher's scope and off the window before the page can see it.
-    static const QString head = QStringLiteral("(function () {"
-                                               "  var r = window.%1;"
-                                               "  try { delete window.%1; } catch (x) {}"
-                                               "  var w = ")
-                                    .arg(reporterName);
-    static const QString connect = QStringLiteral(
-        "function (ready) { ready({ report: function (kind, data) { r.report(kind, data); } }); }");
-    static const QString tail =
-        QStringLiteral(";"
-                       "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
-                       "  return true;"
-                       "})()");
+    static const QString script =
+        QStringLiteral("(function () {"
+                       "  var r = window.%1;"
+                       "  try { delete window.%1; } catch (x) {}"
+                       "  var token = r.takeToken();"
+                       "  var w = ")
+            .arg(reporterName)
+        + PageScripts::setUpDocument(
+            QStringLiteral("token"),
+            QStringLiteral(
+                "function (ready) { ready({ report: function (kind, data) { r.report(kind, data); } }); }"))
+        + QStringLiteral(";"
+                         "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
+                         "  return true;"
+                         "})()");
     QWebFrame *frame = m_view->page()->mainFrame();
+    static_cast<Reporter *>(m_reporter)->offer(m_token);
     frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
-    m_sealed = frame
-                   ->evaluateJavaScript(
-                       head + PageScripts::setUpDocument(PageScripts::literal(m_token), connect) + tail)
-                   .toBool();
+    m_sealed = frame->evaluateJavaScript(script).toBool();
+    static_cast<Reporter *>(m_reporter)->offer(QString());
     if (!m_sealed) {
         qCWarning(lcBridge) << "page not watched:" << Logging::masked(m_view->url());
     }
