@@ -75,15 +75,35 @@ QString documentScript()
            + channel + QStringLiteral(");");
 }
 
-// Asked at the end of every load: the document's token, for the calls to name, with the channel
-// connected where the document has controls.
-const QString probe = QStringLiteral(
-    "(function () {"
-    "  var k = window.__kakikomi;"
-    "  if (!k) return null;"
-    "  if (document.querySelector('input,select,textarea,INPUT,SELECT,TEXTAREA')) k.watch.announce(k.token);"
-    "  return k.token;"
-    "})()");
+// Asked at the end of every load: the document's token, for the calls to name, and whether it has
+// controls, with the channel connected where it does.
+const QString probe =
+    QStringLiteral("(function () {"
+                   "  var k = window.__kakikomi;"
+                   "  if (!k) return null;"
+                   "  var controls = !!document.querySelector('input,select,textarea,INPUT,SELECT,TEXTAREA');"
+                   "  if (controls) k.watch.announce(k.token);"
+                   "  return [k.token, controls];"
+                   "})()");
+
+// Installs the page script in a document with controls once it is idle after its load, so that the
+// user's first fill or click does not wait for it. The same text for every document: the engine
+// compiles it once.
+QString installWhenIdle()
+{
+    return QStringLiteral("(function () {"
+                          "  var k = window.__kakikomi;"
+                          "  if (!k) return false;"
+                          "  function install() { ")
+           + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("k.token"),
+                                            {{QStringLiteral("generateIds"), true}})
+           + QStringLiteral("; }"
+                            "  if (typeof requestIdleCallback === 'function') requestIdleCallback(install, { "
+                            "timeout: 1000 });"
+                            "  else setTimeout(install, 0);"
+                            "  return true;"
+                            "})()");
+}
 
 } // namespace
 
@@ -143,13 +163,18 @@ void ChromiumPage::askToken()
     }
     const quint32 loads = m_loads;
     QPointer<ChromiumPage> self(this);
-    m_view->page()->runJavaScript(probe, QWebEngineScript::ApplicationWorld,
-                                  [self, loads](const QVariant &token) {
-                                      if (self && loads == self->m_loads && token.type() == QVariant::String
-                                          && !token.toString().isEmpty()) {
-                                          self->documentReady(token.toString());
-                                      }
-                                  });
+    m_view->page()->runJavaScript(
+        probe, QWebEngineScript::ApplicationWorld, [self, loads](const QVariant &answer) {
+            const QString token = answer.toList().value(0).toString();
+            if (!self || loads != self->m_loads || token.isEmpty()) {
+                return;
+            }
+            if (answer.toList().value(1).toBool() && self->m_installedToken != token) {
+                static const QString install = installWhenIdle();
+                self->m_view->page()->runJavaScript(install, QWebEngineScript::ApplicationWorld);
+            }
+            self->documentReady(token);
+        });
 }
 
 void ChromiumPage::pageLoadFinished()
