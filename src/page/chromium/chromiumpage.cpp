@@ -43,8 +43,9 @@ const QString scriptName = QStringLiteral("kakikomi-page");
 // Goes into every document of the main frame once it is parsed, in a script world of its own that
 // the page can neither see nor change: the watcher, and the channel's code without running it. The
 // channel is connected only when the document first reports (a control appeared or was clicked) or
-// the browser finds controls at the load; the page script is installed by the browser's first call.
-// What the document holds by its load is found by scans, not reported as appeared.
+// the browser finds controls at the load; the page script is installed once a document with
+// controls is idle after its load, or by the browser's first call. What the document holds by its
+// load is found by scans, not reported as appeared.
 QString documentScript()
 {
     QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
@@ -98,8 +99,8 @@ QString installWhenIdle()
            + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("k.token"),
                                             {{QStringLiteral("generateIds"), true}})
            + QStringLiteral("; }"
-                            "  if (typeof requestIdleCallback === 'function') requestIdleCallback(install, { "
-                            "timeout: 1000 });"
+                            "  if (typeof window.requestIdleCallback === 'function')"
+                            "    window.requestIdleCallback(install, { timeout: 1000 });"
                             "  else setTimeout(install, 0);"
                             "  return true;"
                             "})()");
