@@ -143,6 +143,11 @@ int main(int argc, char *argv[])
                     qobject_cast<QWebView *>(window.view())->setHtml(html, address);
                 });
             }
+            // The user's fill comes once the page has been shown for a moment, not within the load's
+            // last millisecond: by then Chromium has installed the page script where there are controls.
+            QEventLoop settle;
+            QTimer::singleShot(300, &settle, &QEventLoop::quit);
+            settle.exec();
             if (!fillAndWait(window)) {
                 qFatal("the fill did not end");
             }

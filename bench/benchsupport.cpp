@@ -88,6 +88,29 @@ double medianMs(std::vector<qint64> nanoseconds)
     return nanoseconds[nanoseconds.size() / 2] / 1e6;
 }
 
+Spread spreadOf(std::vector<double> values)
+{
+    Spread spread;
+    if (values.empty()) {
+        return spread;
+    }
+    std::sort(values.begin(), values.end());
+    spread.least = values.front();
+    spread.median = values[values.size() / 2];
+    spread.most = values.back();
+    return spread;
+}
+
+QString spreadText(const Spread &spread, bool percentOver)
+{
+    const auto figure = [percentOver](double value) {
+        return percentOver ? QString::number(100 * (value - 1), 'f', 1) + QLatin1Char('%')
+                           : QString::number(value, 'f', 2);
+    };
+    return figure(spread.least) + QStringLiteral(" / ") + figure(spread.median) + QStringLiteral(" / ")
+           + figure(spread.most);
+}
+
 namespace {
 const char *const rowFormat = "%-36s %-22s %12s %12s %9s %-14s %s\n";
 bool tabSeparated = false;
@@ -123,6 +146,11 @@ void printHeader(int argc, char *argv[])
 
 void printRow(const Row &row)
 {
+    printRow(row, QString());
+}
+
+void printRow(const Row &row, const QString &spread)
+{
     QTextStream out(stdout);
     if (tabSeparated) {
         out << QStringList{row.measurement, row.size, tsvFigure(row.ours), tsvFigure(row.baseline), row.ratio}
@@ -130,10 +158,14 @@ void printRow(const Row &row)
             << '\n';
         return;
     }
-    out << QString::asprintf(rowFormat, qPrintable(row.measurement), qPrintable(row.size),
-                             qPrintable(row.ours), qPrintable(row.baseline),
-                             qPrintable(row.ratio.isEmpty() ? QStringLiteral("-") : row.ratio),
-                             qPrintable(row.target), row.met ? "yes" : "NO");
+    QString line = QString::asprintf(rowFormat, qPrintable(row.measurement), qPrintable(row.size),
+                                     qPrintable(row.ours), qPrintable(row.baseline),
+                                     qPrintable(row.ratio.isEmpty() ? QStringLiteral("-") : row.ratio),
+                                     qPrintable(row.target), row.met ? "yes" : "NO");
+    if (!spread.isEmpty()) {
+        line.insert(line.size() - 1, QStringLiteral("  rounds: ") + spread);
+    }
+    out << line;
 }
 
 QString ms(double milliseconds)
@@ -176,7 +208,7 @@ QJsonObject fullProfile()
     return profile;
 }
 
-QString generatedForm(int elements)
+QString generatedForm(int elements, bool controls)
 {
     // html, head, title, body and form, then rows of ten elements; a fieldset per hundred rows.
     const int rows = qMax(1, (elements - 5) / 10);
@@ -190,8 +222,10 @@ QString generatedForm(int elements)
         html += QStringLiteral("<div class=row><label for=f%1>項目%1<span class=req>*</span></label>"
                                "<span class=hint><b>例</b><i>山田</i></span>"
                                "<span><em>必須</em><small>全角</small></span>"
-                               "<input type=text id=f%1 name=n%1></div>")
-                    .arg(row);
+                               "%2</div>")
+                    .arg(row)
+                    .arg(controls ? QStringLiteral("<input type=text id=f%1 name=n%1>").arg(row)
+                                  : QStringLiteral("<span id=f%1></span>").arg(row));
     }
     return html + QStringLiteral("</fieldset></form></body></html>");
 }

@@ -36,6 +36,17 @@ void writeProfile(const QJsonObject &document);
 
 double medianMs(std::vector<qint64> nanoseconds);
 
+// How figures taken round by round spread: the least, the median and the most.
+struct Spread
+{
+    double least = 0;
+    double median = 0;
+    double most = 0;
+};
+Spread spreadOf(std::vector<double> values);
+// "least / median / most", as ratios with two decimals or, with percentOver, as per cent over 1.
+QString spreadText(const Spread &spread, bool percentOver = false);
+
 // One line of the table that every benchmark prints: what was measured, at which size, our figure,
 // the baseline it is compared with (empty where there is none), the ratio, and the target.
 struct Row
@@ -54,6 +65,9 @@ struct Row
 // measurement, size, ours_ms, baseline_ms and ratio (figures in milliseconds without their unit).
 void printHeader(int argc, char *argv[]);
 void printRow(const Row &row);
+// A row whose figure is a median of per-round ratios, with how they spread (spreadText): printed
+// after the table's columns, left out of the tab-separated ones.
+void printRow(const Row &row, const QString &spread);
 
 QString ms(double milliseconds);
 QString percent(double fraction);
@@ -66,7 +80,8 @@ QJsonObject fullProfile();
 
 // A sign-up form with about the given number of elements, a tenth of them text inputs with the
 // identifiers "f0", "f1", …; rows are grouped into fieldsets of a hundred, as long forms are.
-QString generatedForm(int elements);
+// Without controls, the same page with an empty <span> where each input was.
+QString generatedForm(int elements, bool controls = true);
 // A long Japanese sign-up page as real ones are built: a styled header, navigation and footer, a
 // table of labelled rows with notes, prefecture selects, radio buttons, check boxes and text
 // areas among the text fields, about the given number of fields in all.

@@ -36,9 +36,84 @@
         return String(text || '').replace(/\s+/g, ' ').replace(/^ | $/g, '').slice(0, 80);
     }
 
+    // Text is read up to a bound. A label, a row heading or a title is short, and of anything longer
+    // only the beginning counts (clean keeps 80 characters): a page with a book's worth of text
+    // around its controls costs no more to scan than one without. Reads are kept for the scan, since
+    // controls share their rows and titles.
+    var TEXT_BUDGET = 400;
+    var NODE_BUDGET = 150;
+    var BLOCK = /^(ADDRESS|ARTICLE|ASIDE|BLOCKQUOTE|BR|CAPTION|DD|DIV|DL|DT|FIELDSET|FIGCAPTION|FIGURE|FOOTER|FORM|H[1-6]|HEADER|HR|LEGEND|LI|MAIN|NAV|OL|P|PRE|SECTION|TABLE|TBODY|TD|TFOOT|TH|THEAD|TR|UL)$/;
+    var SILENT = /^(SCRIPT|STYLE|NOSCRIPT|TEMPLATE|TITLE)$/;
+    var renderedTexts = null, plainTexts = null;
+
+    // The next node of a walk of root's descendants in document order; into child's children unless
+    // skip. onLeave(element) for each element the walk climbs out of.
+    function nextNode(node, root, skip, onLeave) {
+        if (!skip && node.firstChild) return node.firstChild;
+        while (node !== root && !node.nextSibling) {
+            node = node.parentNode;
+            if (!node) return null;
+            if (onLeave && node !== root) onLeave(node);
+        }
+        return node === root ? null : node.nextSibling;
+    }
+
+    // Whether root holds more than the budgets allow; counted without reading any text.
+    function exceedsBudget(root) {
+        var chars = 0, nodes = 0;
+        for (var n = root.firstChild; n; n = nextNode(n, root, false, null)) {
+            if (++nodes > NODE_BUDGET) return true;
+            if (n.nodeType === 3 && (chars += n.length) > TEXT_BUDGET) return true;
+        }
+        return false;
+    }
+
+    function dataOf(n) {
+        return n.length > TEXT_BUDGET ? n.substringData(0, TEXT_BUDGET) : n.data;
+    }
+
+    // The beginning of root's text, read node by node until the budget is spent: as innerText has
+    // it (without what is not rendered, blocks apart) when rendered, else as textContent.
+    function beginningOf(root, rendered) {
+        var parts = [], chars = 0, nodes = 0;
+        function apart(e) {
+            if (BLOCK.test(tagOf(e))) kit.push(parts, ' ');
+        }
+        var n = root.firstChild;
+        while (n && nodes++ < NODE_BUDGET && chars < TEXT_BUDGET) {
+            var skip = false;
+            if (n.nodeType === 3) {
+                var piece = dataOf(n);
+                kit.push(parts, piece);
+                chars += piece.length;
+            } else if (n.nodeType === 1 && rendered) {
+                var tag = tagOf(n), s = null;
+                skip = SILENT.test(tag) || kit.hasAttribute(n, 'hidden')
+                    || (!!n.firstChild && !!(s = styleOf(n)) && styleValue(s, 'display') === 'none');
+                if (!skip) apart(n);
+            }
+            n = nextNode(n, root, skip, rendered ? apart : null);
+        }
+        return kit.join(parts, '');
+    }
+
+    function boundedText(n, rendered) {
+        var cache = rendered ? renderedTexts : plainTexts;
+        var known = cache ? kit.mapGet(cache, n) : undefined;
+        if (known !== undefined) return known;
+        var text;
+        if (exceedsBudget(n)) {
+            text = beginningOf(n, rendered);
+        } else {
+            var t = rendered ? n.innerText : undefined;
+            text = typeof t === 'string' ? t : n.textContent;
+        }
+        if (cache) kit.mapSet(cache, n, text);
+        return text;
+    }
+
     function textOf(n) {
-        var t = n.innerText;
-        return typeof t === 'string' ? t : n.textContent;
+        return boundedText(n, true);
     }
 
     function windowOf(n) {
@@ -119,7 +194,7 @@
         var brokenLine = false;
         for (var n = el.previousSibling; n; n = n.previousSibling) {
             if (n.nodeType === 3) {
-                t = n.data + t;
+                t = dataOf(n) + t;
                 if (/\S/.test(t)) break;
                 continue;
             }
@@ -127,7 +202,7 @@
             if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
             if (brokenLine && noteOfControl(n)) break;
-            t = n.textContent + t;
+            t = boundedText(n, false) + t;
             break;
         }
         return clean(t);
@@ -137,7 +212,7 @@
     // (<input><br><span>市区町村名</span><br><input>), not the label of the next one.
     function noteOfControl(n) {
         for (var p = n.previousSibling; p; p = p.previousSibling) {
-            if (p.nodeType === 3 && !/\S/.test(p.data)) continue;
+            if (p.nodeType === 3 && !/\S/.test(dataOf(p))) continue;
             if (p.nodeType === 1 && tagOf(p) === 'BR') continue;
             return p.nodeType === 1 && holdsControls(p);
         }
@@ -150,12 +225,12 @@
         var t = '';
         for (var n = el.nextSibling; n && t.length < 80; n = n.nextSibling) {
             if (n.nodeType === 3) {
-                t += n.data;
+                t += dataOf(n);
                 continue;
             }
             if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
-            t += n.textContent;
+            t += boundedText(n, false);
         }
         return clean(t);
     }
@@ -349,7 +424,7 @@
         var found = [];
         var list = el.getElementsByTagName('option');
         for (var i = 0; i < list.length; ++i) {
-            var text = clean(list[i].textContent);
+            var text = clean(boundedText(list[i], false));
             kit.push(found, [text, kit.hasAttribute(list[i], 'value') ? kit.getAttribute(list[i], 'value') : text]);
         }
         return found;
@@ -571,6 +646,8 @@
     // same-origin frames alone when framesOnly.
     function scan(only, framesOnly) {
         memo = new kit.WeakMap();
+        renderedTexts = new kit.WeakMap();
+        plainTexts = new kit.WeakMap();
         var records = [];
         var docs = documents();
         for (var d = framesOnly ? 1 : 0; d < docs.length; ++d) {
@@ -583,7 +660,7 @@
                 kit.push(records, describe(all[i], entry, context));
             }
         }
-        memo = null;
+        memo = renderedTexts = plainTexts = null;
         return records;
     }
 

@@ -77,6 +77,25 @@ QString pageScript()
     return text;
 }
 
+QString bootstrap()
+{
+    static const QString text = resourceText(QStringLiteral("bootstrap.js")).trimmed();
+    return text;
+}
+
+QString setUpDocument(const QString &token, const QString &connect, const QVariantMap &settings)
+{
+    return bootstrap() + QLatin1Char('(') + watcher() + QLatin1Char(',') + token + QLatin1Char(',') + connect
+           + QLatin1Char(',') + literal(settings) + QLatin1Char(')');
+}
+
+QString installPageScript(const QString &watch, const QString &token, const QVariantMap &settings)
+{
+    static const QString functions =
+        QLatin1Char(',') + pageScript() + QLatin1Char(',') + typing() + QLatin1Char(',');
+    return watch + QStringLiteral(".install(") + token + functions + literal(settings) + QLatin1Char(')');
+}
+
 QString literal(const QVariant &value)
 {
     QString text = QString::fromUtf8(

@@ -15,6 +15,18 @@ QString watcher();
 // the browser works through in a page.
 QString pageScript();
 
+// The bootstrap of bootstrap.js: (function(makeWatcher,token,connect,settings){...}), which sets
+// a document up for the browser with either engine.
+QString bootstrap();
+
+// The expression that sets a document up through the bootstrap, with the watcher: its value is the
+// watcher's frozen object. token and connect are script expressions (see bootstrap.js).
+QString setUpDocument(const QString &token, const QString &connect, const QVariantMap &settings = {});
+
+// The expression that installs the page script through the watcher's object watch (an expression),
+// naming token (an expression): true once it is there.
+QString installPageScript(const QString &watch, const QString &token, const QVariantMap &settings = {});
+
 // Escapes text for use inside a single-quoted script string literal.
 QString quoteForScript(const QString &text);
 

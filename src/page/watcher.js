@@ -10,6 +10,7 @@
 // A function of report(kind, data), the engine's way back to the browser, and of token:
 //   report('appeared')                      controls were added since the last takePending()
 //   report('clicked', [handle, trusted])    a click on a control, with event.isTrusted
+// bootstrap.js makes it, with either engine.
 // Kept to what the classic engine runs (ES5: no arrow functions, no let, no fetch, no Proxy).
 (function (report, token) {
     var uncurry = Function.prototype.bind.bind(Function.prototype.call);
@@ -240,8 +241,14 @@
     };
 
     var own = {
-        // Starts watching: this document, its frames, and their clicks.
-        start: function () { watchTree(document); return true; },
+        // Starts watching: this document, its frames, and their clicks. withoutFrames: the caller
+        // has just walked the document and found no frames in it, so they are not looked for again.
+        start: function (withoutFrames) {
+            if (withoutFrames === true) watch(document); else watchTree(document);
+            return true;
+        },
+        // What was noted so far is no news (it was there at the load).
+        forget: function () { appeared = []; return true; },
         pressed: pressed
     };
 

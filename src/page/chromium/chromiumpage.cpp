@@ -40,81 +40,70 @@ private:
 
 const QString scriptName = QStringLiteral("kakikomi-page");
 
-// Builds the page script as soon as the document is parsed; controls added before the load is done
-// are not reported as appeared (a scan at the load finds them). Reports wait for the channel, which
-// connects a little later; 'ready' tells the browser the document's token, which every call must
-// name. It runs in a script world of its own, which the page can neither see nor change.
-const char glue[] = R"((function () {
-    if (window.__kakikomi) return;
-    var host = null, queued = [];
-    var token = String(Math.random()).slice(2) + '.' + new Date().getTime();
-    var loaded = document.readyState === 'complete';
-    function report(kind, data) {
-        // What the document holds by its load (frames included) is found by scans, not appeared.
-        if (kind === 'appeared' && !loaded) return;
-        data = data === undefined ? null : data;
-        if (host) host.report(kind, data, token); else queued.push([kind, data]);
-    }
-    var watcher = (WATCHER)(report, token);
-    watcher.install(token, PAGESCRIPT, TYPING, { generateIds: true });
-    watcher.call(token, 'start');
-    // The cookie banner some sites fix over the foot of the page covers the fields under it, and the
-    // demo's has no working button: hidden at the load, as the classic bridge does.
-    function hideBanner() {
-        var banners = document.querySelectorAll('[id="sliding-popup"]');
-        for (var i = 0; i < banners.length; ++i) {
-            if (banners[i].tagName === 'DIV') banners[i].setAttribute('style', 'display: none;');
-        }
-    }
-    if (loaded) {
-        hideBanner();
-    } else {
-        window.addEventListener('load', function () {
-            loaded = true;
-            hideBanner();
-            watcher.call(token, 'takeAppeared');
-        }, false);
-    }
-    var api = { token: token, call: watcher.call };
-    // Connects, or announces the document again: asked at the end of every load, so that a first
-    // connection that got no answer does not leave the browser waiting.
-    var connecting = false;
-    api.announce = function () {
-        if (host) {
-            host.report('ready', null, token);
-            return;
-        }
-        if (connecting) return;
-        connecting = true;
-        new QWebChannel(qt.webChannelTransport, function (channel) {
-            host = channel.objects.kakikomi;
-            host.report('ready', null, token);
-            for (var i = 0; i < queued.length; ++i) host.report(queued[i][0], queued[i][1], token);
-            queued = [];
-        });
-        setTimeout(function () { connecting = false; }, 1000);
-    };
-    Object.defineProperty(window, '__kakikomi', { value: Object.freeze(api) });
-    api.announce();
-})();)";
-
-QString channelScript()
+// Goes into every document of the main frame once it is parsed, in a script world of its own that
+// the page can neither see nor change: the watcher, and the channel's code without running it. The
+// channel is connected only when the document first reports (a control appeared or was clicked) or
+// the browser finds controls at the load; the page script is installed once a document with
+// controls is idle after its load, or by the browser's first call. What the document holds by its
+// load is found by scans, not reported as appeared.
+QString documentScript()
 {
     QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
     if (!file.open(QIODevice::ReadOnly)) {
         qCWarning(lcBridge) << "qwebchannel.js missing:" << file.errorString();
-        return QString();
     }
-    return QString::fromUtf8(file.readAll());
+    // Inside a function the engine only skims the channel's code until it is first needed.
+    const QString channel = QStringLiteral("function () {\n") + QString::fromUtf8(file.readAll())
+                            + QStringLiteral("\nreturn QWebChannel;\n}");
+    const QString connect = QStringLiteral("function (ready) {"
+                                           "  var Channel = channelCode();"
+                                           "  new Channel(qt.webChannelTransport, function (channel) {"
+                                           "    ready(channel.objects.kakikomi);"
+                                           "  });"
+                                           "}");
+    QVariantMap settings{{QStringLiteral("quietUntilLoad"), true}, {QStringLiteral("hideBanner"), true}};
+    return QStringLiteral("(function (channelCode) {"
+                          "  if (window.__kakikomi) return;"
+                          "  var token = String(Math.random()).slice(2) + '.' + new Date().getTime();"
+                          "  var watch = ")
+           + PageScripts::setUpDocument(QStringLiteral("token"), connect, settings)
+           + QStringLiteral(";"
+                            "  watch.call(token, 'start');"
+                            "  Object.defineProperty(window, '__kakikomi', {"
+                            "    value: Object.freeze({ token: token, watch: watch })"
+                            "  });"
+                            "})(")
+           + channel + QStringLiteral(");");
 }
 
-QString pageScriptSource()
+// Asked at the end of every load: the document's token, for the calls to name, and whether it has
+// controls, with the channel connected where it does.
+const QString probe =
+    QStringLiteral("(function () {"
+                   "  var k = window.__kakikomi;"
+                   "  if (!k) return null;"
+                   "  var controls = !!document.querySelector('input,select,textarea,INPUT,SELECT,TEXTAREA');"
+                   "  if (controls) k.watch.announce(k.token);"
+                   "  return [k.token, controls];"
+                   "})()");
+
+// Installs the page script in a document with controls once it is idle after its load, so that the
+// user's first fill or click does not wait for it. The same text for every document: the engine
+// compiles it once.
+QString installWhenIdle()
 {
-    QString source = QString::fromUtf8(glue);
-    source.replace(QLatin1String("PAGESCRIPT"), PageScripts::pageScript());
-    source.replace(QLatin1String("TYPING"), PageScripts::typing());
-    source.replace(QLatin1String("WATCHER"), PageScripts::watcher());
-    return channelScript() + QLatin1Char('\n') + source;
+    return QStringLiteral("(function () {"
+                          "  var k = window.__kakikomi;"
+                          "  if (!k) return false;"
+                          "  function install() { ")
+           + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("k.token"),
+                                            {{QStringLiteral("generateIds"), true}})
+           + QStringLiteral("; }"
+                            "  if (typeof window.requestIdleCallback === 'function')"
+                            "    window.requestIdleCallback(install, { timeout: 1000 });"
+                            "  else setTimeout(install, 0);"
+                            "  return true;"
+                            "})()");
 }
 
 } // namespace
@@ -129,7 +118,7 @@ ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
     QWebEnginePage *page = m_view->page();
     QWebEngineScript script;
     script.setName(scriptName);
-    script.setSourceCode(pageScriptSource());
+    script.setSourceCode(documentScript());
     script.setInjectionPoint(QWebEngineScript::DocumentReady);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(false);
@@ -137,10 +126,9 @@ ChromiumPage::ChromiumPage(ChromiumView *view, QObject *parent)
     page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     connect(page, &QWebEnginePage::loadStarted, this, &ChromiumPage::pageLoadStarted);
-    connect(page, &QWebEnginePage::loadFinished, this, [this] {
-        m_view->page()->runJavaScript(QStringLiteral("window.__kakikomi && window.__kakikomi.announce()"),
-                                      QWebEngineScript::ApplicationWorld);
-    });
+    connect(page, &QWebEnginePage::loadFinished, this, &ChromiumPage::pageLoadFinished);
+    m_tokenRetry.setInterval(tokenRetryMs);
+    connect(&m_tokenRetry, &QTimer::timeout, this, &ChromiumPage::askToken);
     m_view->installEventFilter(this);
     watchFocusProxy();
 }
@@ -164,9 +152,43 @@ bool ChromiumPage::insecure() const
     return m_view->insecure();
 }
 
+void ChromiumPage::askToken()
+{
+    if (m_loading || m_waiting.isEmpty()) {
+        // While a load is under way the document going may still answer: the next one is asked at
+        // its load.
+        m_tokenRetry.stop();
+    }
+    if (m_loading) {
+        return;
+    }
+    const quint32 loads = m_loads;
+    QPointer<ChromiumPage> self(this);
+    m_view->page()->runJavaScript(
+        probe, QWebEngineScript::ApplicationWorld, [self, loads](const QVariant &answer) {
+            const QString token = answer.toList().value(0).toString();
+            if (!self || loads != self->m_loads || token.isEmpty()) {
+                return;
+            }
+            if (answer.toList().value(1).toBool() && self->m_installedToken != token) {
+                static const QString install = installWhenIdle();
+                self->m_view->page()->runJavaScript(install, QWebEngineScript::ApplicationWorld);
+            }
+            self->documentReady(token);
+        });
+}
+
+void ChromiumPage::pageLoadFinished()
+{
+    m_loading = false;
+    askToken();
+}
+
 void ChromiumPage::pageLoadStarted()
 {
     ++m_loads;
+    m_loading = true;
+    m_tokenRetry.stop();
     newDocument();
     // What is asked from now on waits for the next document: the one going may answer until then.
     m_token.clear();
@@ -186,6 +208,7 @@ void ChromiumPage::documentReady(const QString &token)
         return;
     }
     m_token = token;
+    m_tokenRetry.stop();
     newDocument();
     runWaiting();
 }
@@ -207,17 +230,31 @@ void ChromiumPage::run(const Call &c)
 {
     if (m_token.isEmpty()) {
         m_waiting.append(c);
+        if (!m_loading && !m_tokenRetry.isActive()) {
+            askToken();
+            m_tokenRetry.start();
+        }
         return;
     }
     const QString token = m_token;
-    const QString script =
+    // The page script goes in with the document's first call, and until one has answered.
+    const bool installing = m_installedToken != token;
+    static const QString installed =
         QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
-                       " return k && k.token === t ? [k.call(t, f, a)] : 'absent'; })(")
-        + PageScripts::literal(token) + QLatin1Char(',') + PageScripts::literal(c.function) + QLatin1Char(',')
-        + PageScripts::literal(c.arguments.isValid() ? c.arguments : QVariantList()) + QLatin1Char(')');
+                       " if (!k || k.token !== t) return 'absent';")
+        + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("t"),
+                                         {{QStringLiteral("generateIds"), true}})
+        + QStringLiteral("; return [k.watch.call(t, f, a)]; })(");
+    static const QString plain =
+        QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
+                       " return k && k.token === t ? [k.watch.call(t, f, a)] : 'absent'; })(");
+    const QString script = (installing ? installed : plain) + PageScripts::literal(token) + QLatin1Char(',')
+                           + PageScripts::literal(c.function) + QLatin1Char(',')
+                           + PageScripts::literal(c.arguments.isValid() ? c.arguments : QVariantList())
+                           + QLatin1Char(')');
     QPointer<ChromiumPage> self(this);
     m_view->page()->runJavaScript(
-        script, QWebEngineScript::ApplicationWorld, [self, c, token](const QVariant &result) {
+        script, QWebEngineScript::ApplicationWorld, [self, c, token, installing](const QVariant &result) {
             if (!self || !self->m_view) {
                 return;
             }
@@ -242,6 +279,9 @@ void ChromiumPage::run(const Call &c)
                     self->runWaiting();
                 }
                 return;
+            }
+            if (installing) {
+                self->m_installedToken = token;
             }
             c.answer(result.toList().value(0));
         });

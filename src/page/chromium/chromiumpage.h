@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <QVariant>
 
 #include <functional>
@@ -57,7 +58,10 @@ private:
     void run(const Call &call);
     void runWaiting();
     void documentReady(const QString &token);
+    // Asks the document shown for its token, unless a load is under way.
+    void askToken();
     void pageLoadStarted();
+    void pageLoadFinished();
     void watchFocusProxy();
     void clicked(int handle);
     void takeAppeared();
@@ -73,6 +77,13 @@ private:
     quint32 m_loads = 0;
     // The token the current document's script announced itself with; empty before it is ready.
     QString m_token;
+    // The token of the document the page script was last installed in.
+    QString m_installedToken;
+    // Asks again while calls wait for a document that has not said its token (one whose load
+    // finished before its script ran, or a view shown with its document already there).
+    QTimer m_tokenRetry;
+    static constexpr int tokenRetryMs = 100;
+    bool m_loading = false;
     QVector<Call> m_waiting;
     QElapsedTimer m_sincePress;
     QPoint m_pressPosition;

@@ -188,23 +188,34 @@ void PageBridge::instrumentPage()
     // One query finds the inputs in document order, which is the walk's order unless an input has
     // element children (only scripts can give it some): then the walk's post-order is followed.
     // Both case spellings, for documents that match names case-sensitively; the tag name decides.
-    const QWebElementCollection inputs = root.findAll(QStringLiteral("input, INPUT"));
-    for (const QWebElement &input : inputs) {
-        if (input.tagName() == QLatin1String("INPUT") && !input.firstChild().isNull()) {
-            instrumentChildren(root);
-            return;
+    // The same query finds the banner and tells whether the page has frames, which the watcher
+    // would otherwise look for in another pass over the page.
+    const QWebElementCollection found =
+        root.findAll(QStringLiteral("input, INPUT, iframe, IFRAME, frame, FRAME, [id=\"sliding-popup\"]"));
+    m_framesFound = false;
+    QList<QWebElement> inputs;
+    QList<QWebElement> popups;
+    for (const QWebElement &element : found) {
+        const QString tag = element.tagName();
+        if (tag == QLatin1String("INPUT")) {
+            if (!element.firstChild().isNull()) {
+                m_framesFound = true;
+                instrumentChildren(root);
+                return;
+            }
+            inputs.append(element);
+        } else if (tag == QLatin1String("IFRAME") || tag == QLatin1String("FRAME")) {
+            m_framesFound = true;
+        } else if (tag == QLatin1String("DIV")
+                   && element.attribute(QStringLiteral("id")) == QLatin1String("sliding-popup")) {
+            popups.append(element);
         }
     }
     for (const QWebElement &input : inputs) {
-        if (input.tagName() == QLatin1String("INPUT")) {
-            instrument(new QWebElement(input));
-        }
+        instrument(new QWebElement(input));
     }
-    for (QWebElement popup : root.findAll(QStringLiteral("[id=\"sliding-popup\"]"))) {
-        if (popup.tagName() == QLatin1String("DIV")
-            && popup.attribute(QStringLiteral("id")) == QLatin1String("sliding-popup")) {
-            popup.setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
-        }
+    for (QWebElement &popup : popups) {
+        popup.setAttribute(QStringLiteral("style"), QStringLiteral("display: none;"));
     }
 }
 

@@ -40,6 +40,8 @@ public:
     void releaseElements();
     // The walk alone.
     void instrumentPage();
+    // Whether the last walk came upon frames (or could not tell).
+    bool framesFound() const { return m_framesFound; }
     // Inputs added to the page since its walk get their identifiers and click handlers, and are
     // registered, as the walk does; so do those whose click handler the page replaced.
     void instrumentAppeared();
@@ -84,6 +86,7 @@ private:
     QList<QWebElement *> m_handles;
     QList<QWebElement *> m_retired;
     int m_autoIdCounter = 0;
+    bool m_framesFound = true;
     bool m_tidyPending = false;
     QTimer m_tidyFallback;
     QTimer m_idleClear;

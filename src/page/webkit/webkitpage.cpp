@@ -34,8 +34,14 @@ public:
 
     Q_INVOKABLE void report(const QString &kind, const QVariant &data) { m_page->report(kind, data); }
 
+    // The document's token, once: taken by the watcher as it is made, so that the script that makes
+    // it is the same text for every document, which the engine then compiles only once.
+    Q_INVOKABLE QString takeToken() { return std::exchange(m_token, QString()); }
+    void offer(const QString &token) { m_token = token; }
+
 private:
     WebKitPage *m_page;
+    QString m_token;
 };
 
 const QString reporterName = QStringLiteral("__kakikomiPage");
@@ -107,7 +113,7 @@ void WebKitPage::pageLoaded(bool ok)
 {
     m_bridge->pageLoaded(ok);
     if (ok) {
-        watch();
+        watch(!m_bridge->framesFound());
     }
 }
 
@@ -124,29 +130,32 @@ void WebKitPage::seal()
     m_installed = false;
     m_token = newToken();
     // The reporter is taken into the watcher's scope and off the window before the page can see it.
-    static const QString head = QStringLiteral("(function () {"
-                                               "  var r = window.%1;"
-                                               "  try { delete window.%1; } catch (x) {}"
-                                               "  var w = ")
-                                    .arg(reporterName)
-                                + PageScripts::watcher()
-                                + QStringLiteral("(function (kind, data) {"
-                                                 "    r.report(kind, data === undefined ? null : data);"
-                                                 "  }, ");
-    static const QString tail =
-        QStringLiteral(");"
-                       "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
-                       "  return true;"
-                       "})()");
+    static const QString script =
+        QStringLiteral("(function () {"
+                       "  var r = window.%1;"
+                       "  try { delete window.%1; } catch (x) {}"
+                       "  var token = r.takeToken();"
+                       "  var w = ")
+            .arg(reporterName)
+        + PageScripts::setUpDocument(
+            QStringLiteral("token"),
+            QStringLiteral(
+                "function (ready) { ready({ report: function (kind, data) { r.report(kind, data); } }); }"))
+        + QStringLiteral(";"
+                         "  Object.defineProperty(window, '__kakikomiWatch', { value: w });"
+                         "  return true;"
+                         "})()");
     QWebFrame *frame = m_view->page()->mainFrame();
+    static_cast<Reporter *>(m_reporter)->offer(m_token);
     frame->addToJavaScriptWindowObject(reporterName, m_reporter, QWebFrame::QtOwnership);
-    m_sealed = frame->evaluateJavaScript(head + PageScripts::literal(m_token) + tail).toBool();
+    m_sealed = frame->evaluateJavaScript(script).toBool();
+    static_cast<Reporter *>(m_reporter)->offer(QString());
     if (!m_sealed) {
         qCWarning(lcBridge) << "page not watched:" << Logging::masked(m_view->url());
     }
 }
 
-bool WebKitPage::watch()
+bool WebKitPage::watch(bool withoutFrames)
 {
     if (!m_sealed) {
         // A page without scripts of its own has no script environment yet: making one seals it.
@@ -157,7 +166,7 @@ bool WebKitPage::watch()
         seal();
     }
     if (!m_watching && m_sealed) {
-        m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start")).toBool();
+        m_watching = evaluate(QStringLiteral("call"), QStringLiteral("start"), {withoutFrames}).toBool();
     }
     return m_watching;
 }
@@ -170,12 +179,10 @@ bool WebKitPage::install()
     if (!watch()) {
         return false;
     }
-    static const QString tail = QLatin1Char(',') + PageScripts::pageScript() + QLatin1Char(',')
-                                + PageScripts::typing() + QStringLiteral(", {})");
     m_installed = m_view->page()
                       ->mainFrame()
-                      ->evaluateJavaScript(QStringLiteral("window.__kakikomiWatch.install(")
-                                           + PageScripts::literal(m_token) + tail)
+                      ->evaluateJavaScript(PageScripts::installPageScript(
+                          QStringLiteral("window.__kakikomiWatch"), PageScripts::literal(m_token)))
                       .toBool();
     if (!m_installed) {
         qCWarning(lcBridge) << "page script not installed on" << Logging::masked(m_view->url());

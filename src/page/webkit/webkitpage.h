@@ -51,7 +51,8 @@ private:
     // The watcher goes in with every document, before the page's own scripts (seal), and starts
     // watching once it has loaded; the page script goes in when first needed.
     void seal();
-    bool watch();
+    // withoutFrames: the bridge's walk has just found no frames in the document.
+    bool watch(bool withoutFrames = false);
     bool install();
     // Asks the watcher (how: "call" for a value, "text" for JSON text) to run a function.
     QVariant evaluate(const QString &how, const QString &function, const QVariantList &arguments = {});
