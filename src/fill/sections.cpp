@@ -368,6 +368,77 @@ QString partyOf(const SectionSplitter::Section &section, const QString &word, co
 // Leaves alone the sections that are not the user's: another person's or place's, a copy of another
 // section; of the sections no word gives to anyone, those repeating the values of a section filled
 // before (the user's, else the first); another place of the user's only where nothing else is filled.
+void leaveOthersSections(const QVector<SectionSplitter::Section> &sections, const QVector<Owner> &owners,
+                         const QStringList &words, const QVector<QString> &kinds, QVector<Reading> &readings,
+                         QVector<QString> &keys)
+{
+    const bool anyOwn = owners.contains(Owner::Own);
+    QSet<QString> taken;
+    QVector<QString> refusals(sections.size());
+    const auto kindsOf = [&](const SectionSplitter::Section &section) {
+        QSet<QString> held;
+        for (int m : section.members) {
+            if (anyOwn && kinds[m].startsWith(QLatin1String("name:"))) {
+                // Beside the user's section, a whole name repeats a name given in parts, and the reverse.
+                held.insert(QStringLiteral("name:") + kinds[m].section(QLatin1Char(':'), 2));
+            } else if (!kinds[m].isEmpty()) {
+                held.insert(kinds[m]);
+            }
+        }
+        return held;
+    };
+    for (int s = 0; s < sections.size(); ++s) {
+        if (owners[s] == Owner::Own) {
+            taken += kindsOf(sections[s]);
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        switch (owners[s]) {
+        case Owner::Own:
+            break;
+        case Owner::Other:
+            refusals[s] = QStringLiteral("another person's section: ") + words[s];
+            break;
+        case Owner::SameAs:
+            refusals[s] = QStringLiteral("a section with a choice: ") + words[s];
+            break;
+        case Owner::Place:
+            refusals[s] = QStringLiteral("another place's section: ") + words[s];
+            break;
+        case Owner::Unsaid:
+            if (held.intersects(taken)) {
+                refusals[s] = QStringLiteral("a section of no one's repeating another");
+            } else {
+                taken += held;
+            }
+            break;
+        }
+    }
+    // Another place of the user's is filled only where no other section takes these values (an
+    // English sign-up's shipping address, the only address it asks for).
+    for (int s = 0; s < sections.size(); ++s) {
+        const QSet<QString> held = kindsOf(sections[s]);
+        if (owners[s] == Owner::Place && !held.isEmpty() && !held.intersects(taken)) {
+            refusals[s].clear();
+            taken += held;
+        }
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        if (refusals[s].isEmpty()) {
+            continue;
+        }
+        for (int m : sections[s].members) {
+            if (readings[m].concept != Concept::None && readings[m].refusal.isEmpty()) {
+                readings[m].refusal = refusals[s];
+                keys[m].clear();
+            }
+        }
+    }
+}
+
+// The sections of one form: their numbers and parties in the decisions and, with leaveOthers, those
+// that are not the user's left alone.
 void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds, const QVector<int> &members,
                     const PageWords &page, QVector<Reading> &readings, QVector<QString> &keys,
                     QVector<Decision> &decisions, int &sectionCount, bool leaveOthers)
@@ -446,69 +517,7 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
     if (!leaveOthers) {
         return;
     }
-    const bool anyOwn = owners.contains(Owner::Own);
-    QSet<QString> taken;
-    QVector<QString> refusals(sections.size());
-    const auto kindsOf = [&](const SectionSplitter::Section &section) {
-        QSet<QString> held;
-        for (int m : section.members) {
-            if (anyOwn && kinds[m].startsWith(QLatin1String("name:"))) {
-                // Beside the user's section, a whole name repeats a name given in parts, and the reverse.
-                held.insert(QStringLiteral("name:") + kinds[m].section(QLatin1Char(':'), 2));
-            } else if (!kinds[m].isEmpty()) {
-                held.insert(kinds[m]);
-            }
-        }
-        return held;
-    };
-    for (int s = 0; s < sections.size(); ++s) {
-        if (owners[s] == Owner::Own) {
-            taken += kindsOf(sections[s]);
-        }
-    }
-    for (int s = 0; s < sections.size(); ++s) {
-        const QSet<QString> held = kindsOf(sections[s]);
-        switch (owners[s]) {
-        case Owner::Own:
-            break;
-        case Owner::Other:
-            refusals[s] = QStringLiteral("another person's section: ") + words[s];
-            break;
-        case Owner::SameAs:
-            refusals[s] = QStringLiteral("a section with a choice: ") + words[s];
-            break;
-        case Owner::Place:
-            refusals[s] = QStringLiteral("another place's section: ") + words[s];
-            break;
-        case Owner::Unsaid:
-            if (held.intersects(taken)) {
-                refusals[s] = QStringLiteral("a section of no one's repeating another");
-            } else {
-                taken += held;
-            }
-            break;
-        }
-    }
-    // Another place of the user's is filled only where no other section takes these values (an
-    // English sign-up's shipping address, the only address it asks for).
-    for (int s = 0; s < sections.size(); ++s) {
-        const QSet<QString> held = kindsOf(sections[s]);
-        if (owners[s] == Owner::Place && !held.isEmpty() && !held.intersects(taken)) {
-            refusals[s].clear();
-            taken += held;
-        }
-    }
-    for (int s = 0; s < sections.size(); ++s) {
-        if (refusals[s].isEmpty()) {
-            continue;
-        }
-        for (int m : sections[s].members) {
-            if (readings[m].concept != Concept::None && readings[m].refusal.isEmpty()) {
-                readings[m].refusal = refusals[s];
-                keys[m].clear();
-            }
-        }
-    }
+    leaveOthersSections(sections, owners, words, kinds, readings, keys);
 }
 
 } // namespace
