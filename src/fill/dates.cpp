@@ -35,7 +35,8 @@ QString dateKey(const Field &field, QString &refusal)
     }
     const QString shown =
         (field.placeholder.left(80) + QLatin1Char(' ') + field.textAfter.left(80) + QLatin1Char(' ')
-         + field.title.left(80) + QLatin1Char(' ') + field.label.left(80))
+         + field.title.left(80) + QLatin1Char(' ') + field.label.left(80) + QLatin1Char(' ')
+         + field.rowLabel.left(80) + QLatin1Char(' ') + field.column.left(80))
             .normalized(QString::NormalizationForm_KC);
     static const QRegularExpression slashed(QStringLiteral("\\b(\\d{4})/(\\d{1,2})/(\\d{1,2})\\b"));
     static const QRegularExpression dmy(QStringLiteral("\\b(\\d{2})/(\\d{2})/(\\d{4})\\b|dd/mm/yyyy"));

@@ -496,9 +496,12 @@ void decideSections(const QVector<Field> &fields, const QVector<QString> &kinds,
     QStringList parties;
     for (int s = 0; s < sections.size(); ++s) {
         QString party = owners[s] == Owner::Other ? partyOf(sections[s], words[s], fields) : QString();
-        // The untitled rows of a members' table: after its first row (the user's, or a member's), with
-        // the same values.
-        if (party.isEmpty() && owners[s] == Owner::Unsaid && s > 0 && sections[s].titles.isEmpty()
+        const QString titles = fold(sections[s].titles.join(QLatin1Char(' ')));
+        // The further rows of a members' table, untitled but for a relationship column: after its first
+        // row (the user's, or a member's), with the same values. A first row that no word gives to
+        // anyone may be the user's own (同時に転居される世帯員 with the user first): it is not guessed.
+        const bool untitled = sections[s].titles.isEmpty() || table().relationBox.containedIn(titles);
+        if (party.isEmpty() && owners[s] == Owner::Unsaid && s > 0 && untitled
             && heldKinds(sections[s]) == heldKinds(sections[s - 1]) && !heldKinds(sections[s]).isEmpty()
             && (parties[s - 1] == QLatin1String("household")
                 || (owners[s - 1] == Owner::Own
@@ -552,11 +555,16 @@ void markRelationBoxes(const QVector<Field> &fields, QVector<Decision> &decision
     const Table &t = table();
     for (int i = 0; i < fields.size(); ++i) {
         const QStringList words = tokens(fields[i].name) + tokens(fields[i].id);
-        decisions[i].relationBox = !isRadio(fields[i]) && fields[i].htmlType != QLatin1String("checkbox")
-                                   && (t.relationBox.containedIn(ownTexts(fields[i]))
-                                       || std::any_of(words.cbegin(), words.cend(), [&](const QString &w) {
-                                              return t.relationTokens.contains(w);
-                                          }));
+        // A relationship to a child (入園児との続柄) is not the one stored for the person.
+        const QString texts = ownTexts(fields[i]);
+        const bool toAChild = std::any_of(t.parties.cbegin(), t.parties.cend(), [&](const auto &party) {
+            return party.first == QLatin1String("child") && party.second.containedIn(texts);
+        });
+        decisions[i].relationBox =
+            !isRadio(fields[i]) && fields[i].htmlType != QLatin1String("checkbox") && !toAChild
+            && (t.relationBox.containedIn(texts)
+                || std::any_of(words.cbegin(), words.cend(),
+                               [&](const QString &w) { return t.relationTokens.contains(w); }));
     }
 }
 

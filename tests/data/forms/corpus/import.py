@@ -36,7 +36,7 @@ def expectation(entry, key=''):
 def control(key, ids, text):
     if '=' in key:
         name, value = key.split('=', 1)
-        if not re.search(r'''name\s*[=:]\s*["']%s["']''' % re.escape(name), text):
+        if name in ids and not re.search(r'''name\s*[=:]\s*["']%s["']''' % re.escape(name), text):
             return '[id="%s"]' % name  # a check box known by its id
         return selector(key)
     if key in ids:
