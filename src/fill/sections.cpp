@@ -29,6 +29,12 @@ Whose whoseText(const QString &raw, const PageWords &page, QString &word)
     }
     for (const QString &w : t.familyOwn.list) {
         if (folded.contains(w)) {
+            // 保護者2: the second guardian is someone else, whatever the brackets say.
+            const QRegularExpression numbered(QRegularExpression::escape(w) + QStringLiteral("\\s*[2-9]"));
+            if (numbered.match(folded).hasMatch()) {
+                word = w + QLatin1Char('2');
+                return Whose::Other;
+            }
             // 配偶者（申請者以外の保護者）: another word outside the brackets still gives it to someone
             // else; 保護者さま（付き添いの方） stays the parent's.
             static const QRegularExpression bracketed(QStringLiteral("\\([^)]*\\)?"));
