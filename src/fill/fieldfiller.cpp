@@ -56,20 +56,20 @@ void FieldFiller::openMenu(const PageControl &control)
         showMenu(control, false);
         return;
     }
-    // Whose section the control is in decides whether its section can be filled from a person.
-    m_menuOpen = true;
+    // Whose section the control is in decides whether its section can be filled from a person. A scan
+    // whose page has gone never answers, so nothing waits on it: a later click simply wins.
     const Page::Handle handle = control.handle;
     m_page.scan([this, control, handle](const QVector<PageControl> &scanned) {
-        m_menuOpen = false;
+        if (m_menuOpen || m_control.handle != handle) {
+            return;
+        }
         const QVector<FieldRecognizer::Decision> decisions =
             FieldRecognizer::recognize(scanned, m_inputLanguage);
         bool others = false;
         for (int i = 0; i < scanned.size(); ++i) {
             others = others || (scanned[i].handle == handle && !decisions[i].party.isEmpty());
         }
-        if (m_control.handle == handle) {
-            showMenu(control, others);
-        }
+        showMenu(control, others);
     });
 }
 
