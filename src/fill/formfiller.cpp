@@ -695,21 +695,31 @@ void FormFiller::poll()
         m_poll.stop();
         m_working.start();
         // The page may have changed its options (a city list that follows the prefecture).
-        m_page.scan([this, run](const QVector<PageControl> &scanned) {
-            if (!current(run)) {
-                return;
+        QVector<int> selects;
+        QVector<Page::Handle> handles;
+        for (int i = 0; i < m_controls.size(); ++i) {
+            if (m_controls[i].state == Control::Pending && m_controls[i].select) {
+                selects.append(i);
+                handles.append(m_controls[i].page.handle);
             }
-            for (Control &control : m_controls) {
-                const auto now =
-                    std::find_if(scanned.cbegin(), scanned.cend(), [&control](const PageControl &c) {
-                        return c.handle == control.page.handle;
-                    });
-                if (now != scanned.cend()) {
-                    control.page.options = now->options;
-                }
-            }
+        }
+        if (selects.isEmpty()) {
             finish();
-        });
+            return;
+        }
+        m_page.readOptions(handles,
+                           [this, run, selects](const QVector<QVector<PageControl::Option>> &options) {
+                               if (!current(run)) {
+                                   return;
+                               }
+                               for (int i = 0; i < selects.size(); ++i) {
+                                   // None read: the select has gone, which the write finds out and follows.
+                                   if (!options.value(i).isEmpty()) {
+                                       m_controls[selects[i]].page.options = options.value(i);
+                                   }
+                               }
+                               finish();
+                           });
     });
 }
 

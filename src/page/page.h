@@ -58,6 +58,7 @@ public:
 
     using Scanned = std::function<void(const QVector<PageControl> &)>;
     using Done = std::function<void(const QVector<State> &)>;
+    using OptionsRead = std::function<void(const QVector<QVector<PageControl::Option>> &)>;
 
     explicit Page(QObject *parent = nullptr)
         : QObject(parent)
@@ -84,6 +85,9 @@ public:
     virtual void write(const QVector<Write> &writes, const Done &done) = 0;
     // The controls' current states.
     virtual void read(const QVector<Handle> &handles, const Done &done) = 0;
+    // The selects' options as they are now (a city list that follows the chosen prefecture), one
+    // list for each handle: empty where it reaches no select.
+    virtual void readOptions(const QVector<Handle> &handles, const OptionsRead &done) = 0;
 
     // Ends any input method composition open in the page, so that what is written next stays.
     virtual void endComposition() = 0;
@@ -145,6 +149,16 @@ protected:
                 QVariant(QVariantList{localHandle(write.handle), write.text, int(write.how), write.unasked}));
         }
         return list;
+    }
+    // The lists of options in a page script's answer, count of them.
+    static QVector<QVector<PageControl::Option>> optionListsFrom(const QVariant &answer, int count)
+    {
+        const QVariantList lists = answer.toList();
+        QVector<QVector<PageControl::Option>> options(count);
+        for (int i = 0; i < count && i < lists.size(); ++i) {
+            options[i] = PageControl::optionsFromVariant(lists[i]);
+        }
+        return options;
     }
     QVariantList readArguments(const QVector<Handle> &handles) const
     {

@@ -38,10 +38,7 @@ PageControl PageControl::fromVariant(const QVariant &record, qint64 handleBase)
     control.readOnly = map.value(QStringLiteral("readOnly")).toBool();
     control.disabled = map.value(QStringLiteral("disabled")).toBool();
     control.visible = map.value(QStringLiteral("visible"), true).toBool();
-    for (const QVariant &option : map.value(QStringLiteral("options")).toList()) {
-        const QVariantList pair = option.toList();
-        control.options.append({pair.value(0).toString(), pair.value(1).toString()});
-    }
+    control.options = optionsFromVariant(map.value(QStringLiteral("options")));
     control.selectedIndex = map.value(QStringLiteral("selectedIndex"), -1).toInt();
     control.checked = map.value(QStringLiteral("checked")).toBool();
     for (const QVariant &block : map.value(QStringLiteral("blocks")).toList()) {
@@ -64,6 +61,16 @@ QVector<PageControl> PageControl::listFromVariant(const QVariant &records, qint6
         controls.append(fromVariant(record, handleBase));
     }
     return controls;
+}
+
+QVector<PageControl::Option> PageControl::optionsFromVariant(const QVariant &options)
+{
+    QVector<Option> list;
+    for (const QVariant &option : options.toList()) {
+        const QVariantList pair = option.toList();
+        list.append({pair.value(0).toString(), pair.value(1).toString()});
+    }
+    return list;
 }
 
 bool PageControl::typedType(const QString &type)

@@ -73,6 +73,8 @@ struct PageControl
     // pairs); the script's handle is combined with handleBase, which tells its document.
     static PageControl fromVariant(const QVariant &record, qint64 handleBase);
     static QVector<PageControl> listFromVariant(const QVariant &records, qint64 handleBase);
+    // A select's options as the page script answers them: [text, value] pairs.
+    static QVector<Option> optionsFromVariant(const QVariant &options);
 
     // Whether an input of this type attribute takes typed text (compared exactly, case included):
     // text, search, tel, url, email, password and number.

@@ -49,21 +49,22 @@
     // The next node of a walk of root's descendants in document order; into child's children unless
     // skip. onLeave(element) for each element the walk climbs out of.
     function nextNode(node, root, skip, onLeave) {
-        if (!skip && node.firstChild) return node.firstChild;
-        while (node !== root && !node.nextSibling) {
-            node = node.parentNode;
+        var next = skip ? null : kit.firstChild(node);
+        if (next) return next;
+        while (node !== root && !(next = kit.nextSibling(node))) {
+            node = kit.parentNode(node);
             if (!node) return null;
             if (onLeave && node !== root) onLeave(node);
         }
-        return node === root ? null : node.nextSibling;
+        return node === root ? null : next;
     }
 
     // Whether root holds more than the budgets allow; counted without reading any text.
     function exceedsBudget(root) {
         var chars = 0, nodes = 0;
-        for (var n = root.firstChild; n; n = nextNode(n, root, false, null)) {
+        for (var n = kit.firstChild(root); n; n = nextNode(n, root, false, null)) {
             if (++nodes > NODE_BUDGET) return true;
-            if (n.nodeType === 3 && (chars += n.length) > TEXT_BUDGET) return true;
+            if (kit.nodeType(n) === 3 && (chars += n.length) > TEXT_BUDGET) return true;
         }
         return false;
     }
@@ -79,17 +80,17 @@
         function apart(e) {
             if (BLOCK.test(tagOf(e))) kit.push(parts, ' ');
         }
-        var n = root.firstChild;
+        var n = kit.firstChild(root);
         while (n && nodes++ < NODE_BUDGET && chars < TEXT_BUDGET) {
-            var skip = false;
-            if (n.nodeType === 3) {
+            var skip = false, type = kit.nodeType(n);
+            if (type === 3) {
                 var piece = dataOf(n);
                 kit.push(parts, piece);
                 chars += piece.length;
-            } else if (n.nodeType === 1 && rendered) {
+            } else if (type === 1 && rendered) {
                 var tag = tagOf(n), s = null;
                 skip = SILENT.test(tag) || kit.hasAttribute(n, 'hidden')
-                    || (!!n.firstChild && !!(s = styleOf(n)) && styleValue(s, 'display') === 'none');
+                    || (!!kit.firstChild(n) && !!(s = styleOf(n)) && styleValue(s, 'display') === 'none');
                 if (!skip) apart(n);
             }
             n = nextNode(n, root, skip, rendered ? apart : null);
@@ -105,8 +106,10 @@
         if (exceedsBudget(n)) {
             text = beginningOf(n, rendered);
         } else {
-            var t = rendered ? n.innerText : undefined;
-            text = typeof t === 'string' ? t : n.textContent;
+            var t;
+            // Only HTML elements render text as innerText has it.
+            if (rendered) try { t = kit.innerText(n); } catch (x) {}
+            text = typeof t === 'string' ? t : kit.textContent(n);
         }
         if (cache) kit.mapSet(cache, n, text);
         return text;
@@ -174,7 +177,7 @@
         var depth = 0;
         for (var up = parentElement(el); up && !BOUNDARY.test(tagOf(up)) && depth < 4;
              up = parentElement(up), ++depth) {
-            var before = up.previousElementSibling;
+            var before = kit.previousElementSibling(up);
             var cell = tagOf(up) === 'TD' || tagOf(up) === 'DD';
             if (!before || holdsControls(before)) {
                 if (cell) return '';
@@ -192,14 +195,15 @@
     function textBefore(el) {
         var t = '';
         var brokenLine = false;
-        for (var n = el.previousSibling; n; n = n.previousSibling) {
-            if (n.nodeType === 3) {
+        for (var n = kit.previousSibling(el); n; n = kit.previousSibling(n)) {
+            var type = kit.nodeType(n);
+            if (type === 3) {
                 t = dataOf(n) + t;
                 if (/\S/.test(t)) break;
                 continue;
             }
-            if (n.nodeType === 1 && tagOf(n) === 'BR') brokenLine = true;
-            if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
+            if (type === 1 && tagOf(n) === 'BR') brokenLine = true;
+            if (type !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
             if (brokenLine && noteOfControl(n)) break;
             t = boundedText(n, false) + t;
@@ -211,10 +215,11 @@
     // Whether an element sits right after a control on its line: the note under that control
     // (<input><br><span>市区町村名</span><br><input>), not the label of the next one.
     function noteOfControl(n) {
-        for (var p = n.previousSibling; p; p = p.previousSibling) {
-            if (p.nodeType === 3 && !/\S/.test(dataOf(p))) continue;
-            if (p.nodeType === 1 && tagOf(p) === 'BR') continue;
-            return p.nodeType === 1 && holdsControls(p);
+        for (var p = kit.previousSibling(n); p; p = kit.previousSibling(p)) {
+            var type = kit.nodeType(p);
+            if (type === 3 && !/\S/.test(dataOf(p))) continue;
+            if (type === 1 && tagOf(p) === 'BR') continue;
+            return type === 1 && holdsControls(p);
         }
         return false;
     }
@@ -223,12 +228,13 @@
     // ハイフン不要 or an example.
     function textAfter(el) {
         var t = '';
-        for (var n = el.nextSibling; n && t.length < 80; n = n.nextSibling) {
-            if (n.nodeType === 3) {
+        for (var n = kit.nextSibling(el); n && t.length < 80; n = kit.nextSibling(n)) {
+            var type = kit.nodeType(n);
+            if (type === 3) {
                 t += dataOf(n);
                 continue;
             }
-            if (n.nodeType !== 1 || tagOf(n) === 'BR') continue;
+            if (type !== 1 || tagOf(n) === 'BR') continue;
             if (holdsControls(n)) break;
             t += boundedText(n, false);
         }
@@ -474,12 +480,13 @@
     // A short text that titles a block: a heading, a legend, a caption, an element styled as a
     // heading or a bold line alone.
     function titleLike(e) {
-        if (!e || e.nodeType !== 1 || holdsControls(e)) return false;
+        if (!e || kit.nodeType(e) !== 1 || holdsControls(e)) return false;
         var text = clean(textOf(e));
         if (!text || text.length > 40) return false;
         if (/^(H[1-6]|LEGEND|CAPTION|STRONG|B)$/.test(tagOf(e))) return true;
-        if (/(head|title|ttl|hdr|caption)|[-_](h|hd|cap)(\s|$)/i.test(String(e.className || ''))) return true;
-        var only = e.children && e.children.length === 1 ? e.children[0] : null;
+        if (/(head|title|ttl|hdr|caption)|[-_](h|hd|cap)(\s|$)/i.test(String(kit.className(e) || ''))) return true;
+        var children = kit.children(e);
+        var only = children && children.length === 1 ? children[0] : null;
         return !!only && /^(STRONG|B|H[1-6])$/.test(tagOf(only)) && /^(P|DIV|SPAN|DT)$/.test(tagOf(e));
     }
 
@@ -487,56 +494,76 @@
     // when that is a title, or the title right before it.
     function blockTitleOf(n) {
         if (tagOf(n) === 'FIELDSET' || tagOf(n) === 'TABLE') {
-            for (var c = n.firstElementChild; c; c = c.nextElementSibling) {
+            for (var c = kit.firstElementChild(n); c; c = kit.nextElementSibling(c)) {
                 if (tagOf(c) === 'LEGEND' || tagOf(c) === 'CAPTION') return clean(textOf(c));
             }
         }
         if (tagOf(n) === 'FORM' || tagOf(n) === 'TR' || tagOf(n) === 'TD' || tagOf(n) === 'LABEL') return '';
-        if (titleLike(n.firstElementChild)) return clean(textOf(n.firstElementChild));
-        if (titleLike(n.previousElementSibling)) return clean(textOf(n.previousElementSibling));
+        var first = kit.firstElementChild(n), before = kit.previousElementSibling(n);
+        if (titleLike(first)) return clean(textOf(first));
+        if (titleLike(before)) return clean(textOf(before));
         return '';
     }
 
     // The titled containers around the control, outermost first: [key, title] pairs, the key telling
-    // one container from another within a scan.
+    // one container from another within a scan. Controls share their containers: each is looked at
+    // once a scan.
     function blocksOf(el, context) {
         var found = [];
         // Up to the form: what titles the form itself is the page's, not a part's.
-        for (var up = el.parentNode; up && up.nodeType === 1 && tagOf(up) !== 'BODY' && tagOf(up) !== 'FORM';
-             up = up.parentNode) {
-            if (!holdsControls(up)) continue;
-            var title = blockTitleOf(up);
-            if (!title) continue;
-            var index = context.blocks.indexOf(up);
-            if (index < 0) {
-                index = context.blocks.length;
-                kit.push(context.blocks, up);
+        for (var up = parentElement(el); up && tagOf(up) !== 'BODY' && tagOf(up) !== 'FORM'; up = parentElement(up)) {
+            var block = kit.mapGet(context.blocks, up);
+            if (block === undefined) {
+                var title = holdsControls(up) ? blockTitleOf(up) : '';
+                block = title ? [String(context.blockCount++), title] : null;
+                kit.mapSet(context.blocks, up, block);
             }
-            found.unshift([String(index), title]);
+            if (block) found.unshift(block);
         }
         return found;
     }
 
+    // The columns (or rows) a cell spans; 1 for anything else a script put into a row.
+    function spanOf(cell, rows) {
+        try { return (rows ? kit.rowSpan(cell) : kit.colSpan(cell)) || 1; } catch (x) {}
+        return 1;
+    }
+
     function cellOf(el) {
-        for (var up = el.parentNode; up && up.nodeType === 1 && tagOf(up) !== 'TABLE'; up = up.parentNode) {
+        for (var up = parentElement(el); up && tagOf(up) !== 'TABLE'; up = parentElement(up)) {
             if (tagOf(up) === 'TD' || tagOf(up) === 'TH') return up;
         }
         return null;
     }
 
+    // What a scan keeps of a table or a row group its controls share: its rows are counted and
+    // walked once, not once for each control.
+    function tableInfo(context, n, make) {
+        var info = kit.mapGet(context.tables, n);
+        if (!info) {
+            info = make();
+            kit.mapSet(context.tables, n, info);
+        }
+        return info;
+    }
+
     // The header of the control's table column, when the table's first row heads its columns
     // (本人 | 配偶者).
-    function columnOf(el) {
-        var cell = cellOf(el), row = cell && cell.parentNode;
-        var table = row && row.parentNode && row.parentNode.parentNode;
-        if (!table || tagOf(table) !== 'TABLE' || !table.rows || !table.rows.length) return '';
-        var head = table.rows[0];
-        if (head === row || holdsControls(head)) return '';
+    function columnOf(el, context) {
+        var cell = cellOf(el), row = cell && parentElement(cell);
+        var table = row && parentElement(row) && parentElement(parentElement(row));
+        if (!table || tagOf(table) !== 'TABLE') return '';
+        var info = tableInfo(context, table, function () {
+            var rows = kit.rows(table), head = rows && rows.length ? rows[0] : null;
+            return { head: head && !holdsControls(head) ? head : null };
+        });
+        var head = info.head;
+        if (!head || head === row) return '';
         var column = 0;
-        for (var c = row.firstElementChild; c && c !== cell; c = c.nextElementSibling) column += c.colSpan || 1;
-        for (var h = head.firstElementChild, at = 0; h; h = h.nextElementSibling) {
+        for (var c = kit.firstElementChild(row); c && c !== cell; c = kit.nextElementSibling(c)) column += spanOf(c, false);
+        for (var h = kit.firstElementChild(head), at = 0; h; h = kit.nextElementSibling(h)) {
             if (at === column) return clean(textOf(h));
-            at += h.colSpan || 1;
+            at += spanOf(h, false);
             if (at > column) return '';
         }
         return '';
@@ -544,23 +571,32 @@
 
     // The text of a <th rowspan> that spans the control's row from a row above or its own, else of
     // the nearest caption row above it (one cell across the table, no controls).
-    function rowGroupOf(el) {
-        var cell = cellOf(el), row = cell && cell.parentNode;
-        var rows = row && row.parentNode ? row.parentNode.children : null;
+    function rowGroupOf(el, context) {
+        var cell = cellOf(el), row = cell && parentElement(cell), group = row && parentElement(row);
+        var rows = group && kit.children(group);
         if (!rows) return '';
-        var index = -1;
-        for (var i = 0; i < rows.length; ++i) if (rows[i] === row) index = i;
+        // Each row's place, and the nearest caption row before each, in one walk of the group.
+        var info = tableInfo(context, group, function () {
+            var places = new kit.WeakMap(), captionBefore = [], caption = null;
+            for (var i = 0; i < rows.length; ++i) {
+                kit.mapSet(places, rows[i], i);
+                kit.push(captionBefore, caption);
+                var cells = kit.children(rows[i]);
+                var only = cells.length === 1 ? cells[0] : null;
+                if (only && spanOf(only, false) > 1 && !holdsControls(only)) caption = only;
+            }
+            return { rows: rows, places: places, captionBefore: captionBefore };
+        });
+        var index = kit.mapGet(info.places, row);
+        if (index === undefined) return '';
         for (var d = 0; d <= index && d < 20; ++d) {
-            var r = rows[index - d];
-            for (var c = r.firstElementChild; c && c !== cell; c = c.nextElementSibling) {
-                if ((c.rowSpan || 1) > Math.max(d, 1) && !holdsControls(c)) return clean(textOf(c));
+            var r = info.rows[index - d];
+            for (var c = kit.firstElementChild(r); c && c !== cell; c = kit.nextElementSibling(c)) {
+                if (spanOf(c, true) > kit.max(d, 1) && !holdsControls(c)) return clean(textOf(c));
             }
         }
-        for (var k = index - 1; k >= 0; --k) {
-            var only = rows[k].children.length === 1 ? rows[k].children[0] : null;
-            if (only && (only.colSpan || 1) > 1 && !holdsControls(only)) return clean(textOf(only));
-        }
-        return '';
+        var before = info.captionBefore[index];
+        return before ? clean(textOf(before)) : '';
     }
 
     function describe(el, entry, context) {
@@ -614,9 +650,9 @@
             selectedIndex: select ? el.selectedIndex : -1,
             checked: !!el.checked,
             blocks: blocksOf(el, context),
-            headingOutside: !!heading && !heading.contains(el) && !!el.form && !el.form.contains(heading),
-            column: columnOf(el),
-            rowGroup: rowGroupOf(el)
+            headingOutside: !!heading && !kit.contains(heading, el) && !!el.form && !kit.contains(el.form, heading),
+            column: columnOf(el, context),
+            rowGroup: rowGroupOf(el, context)
         };
     }
 
@@ -636,7 +672,9 @@
             owners: owners(entry.doc),
             headings: kit.documentQuery(entry.doc, 'h1,h2,h3,h4,h5,h6,H1,H2,H3,H4,H5,H6'),
             heading: -1,
-            blocks: [],
+            blocks: new kit.WeakMap(),
+            blockCount: 0,
+            tables: new kit.WeakMap(),
             frameSeen: frameSeen,
             page: pageOf(entry.doc)
         };
@@ -746,6 +784,16 @@
         return states;
     }
 
+    // The options of each select as they are now; none where the handle reaches no select.
+    function optionsOf(handles) {
+        var lists = [];
+        for (var i = 0; i < handles.length; ++i) {
+            var el = live(handles[i]);
+            kit.push(lists, el && tagOf(el) === 'SELECT' ? options(el) : []);
+        }
+        return lists;
+    }
+
     // Generated identifiers follow the document order of the controls there are now.
     if (settings.generateIds) {
         var docs = documents();
@@ -777,6 +825,7 @@
             return scan(function (el) { return kit.mapHas(wanted, el); });
         },
         write: write,
-        read: read
+        read: read,
+        options: optionsOf
     };
 })

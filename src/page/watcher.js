@@ -25,7 +25,11 @@
     var sample = document.createElement('div');
     var frameSample = document.createElement('iframe');
     var labelSample = document.createElement('label');
-    // The natives every script of the browser goes through, shared with the page script.
+    var tableSample = document.createElement('table');
+    var cellSample = document.createElement('td');
+    // The natives every script of the browser goes through, shared with the page script. Nodes are
+    // read through them too: a form answers a property read with its control of that name first
+    // (a control named parentNode is the form's parentNode), after a search of all its controls.
     var kit = Object.freeze({
         apply: uncurry(Function.prototype.apply),
         hasOwn: uncurry(Object.prototype.hasOwnProperty),
@@ -64,8 +68,19 @@
         ownerDocument: getter(sample, 'ownerDocument'),
         localName: getter(sample, 'localName'),
         namespaceURI: getter(sample, 'namespaceURI'),
+        firstChild: getter(sample, 'firstChild'),
+        nextSibling: getter(sample, 'nextSibling'),
+        previousSibling: getter(sample, 'previousSibling'),
         firstElementChild: getter(sample, 'firstElementChild'),
         nextElementSibling: getter(sample, 'nextElementSibling'),
+        previousElementSibling: getter(sample, 'previousElementSibling'),
+        children: getter(sample, 'children'),
+        className: getter(sample, 'className'),
+        textContent: getter(sample, 'textContent'),
+        innerText: getter(sample, 'innerText'),
+        rows: getter(tableSample, 'rows'),
+        colSpan: getter(cellSample, 'colSpan'),
+        rowSpan: getter(cellSample, 'rowSpan'),
         defaultView: getter(document, 'defaultView'),
         documentElement: getter(document, 'documentElement'),
         body: getter(document, 'body'),
@@ -73,7 +88,7 @@
         control: getter(labelSample, 'control'),
         isTrusted: function (event) { return event.isTrusted === true; }
     });
-    sample = frameSample = labelSample = null;
+    sample = frameSample = labelSample = tableSample = cellSample = null;
 
     var XHTML = 'http://www.w3.org/1999/xhtml';
     var FIELD = /^(input|select|textarea)$/i;

@@ -309,6 +309,13 @@ void ChromiumPage::read(const QVector<Handle> &handles, const Done &done)
          [done, count](const QVariant &states) { done(Page::statesFrom(states, count)); });
 }
 
+void ChromiumPage::readOptions(const QVector<Handle> &handles, const OptionsRead &done)
+{
+    const int count = handles.size();
+    call(QStringLiteral("options"), QVariantList{QVariant(readArguments(handles))},
+         [done, count](const QVariant &lists) { done(Page::optionListsFrom(lists, count)); });
+}
+
 void ChromiumPage::endComposition()
 {
     ImeComposition::end(m_view->focusProxy());

@@ -30,6 +30,7 @@ public:
     void scan(const Scanned &done, Frames frames = Frames::All) override;
     void write(const QVector<Write> &writes, const Done &done) override;
     void read(const QVector<Handle> &handles, const Done &done) override;
+    void readOptions(const QVector<Handle> &handles, const OptionsRead &done) override;
     void endComposition() override;
     bool literalTypes() const override { return false; }
 

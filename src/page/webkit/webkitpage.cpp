@@ -236,6 +236,11 @@ void WebKitPage::read(const QVector<Handle> &handles, const Done &done)
     done(Page::statesFrom(call(QStringLiteral("read"), readArguments(handles)), handles.size()));
 }
 
+void WebKitPage::readOptions(const QVector<Handle> &handles, const OptionsRead &done)
+{
+    done(Page::optionListsFrom(call(QStringLiteral("options"), readArguments(handles)), handles.size()));
+}
+
 void WebKitPage::endComposition()
 {
     ImeComposition::end(m_view);
