@@ -19,12 +19,11 @@ using namespace TestSupport;
 namespace {
 
 const QString corpusDir = QStringLiteral(KAKIKOMI_CORPUS_DIR);
-#ifdef KAKIKOMI_CHROMIUM_SAMPLE
-// Every n-th page with Chromium.
-const int chromiumSample = KAKIKOMI_CHROMIUM_SAMPLE;
-#else
-const int chromiumSample = 1;
+// Every n-th page with each engine: all of them unless the build says otherwise.
+#ifndef KAKIKOMI_CORPUS_SAMPLE
+#define KAKIKOMI_CORPUS_SAMPLE 1, 1
 #endif
+const int sample[2] = {KAKIKOMI_CORPUS_SAMPLE};
 
 } // namespace
 
@@ -79,7 +78,7 @@ void TestCorpus::pages_data()
     for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
         int index = 0;
         for (auto page = m_table.constBegin(); page != m_table.constEnd(); ++page, ++index) {
-            if (engine == Engine::Chromium && index % chromiumSample != 0) {
+            if (index % sample[int(engine)] != 0) {
                 continue;
             }
             QTest::newRow(qPrintable(Engines::name(engine) + QLatin1Char('/') + page.key()))
@@ -137,7 +136,7 @@ void TestCorpus::rightShare()
         QSKIP("only some pages ran");
     }
     for (const Engine engine : {Engine::WebKit, Engine::Chromium}) {
-        if (engine == Engine::Chromium && chromiumSample != 1) {
+        if (sample[int(engine)] != 1) {
             continue;
         }
         const auto sets = m_sets[int(engine)];
