@@ -188,6 +188,12 @@ void TestDynamicPages::hiddenFieldsAreNeverFilled_data()
            "window.__kakikomi = fake; window.__kakikomiWatch = fake;"
            "try { Object.defineProperty(window, '__kakikomiPage', { value: fake }); } catch (e) {}</script>"
                + hidden;
+    QTest::newRow("its own page script")
+        << "<script>function own() { return { scan: function () { return []; },"
+           " text: function () { return '[]'; } }; }"
+           "function offer() { try { window.__kakikomiWatch.installAllowed(own, own); } catch (e) {} }"
+           "offer(); document.addEventListener('DOMContentLoaded', offer); setInterval(offer, 1);</script>"
+               + hidden;
     QTest::newRow("lying natives")
         << "<script>Element.prototype.getBoundingClientRect = function () {"
            "  return { left: 10, top: 10, right: 200, bottom: 40, width: 190, height: 30 }; };"

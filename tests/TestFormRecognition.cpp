@@ -81,7 +81,9 @@ QStringList mismatches(const Marked &marked, int language)
                              .arg(describe(controls[i]), decision.key, decision.evidence, expected));
             continue;
         }
-        if (decision.fills() && controls[i].tag == QLatin1String("SELECT")) {
+        // A select whose options the page adds later (data-options-later) has only its key to check here.
+        if (decision.fills() && controls[i].tag == QLatin1String("SELECT")
+            && !element.hasAttribute(QStringLiteral("data-options-later"))) {
             const QVector<SelectMatcher::Option> &options = controls[i].options;
             const int index = SelectMatcher::match(options, profileValue(decision.key),
                                                    SelectMatcher::kindForKey(decision.key));

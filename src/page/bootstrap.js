@@ -77,6 +77,7 @@
 
     return Object.freeze({
         install: watcher.install,
+        installAllowed: watcher.installAllowed,
         call: watcher.call,
         text: watcher.text,
         // Announces the document to the browser: makes the way back, or says 'ready' again.

@@ -465,14 +465,19 @@
         return table;
     }
 
-    function formKey(el, entry) {
+    // The form's place among its document's forms, counted once a scan.
+    function formKey(el, entry, context) {
         var form = el.form;
         if (!form) return '';
-        var forms = entry.doc.forms;
-        for (var i = 0; i < forms.length; ++i) {
-            if (forms[i] === form) return entry.path + ':' + i;
+        if (!context.forms) {
+            context.forms = new kit.WeakMap();
+            var forms = entry.doc.forms;
+            for (var i = 0; i < forms.length; ++i) {
+                if (!kit.mapHas(context.forms, forms[i])) kit.mapSet(context.forms, forms[i], i);
+            }
         }
-        return entry.path + ':?';
+        var index = kit.mapGet(context.forms, form);
+        return entry.path + ':' + (index === undefined ? '?' : index);
     }
 
     // ---- Sections: the page's own grouping of its controls, for telling whose each part is. ----
@@ -622,7 +627,7 @@
             identifier: identifier,
             owns: !!own && owners['=' + own] === el,
             ownsName: tag !== 'TEXTAREA' && name !== '' && owners['=' + name] === el,
-            form: formKey(el, entry),
+            form: formKey(el, entry, context),
             tag: tag,
             type: select ? '' : (kit.getAttribute(el, 'type') || ''),
             htmlType: String(el.type || '').toLowerCase(),
@@ -675,6 +680,7 @@
             blocks: new kit.WeakMap(),
             blockCount: 0,
             tables: new kit.WeakMap(),
+            forms: null,
             frameSeen: frameSeen,
             page: pageOf(entry.doc)
         };

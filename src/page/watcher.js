@@ -102,6 +102,7 @@
     // The control the user is composing text in with an input method, if any.
     var composing = null;
     var api = null;
+    var installAllowed = false;
     var setTimer = uncurry(window.setTimeout);
     var Observer = window.MutationObserver || window.WebKitMutationObserver;
     var observe = Observer ? uncurry(Observer.prototype.observe) : null;
@@ -264,6 +265,7 @@
         },
         // What was noted so far is no news (it was there at the load).
         forget: function () { appeared = []; return true; },
+        allowInstall: function () { installAllowed = true; return true; },
         pressed: pressed
     };
 
@@ -293,12 +295,23 @@
         return kit.apply(target[name], target, args || []);
     }
 
+    function install(factory, typing, settings) {
+        if (!api) api = factory(typing, watcher, kit, settings || {});
+        return true;
+    }
+
     return Object.freeze({
         // Installs the page script, once: factory(typing, watcher, kit, settings).
         install: function (t, factory, typing, settings) {
-            if (t !== token) return false;
-            if (!api) api = factory(typing, watcher, kit, settings || {});
-            return true;
+            return t === token && install(factory, typing, settings);
+        },
+        // The same, right after the browser's call of allowInstall, without the token: a text that
+        // is the same for every document, which the engine compiles once. Nothing of the page runs
+        // between the two.
+        installAllowed: function (factory, typing, settings) {
+            if (!installAllowed) return false;
+            installAllowed = false;
+            return install(factory, typing, settings);
         },
         // Runs a function of the watcher or the page script: its answer as a value, or as JSON text.
         call: function (t, name, args) { return invoke(t, name, args); },

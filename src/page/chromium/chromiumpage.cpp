@@ -237,18 +237,24 @@ void ChromiumPage::run(const Call &c)
         return;
     }
     const QString token = m_token;
-    // The page script goes in with the document's first call, and until one has answered.
+    // The page script goes in right before the document's first call, and until one has answered:
+    // a script of its own with the same text every time, which the engine compiles once. Calls run
+    // in order, so it is there for the call (were another document shown by then, the call finds
+    // another token and is asked again, as always).
     const bool installing = m_installedToken != token;
-    static const QString installed =
-        QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
-                       " if (!k || k.token !== t) return 'absent';")
-        + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("t"),
-                                         {{QStringLiteral("generateIds"), true}})
-        + QStringLiteral("; return [k.watch.call(t, f, a)]; })(");
+    if (installing) {
+        static const QString install =
+            QStringLiteral("(function () { var k = window.__kakikomi;"
+                           " return !!k && ")
+            + PageScripts::installPageScript(QStringLiteral("k.watch"), QStringLiteral("k.token"),
+                                             {{QStringLiteral("generateIds"), true}})
+            + QStringLiteral("; })()");
+        m_view->page()->runJavaScript(install, QWebEngineScript::ApplicationWorld);
+    }
     static const QString plain =
         QStringLiteral("(function (t, f, a) { var k = window.__kakikomi;"
                        " return k && k.token === t ? [k.watch.call(t, f, a)] : 'absent'; })(");
-    const QString script = (installing ? installed : plain) + PageScripts::literal(token) + QLatin1Char(',')
+    const QString script = plain + PageScripts::literal(token) + QLatin1Char(',')
                            + PageScripts::literal(c.function) + QLatin1Char(',')
                            + PageScripts::literal(c.arguments.isValid() ? c.arguments : QVariantList())
                            + QLatin1Char(')');

@@ -179,11 +179,13 @@ bool WebKitPage::install()
     if (!watch()) {
         return false;
     }
-    m_installed = m_view->page()
-                      ->mainFrame()
-                      ->evaluateJavaScript(PageScripts::installPageScript(
-                          QStringLiteral("window.__kakikomiWatch"), PageScripts::literal(m_token)))
-                      .toBool();
+    // Allowed with the token, then installed by a text without it: the engine compiles the page
+    // script once for all documents.
+    static const QString script = QStringLiteral("window.__kakikomiWatch.installAllowed(")
+                                  + PageScripts::pageScript() + QLatin1Char(',') + PageScripts::typing()
+                                  + QLatin1Char(')');
+    m_installed = evaluate(QStringLiteral("call"), QStringLiteral("allowInstall"), {}).toBool()
+                  && m_view->page()->mainFrame()->evaluateJavaScript(script).toBool();
     if (!m_installed) {
         qCWarning(lcBridge) << "page script not installed on" << Logging::masked(m_view->url());
     }
