@@ -194,6 +194,11 @@ void TestDynamicPages::hiddenFieldsAreNeverFilled_data()
            "function offer() { try { window.__kakikomiWatch.installAllowed(own, own); } catch (e) {} }"
            "offer(); document.addEventListener('DOMContentLoaded', offer); setInterval(offer, 1);</script>"
                + hidden;
+    QTest::newRow("controls named as the form's properties")
+        << "<input type=hidden name=parentNode><input type=hidden name=nodeType>"
+           "<input type=hidden name=children><input type=hidden name=firstChild>"
+           "<input type=hidden name=nextSibling><input type=hidden name=className>"
+               + hidden;
     QTest::newRow("lying natives")
         << "<script>Element.prototype.getBoundingClientRect = function () {"
            "  return { left: 10, top: 10, right: 200, bottom: 40, width: 190, height: 30 }; };"
