@@ -510,6 +510,17 @@
         return '';
     }
 
+    // What a scan works out once for an element its controls share (a container, a table, a row
+    // group): make(n) the first time, kept in map for the others.
+    function keptFor(map, n, make) {
+        var known = kit.mapGet(map, n);
+        if (known === undefined) {
+            known = make(n);
+            kit.mapSet(map, n, known);
+        }
+        return known;
+    }
+
     // The titled containers around the control, outermost first: [key, title] pairs, the key telling
     // one container from another within a scan. Controls share their containers: each is looked at
     // once a scan.
@@ -517,12 +528,10 @@
         var found = [];
         // Up to the form: what titles the form itself is the page's, not a part's.
         for (var up = parentElement(el); up && tagOf(up) !== 'BODY' && tagOf(up) !== 'FORM'; up = parentElement(up)) {
-            var block = kit.mapGet(context.blocks, up);
-            if (block === undefined) {
-                var title = holdsControls(up) ? blockTitleOf(up) : '';
-                block = title ? [String(context.blockCount++), title] : null;
-                kit.mapSet(context.blocks, up, block);
-            }
+            var block = keptFor(context.blocks, up, function (n) {
+                var title = holdsControls(n) ? blockTitleOf(n) : '';
+                return title ? [String(context.blockCount++), title] : null;
+            });
             if (block) found.unshift(block);
         }
         return found;
@@ -541,24 +550,13 @@
         return null;
     }
 
-    // What a scan keeps of a table or a row group its controls share: its rows are counted and
-    // walked once, not once for each control.
-    function tableInfo(context, n, make) {
-        var info = kit.mapGet(context.tables, n);
-        if (!info) {
-            info = make();
-            kit.mapSet(context.tables, n, info);
-        }
-        return info;
-    }
-
     // The header of the control's table column, when the table's first row heads its columns
     // (本人 | 配偶者).
     function columnOf(el, context) {
         var cell = cellOf(el), row = cell && parentElement(cell);
         var table = row && parentElement(row) && parentElement(parentElement(row));
         if (!table || tagOf(table) !== 'TABLE') return '';
-        var info = tableInfo(context, table, function () {
+        var info = keptFor(context.tables, table, function () {
             var rows = kit.rows(table), head = rows && rows.length ? rows[0] : null;
             return { head: head && !holdsControls(head) ? head : null };
         });
@@ -581,7 +579,7 @@
         var rows = group && kit.children(group);
         if (!rows) return '';
         // Each row's place, and the nearest caption row before each, in one walk of the group.
-        var info = tableInfo(context, group, function () {
+        var info = keptFor(context.tables, group, function () {
             var places = new kit.WeakMap(), captionBefore = [], caption = null;
             for (var i = 0; i < rows.length; ++i) {
                 kit.mapSet(places, rows[i], i);
